@@ -1,0 +1,36 @@
+# Test registration shared by every test folder.
+#
+# On the host build a suite runs natively; on the Windows build the same suite is cross-compiled
+# and ctest runs it under Wine in a private prefix inside the build tree.
+
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+    set(TERVANE_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")
+    set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/tools/wine-run.sh")
+endif()
+
+# tervane_add_test_suite(<name> SOURCES <files...> LIBS <targets...>)
+function(tervane_add_test_suite name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} gtest gmock gtest_main)
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+    add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+    if(TERVANE_WINEPREFIX)
+        set_tests_properties(${name} PROPERTIES
+            ENVIRONMENT "WINEPREFIX=${TERVANE_WINEPREFIX}"
+            FIXTURES_REQUIRED wine_prefix
+            LABELS "wine")
+    else()
+        set_tests_properties(${name} PROPERTIES LABELS "host")
+    endif()
+endfunction()
+
+# The first Wine start creates the prefix; doing it once up front keeps parallel suites from
+# racing to create it.
+function(tervane_add_wine_prefix_fixture)
+    if(TERVANE_WINEPREFIX)
+        add_test(NAME wine_prefix_setup
+                 COMMAND "${CMAKE_SOURCE_DIR}/tools/wine-prefix-init.sh" "${TERVANE_WINEPREFIX}")
+        set_tests_properties(wine_prefix_setup PROPERTIES FIXTURES_SETUP wine_prefix LABELS "wine")
+    endif()
+endfunction()

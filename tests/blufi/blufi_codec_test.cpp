@@ -1,0 +1,319 @@
+#include "blufi/blufi_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Payload(size_t length) {
+    Bytes payload(length);
+    std::iota(payload.begin(), payload.end(), uint8_t{0});
+    return payload;
+}
+
+BlufiLinkState FreshState() {
+    BlufiLinkState state;
+    ResetBlufiLinkState(state);
+    return state;
+}
+
+struct ParseResult {
+    bool accepted;
+    bool complete;
+    BlufiMessage message;
+    std::wstring error;
+};
+
+ParseResult Parse(BlufiLinkState& state, const Bytes& notification) {
+    ParseResult result{};
+    result.accepted =
+        ParseBlufiNotification(state, notification, result.message, result.complete, result.error);
+    return result;
+}
+
+Bytes WithChecksum(Bytes frame) {
+    frame[1] |= kBlufiFcChecksum;
+    const uint16_t crc = BlufiFrameChecksum(frame[2], frame.data() + 4, frame[3]);
+    frame.push_back(static_cast<uint8_t>(crc & 0xFF));
+    frame.push_back(static_cast<uint8_t>(crc >> 8));
+    return frame;
+}
+
+TEST(BlufiBuildFrame, FirstFrameAfterResetIsTheBareWifiListRequest) {
+    BlufiLinkState state = FreshState();
+    EXPECT_EQ(BuildBlufiFrame(state, kBlufiTypeWifiListRequest, {}, false),
+              (Bytes{0x24, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(BuildBlufiFrame(state, kBlufiTypeWifiListRequest, {}, false)[2], 1);
+}
+
+TEST(BlufiBuildFrame, SequenceWrapsFrom255ToZero) {
+    BlufiLinkState state = FreshState();
+    for (int i = 0; i < 255; ++i) {
+        BuildBlufiFrame(state, 0x24, {}, false);
+    }
+    EXPECT_EQ(BuildBlufiFrame(state, 0x24, {}, false)[2], 255);
+    EXPECT_EQ(BuildBlufiFrame(state, 0x24, {}, false)[2], 0);
+    EXPECT_EQ(BuildBlufiFrame(state, 0x24, {}, false)[2], 1);
+}
+
+TEST(BlufiBuildFrame, FragmentFlagSetsFrameControlAndDataFollowsHeader) {
+    BlufiLinkState state = FreshState();
+    EXPECT_EQ(BuildBlufiFrame(state, 0x4D, {0xAA, 0xBB}, true),
+              (Bytes{0x4D, 0x10, 0x00, 0x02, 0xAA, 0xBB}));
+}
+
+TEST(BlufiBuildFrame, RefusesMoreThan255BytesWithoutUsingASequenceNumber) {
+    BlufiLinkState state = FreshState();
+    EXPECT_EQ(BuildBlufiFrame(state, 0x4D, Payload(255), false).size(), 259u);
+    EXPECT_TRUE(BuildBlufiFrame(state, 0x4D, Payload(256), false).empty());
+    EXPECT_EQ(BuildBlufiFrame(state, 0x4D, {}, false)[2], 1);
+}
+
+struct FragmentCase {
+    size_t length;
+    std::vector<size_t> payloadBytesPerFrame;
+};
+
+class BlufiFragmentBoundaries : public testing::TestWithParam<FragmentCase> {};
+
+TEST_P(BlufiFragmentBoundaries, SplitsIntoFramesOfAtMostTwentyBytes) {
+    const FragmentCase& c = GetParam();
+    BlufiLinkState state = FreshState();
+    const Bytes payload = Payload(c.length);
+    const auto frames = FragmentBlufiPayload(state, kBlufiTypeCustomData, payload);
+    ASSERT_EQ(frames.size(), c.payloadBytesPerFrame.size());
+    Bytes joined;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const Bytes& frame = frames[i];
+        const bool last = i + 1 == frames.size();
+        ASSERT_LE(frame.size(), kBlufiMaxFrameSize);
+        EXPECT_EQ(frame[0], kBlufiTypeCustomData);
+        EXPECT_EQ(frame[1], last ? 0x00 : 0x10) << "frame " << i;
+        EXPECT_EQ(frame[2], i) << "frame " << i;
+        EXPECT_EQ(frame[3], frame.size() - 4);
+        size_t skip = 0;
+        if (!last) {
+            EXPECT_EQ(frame[4], c.length & 0xFF);
+            EXPECT_EQ(frame[5], c.length >> 8);
+            skip = 2;
+        }
+        EXPECT_EQ(frame.size() - 4 - skip, c.payloadBytesPerFrame[i]) << "frame " << i;
+        joined.insert(joined.end(), frame.begin() + 4 + static_cast<std::ptrdiff_t>(skip),
+                      frame.end());
+    }
+    EXPECT_EQ(joined, payload);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lengths, BlufiFragmentBoundaries,
+    testing::Values(FragmentCase{0, {0}}, FragmentCase{1, {1}}, FragmentCase{16, {16}},
+                    FragmentCase{17, {14, 3}}, FragmentCase{30, {14, 16}},
+                    FragmentCase{31, {14, 14, 3}}, FragmentCase{44, {14, 14, 16}},
+                    FragmentCase{45, {14, 14, 14, 3}},
+                    FragmentCase{100, {14, 14, 14, 14, 14, 14, 16}}));
+
+TEST(BlufiFragment, EveryFragmentCarriesTheWholeLengthNotWhatRemains) {
+    BlufiLinkState state = FreshState();
+    const auto frames = FragmentBlufiPayload(state, kBlufiTypeCustomData, Payload(300));
+    ASSERT_GT(frames.size(), 2u);
+    for (size_t i = 0; i + 1 < frames.size(); ++i) {
+        EXPECT_EQ(frames[i][4], 0x2C);
+        EXPECT_EQ(frames[i][5], 0x01);
+    }
+}
+
+TEST(BlufiFragment, RefusesPayloadsTheLengthFieldCannotNameAndLeavesStateAlone) {
+    BlufiLinkState state = FreshState();
+    EXPECT_FALSE(FragmentBlufiPayload(state, kBlufiTypeCustomData, Payload(65535)).empty());
+    const uint32_t sequenceBefore = state.sendSequence;
+    EXPECT_TRUE(FragmentBlufiPayload(state, kBlufiTypeCustomData, Payload(65536)).empty());
+    EXPECT_EQ(state.sendSequence, sequenceBefore);
+}
+
+TEST(BlufiChecksum, MatchesTheGenibusCheckValueAndTheFrameExample) {
+    const uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    // CRC-16/GENIBUS catalogue check value for "123456789".
+    EXPECT_EQ(BlufiChecksum(0, check, sizeof check), 0xD64E);
+    const uint8_t abc[] = {'a', 'b', 'c'};
+    EXPECT_EQ(BlufiFrameChecksum(0, abc, 3), 0xE8F9);
+}
+
+TEST(BlufiParse, AcceptsChecksummedFrameOnlyWhenTheCrcMatches) {
+    const Bytes good{0x45, 0x02, 0x00, 0x03, 'a', 'b', 'c', 0xF9, 0xE8};
+    BlufiLinkState state = FreshState();
+    ParseResult result = Parse(state, good);
+    EXPECT_TRUE(result.accepted);
+    EXPECT_TRUE(result.complete);
+    EXPECT_EQ(result.message.data, (Bytes{'a', 'b', 'c'}));
+
+    for (size_t corrupt : {4u, 7u, 8u}) {
+        Bytes bad = good;
+        bad[corrupt] ^= 0x01;
+        BlufiLinkState other = FreshState();
+        result = Parse(other, bad);
+        EXPECT_FALSE(result.accepted) << corrupt;
+        EXPECT_EQ(result.error, L"BLUFI checksum mismatch.");
+        EXPECT_EQ(other.receiveSequence & 0xFF, 0u) << "sequence consumed";
+    }
+}
+
+struct RejectCase {
+    const char* name;
+    Bytes notification;
+    std::wstring error;
+    bool consumesSequence;
+};
+
+class BlufiParseRejects : public testing::TestWithParam<RejectCase> {};
+
+TEST_P(BlufiParseRejects, WithItsSentenceAndTheRightSequenceEffect) {
+    const RejectCase& c = GetParam();
+    BlufiLinkState state = FreshState();
+    // Leave a fragment in progress so we can see a rejection does not disturb it.
+    ASSERT_TRUE(Parse(state, {0x45, 0x10, 0x00, 0x03, 0x05, 0x00, 0x7A}).accepted);
+    const ParseResult result = Parse(state, c.notification);
+    EXPECT_FALSE(result.accepted);
+    EXPECT_FALSE(result.complete);
+    EXPECT_EQ(result.error, c.error);
+    EXPECT_EQ(state.receiveSequence & 0xFF, c.consumesSequence ? 1u : 0u);
+    EXPECT_EQ(state.reassembly, (Bytes{0x7A}));
+    EXPECT_EQ(state.savedType, 0x45);
+    EXPECT_EQ(state.savedFrameControl, 0x10);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Notifications, BlufiParseRejects,
+    testing::Values(
+        RejectCase{"Empty", {}, L"BLUFI notification is shorter than the four-byte header.",
+                   false},
+        RejectCase{"ThreeBytes",
+                   {0x45, 0x00, 0x01},
+                   L"BLUFI notification is shorter than the four-byte header.",
+                   false},
+        RejectCase{"WrongSequence",
+                   {0x45, 0x00, 0x05, 0x00},
+                   L"BLUFI receive sequence mismatch. Expected 1, received 5.",
+                   false},
+        RejectCase{"ShorterThanLength",
+                   {0x45, 0x00, 0x01, 0x03, 'a', 'b'},
+                   L"BLUFI notification is truncated.",
+                   true},
+        RejectCase{"ChecksumMissing",
+                   {0x45, 0x02, 0x01, 0x01, 'a', 0x00},
+                   L"BLUFI notification is truncated.",
+                   true},
+        RejectCase{"Encrypted",
+                   {0x45, 0x01, 0x01, 0x01, 'a'},
+                   L"Encrypted BLUFI notifications are not enabled for this configuration "
+                   L"protocol.",
+                   true},
+        RejectCase{"FragmentWithoutLength",
+                   {0x45, 0x10, 0x01, 0x01, 'a'},
+                   L"BLUFI fragment does not contain its two-byte total-length field.",
+                   true}),
+    [](const testing::TestParamInfo<RejectCase>& info) { return info.param.name; });
+
+TEST(BlufiParse, MismatchNamesExpectedAndReceivedInDecimal) {
+    BlufiLinkState state = FreshState();
+    const ParseResult result = Parse(state, {0x45, 0x00, 0x05, 0x00});
+    EXPECT_EQ(result.error, L"BLUFI receive sequence mismatch. Expected 0, received 5.");
+    state.receiveSequence = 254;
+    EXPECT_EQ(Parse(state, {0x45, 0x00, 0x00, 0x00}).error,
+              L"BLUFI receive sequence mismatch. Expected 255, received 0.");
+}
+
+TEST(BlufiParse, ShortNotificationDoesNotStopTheNextOneFromBeingAccepted) {
+    BlufiLinkState state = FreshState();
+    EXPECT_FALSE(Parse(state, {0x45, 0x00, 0x00}).accepted);
+    EXPECT_TRUE(Parse(state, {0x45, 0x00, 0x00, 0x00}).accepted);
+}
+
+TEST(BlufiParse, ReceiveSequenceWrapsAfter255) {
+    BlufiLinkState state = FreshState();
+    for (int i = 0; i < 256; ++i) {
+        ASSERT_TRUE(Parse(state, {0x00, 0x00, static_cast<uint8_t>(i), 0x00}).accepted) << i;
+    }
+    EXPECT_TRUE(Parse(state, {0x00, 0x00, 0x00, 0x00}).accepted);
+}
+
+TEST(BlufiParse, ReassemblesFragmentsWithTheirTypeAndTheFinalSequence) {
+    BlufiLinkState state = FreshState();
+    ParseResult first = Parse(state, {0x45, 0x10, 0x00, 0x04, 0x05, 0x00, 'H', 'e'});
+    EXPECT_TRUE(first.accepted);
+    EXPECT_FALSE(first.complete);
+    ParseResult second = Parse(state, {0x45, 0x10, 0x01, 0x04, 0x05, 0x00, 'l', 'l'});
+    EXPECT_TRUE(second.accepted);
+    EXPECT_FALSE(second.complete);
+    ParseResult last = Parse(state, {0x4D, 0x00, 0x02, 0x01, 'o'});
+    ASSERT_TRUE(last.accepted);
+    ASSERT_TRUE(last.complete);
+    EXPECT_EQ(last.message.type, 0x45);
+    EXPECT_EQ(last.message.frameControl, 0x10);
+    EXPECT_EQ(last.message.sequence, 2);
+    EXPECT_EQ(last.message.data, (Bytes{'H', 'e', 'l', 'l', 'o'}));
+    EXPECT_TRUE(state.reassembly.empty());
+    EXPECT_EQ(state.savedType, 0);
+}
+
+TEST(BlufiParse, RejectedFramesBetweenFragmentsLeaveTheMessageIntact) {
+    BlufiLinkState state = FreshState();
+    ASSERT_TRUE(Parse(state, {0x45, 0x10, 0x00, 0x04, 0x05, 0x00, 'H', 'e'}).accepted);
+    EXPECT_FALSE(Parse(state, {0x45, 0x10, 0x07, 0x04, 0x05, 0x00, 'X', 'X'}).accepted);
+    EXPECT_FALSE(Parse(state, {0x45, 0x01, 0x01, 0x02, 'X', 'X'}).accepted);  // consumes 1
+    ASSERT_TRUE(Parse(state, {0x45, 0x10, 0x02, 0x04, 0x05, 0x00, 'l', 'l'}).accepted);
+    const ParseResult last = Parse(state, {0x45, 0x00, 0x03, 0x01, 'o'});
+    ASSERT_TRUE(last.complete);
+    EXPECT_EQ(last.message.data, (Bytes{'H', 'e', 'l', 'l', 'o'}));
+}
+
+TEST(BlufiParse, ChecksummedFragmentsReassemble) {
+    BlufiLinkState state = FreshState();
+    ASSERT_TRUE(Parse(state, WithChecksum({0x45, 0x10, 0x00, 0x03, 0x02, 0x00, 'o'})).accepted);
+    const ParseResult last = Parse(state, WithChecksum({0x45, 0x00, 0x01, 0x01, 'k'}));
+    ASSERT_TRUE(last.complete);
+    EXPECT_EQ(last.message.data, (Bytes{'o', 'k'}));
+}
+
+TEST(BlufiParse, FinalFrameWithNoDataCompletesAnEmptyMessage) {
+    BlufiLinkState state = FreshState();
+    const ParseResult result = Parse(state, {0x49, 0x00, 0x00, 0x00});
+    ASSERT_TRUE(result.complete);
+    EXPECT_EQ(result.message.type, 0x49);
+    EXPECT_TRUE(result.message.data.empty());
+}
+
+TEST(BlufiParse, EmptyFragmentedMessageLeavesNoStaleTypeForTheNextMessage) {
+    BlufiLinkState state = FreshState();
+    ASSERT_TRUE(Parse(state, {0x45, 0x10, 0x00, 0x02, 0x00, 0x00}).accepted);
+    ASSERT_TRUE(Parse(state, {0x45, 0x00, 0x01, 0x00}).complete);
+    const ParseResult error = Parse(state, {0x49, 0x00, 0x02, 0x01, 0x0B});
+    ASSERT_TRUE(error.complete);
+    EXPECT_EQ(error.message.type, 0x49);
+    EXPECT_EQ(error.message.frameControl, 0x00);
+}
+
+TEST(BlufiParse, TrailingBytesAfterDataAndChecksumAreIgnored) {
+    BlufiLinkState state = FreshState();
+    Bytes frame = WithChecksum({0x45, 0x00, 0x00, 0x01, 'z'});
+    frame.push_back(0xEE);
+    const ParseResult result = Parse(state, frame);
+    ASSERT_TRUE(result.complete);
+    EXPECT_EQ(result.message.data, (Bytes{'z'}));
+}
+
+TEST(BlufiReset, RestartsBothNumberingsAndDropsHalfAMessage) {
+    BlufiLinkState state = FreshState();
+    BuildBlufiFrame(state, 0x24, {}, false);
+    ASSERT_TRUE(Parse(state, {0x45, 0x10, 0x00, 0x03, 0x09, 0x00, 'a'}).accepted);
+    ResetBlufiLinkState(state);
+    EXPECT_EQ(BuildBlufiFrame(state, 0x24, {}, false)[2], 0);
+    const ParseResult result = Parse(state, {0x45, 0x00, 0x00, 0x01, 'b'});
+    ASSERT_TRUE(result.complete);
+    EXPECT_EQ(result.message.data, (Bytes{'b'}));
+    EXPECT_EQ(result.message.frameControl, 0x00);
+}
+
+}  // namespace

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Runs one Windows program under Wine (64-bit only on Debian 12) in the prefix named by
+# WINEPREFIX, with Wine's own chatter and its Mono/Gecko installers switched off.
+set -euo pipefail
+: "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
+export WINEPREFIX
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree=;mshtml=;winemenubuilder.exe=d}"
+wine="${WINE64:-/usr/lib/wine/wine64}"
+[ -x "$wine" ] || wine="$(command -v wine64 || command -v wine)"
+exec "$wine" "$@"
