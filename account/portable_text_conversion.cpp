@@ -32,9 +32,7 @@ void AppendUtf16(std::wstring& out, char32_t cp) {
     }
 }
 
-bool IsContinuation(unsigned char byte) {
-    return (byte & 0xC0) == 0x80;
-}
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 }  // namespace
 

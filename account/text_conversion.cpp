@@ -10,14 +10,14 @@ std::string Utf16ToUtf8(const std::wstring& text) {
         return std::string();
     }
     const int units = static_cast<int>(text.size());
-    const int needed =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
+    const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, nullptr, 0, nullptr,
+                                           nullptr);
     if (needed <= 0) {
         return std::string();
     }
     std::string bytes(static_cast<size_t>(needed), '\0');
-    const int written =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), units, &bytes[0], needed, nullptr, nullptr);
+    const int written = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, &bytes[0], needed,
+                                            nullptr, nullptr);
     if (written <= 0) {
         return std::string();
     }
@@ -46,10 +46,6 @@ std::wstring Utf8ToUtf16(const std::string& bytes) {
 #else
 #include "account/portable_text_conversion.h"
 
-std::string Utf16ToUtf8(const std::wstring& text) {
-    return PortableUtf16ToUtf8(text);
-}
-std::wstring Utf8ToUtf16(const std::string& bytes) {
-    return PortableUtf8ToUtf16(bytes);
-}
+std::string Utf16ToUtf8(const std::wstring& text) { return PortableUtf16ToUtf8(text); }
+std::wstring Utf8ToUtf16(const std::string& bytes) { return PortableUtf8ToUtf16(bytes); }
 #endif

@@ -27,33 +27,29 @@ TEST_P(Utf8ToUtf16Cases, DecodesLikeTheSystemConversion) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Utf8ToUtf16Cases,
-    testing::Values(Utf8Case{"Empty", "", L""}, Utf8Case{"Ascii", "Home", L"Home"},
-                    Utf8Case{"EmbeddedZero", std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
-                    Utf8Case{"TwoByte", "\xC3\xA9", L"\x00E9"},
-                    Utf8Case{"ThreeByte", "\xE2\x82\xAC", L"\x20AC"},
-                    Utf8Case{"FourByteBecomesPair", "\xF0\x9F\x98\x80", L"\xD83D\xDE00"},
-                    Utf8Case{"HighestScalar", "\xF4\x8F\xBF\xBF", L"\xDBFF\xDFFF"},
-                    Utf8Case{"LoneContinuation", "\x80", {R}},
-                    Utf8Case{"OverlongTwoByte", "\xC0\x80", {R, R}},
-                    Utf8Case{"OverlongThreeByte", "\xE0\x80\x80", {R, R}},
-                    Utf8Case{"EncodedSurrogate", "\xED\xA0\x80", {R, R}},
-                    Utf8Case{"LastBelowSurrogates", "\xED\x9F\xBF", L"\xD7FF"},
-                    Utf8Case{"AboveUnicode", "\xF4\x90\x80\x80", {R, R, R}},
-                    Utf8Case{"OverlongFourByte", "\xF0\x8F\xBF\xBF", {R, R, R}},
-                    Utf8Case{"BadContinuationStartsAfresh",
-                             "\xE1\x80"
-                             "A",
-                             {R, L'A'}},
-                    Utf8Case{"CutShortSequenceTakesTheRest", "\xF0\x41", {R}},
-                    Utf8Case{"InvalidLeads", "\xF5\xFF", {R, R}},
-                    Utf8Case{"TruncatedAtEnd", "a\xE2\x82", {L'a', R}},
-                    Utf8Case{"TruncatedFourByteAtEnd", "\xF0\x9F\x98", {R}},
-                    Utf8Case{"TruncatedThenAscii",
-                             "\xE2\x82"
-                             "A",
-                             {R, L'A'}},
-                    Utf8Case{"TruncatedThenLead", "\xC3\xC3\xA9", {R, L'\x00E9'}},
-                    Utf8Case{"InvalidSsidByte", "Caf\xE9", {L'C', L'a', L'f', R}}),
+    testing::Values(
+        Utf8Case{"Empty", "", L""},
+        Utf8Case{"Ascii", "Home", L"Home"},
+        Utf8Case{"EmbeddedZero", std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
+        Utf8Case{"TwoByte", "\xC3\xA9", L"\x00E9"},
+        Utf8Case{"ThreeByte", "\xE2\x82\xAC", L"\x20AC"},
+        Utf8Case{"FourByteBecomesPair", "\xF0\x9F\x98\x80", L"\xD83D\xDE00"},
+        Utf8Case{"HighestScalar", "\xF4\x8F\xBF\xBF", L"\xDBFF\xDFFF"},
+        Utf8Case{"LoneContinuation", "\x80", {R}},
+        Utf8Case{"OverlongTwoByte", "\xC0\x80", {R, R}},
+        Utf8Case{"OverlongThreeByte", "\xE0\x80\x80", {R, R}},
+        Utf8Case{"EncodedSurrogate", "\xED\xA0\x80", {R, R}},
+        Utf8Case{"LastBelowSurrogates", "\xED\x9F\xBF", L"\xD7FF"},
+        Utf8Case{"AboveUnicode", "\xF4\x90\x80\x80", {R, R, R}},
+        Utf8Case{"OverlongFourByte", "\xF0\x8F\xBF\xBF", {R, R, R}},
+        Utf8Case{"BadContinuationStartsAfresh", "\xE1\x80" "A", {R, L'A'}},
+        Utf8Case{"CutShortSequenceTakesTheRest", "\xF0\x41", {R}},
+        Utf8Case{"InvalidLeads", "\xF5\xFF", {R, R}},
+        Utf8Case{"TruncatedAtEnd", "a\xE2\x82", {L'a', R}},
+        Utf8Case{"TruncatedFourByteAtEnd", "\xF0\x9F\x98", {R}},
+        Utf8Case{"TruncatedThenAscii", "\xE2\x82" "A", {R, L'A'}},
+        Utf8Case{"TruncatedThenLead", "\xC3\xC3\xA9", {R, L'\x00E9'}},
+        Utf8Case{"InvalidSsidByte", "Caf\xE9", {L'C', L'a', L'f', R}}),
     [](const testing::TestParamInfo<Utf8Case>& info) { return info.param.name; });
 
 class Utf16ToUtf8Cases : public testing::TestWithParam<Utf8Case> {};
@@ -64,20 +60,18 @@ TEST_P(Utf16ToUtf8Cases, EncodesLikeTheSystemConversion) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Utf16ToUtf8Cases,
-    testing::Values(Utf8Case{"Empty", "", L""}, Utf8Case{"Ascii", "Home", L"Home"},
-                    Utf8Case{"EmbeddedZero", std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
-                    Utf8Case{"TwoByteBoundaries", "\xC2\x80\xDF\xBF", L"\x0080\x07FF"},
-                    Utf8Case{"ThreeByteBoundaries", "\xE0\xA0\x80\xEF\xBF\xBF", L"\x0800\xFFFF"},
-                    Utf8Case{"Pair", "\xF0\x9F\x98\x80", L"\xD83D\xDE00"},
-                    Utf8Case{"LoneHigh", "\xEF\xBF\xBD", L"\xD800"},
-                    Utf8Case{"LoneLow", "\xEF\xBF\xBD", L"\xDC00"},
-                    Utf8Case{"HighThenAscii",
-                             "\xEF\xBF\xBD"
-                             "a",
-                             L"\xD800"
-                             L"a"},
-                    Utf8Case{"LowThenHigh", "\xEF\xBF\xBD\xEF\xBF\xBD", L"\xDC00\xD800"},
-                    Utf8Case{"HighHighLow", "\xEF\xBF\xBD\xF0\x90\x80\x80", L"\xD800\xD800\xDC00"}),
+    testing::Values(
+        Utf8Case{"Empty", "", L""},
+        Utf8Case{"Ascii", "Home", L"Home"},
+        Utf8Case{"EmbeddedZero", std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
+        Utf8Case{"TwoByteBoundaries", "\xC2\x80\xDF\xBF", L"\x0080\x07FF"},
+        Utf8Case{"ThreeByteBoundaries", "\xE0\xA0\x80\xEF\xBF\xBF", L"\x0800\xFFFF"},
+        Utf8Case{"Pair", "\xF0\x9F\x98\x80", L"\xD83D\xDE00"},
+        Utf8Case{"LoneHigh", "\xEF\xBF\xBD", L"\xD800"},
+        Utf8Case{"LoneLow", "\xEF\xBF\xBD", L"\xDC00"},
+        Utf8Case{"HighThenAscii", "\xEF\xBF\xBD" "a", L"\xD800" L"a"},
+        Utf8Case{"LowThenHigh", "\xEF\xBF\xBD\xEF\xBF\xBD", L"\xDC00\xD800"},
+        Utf8Case{"HighHighLow", "\xEF\xBF\xBD\xF0\x90\x80\x80", L"\xD800\xD800\xDC00"}),
     [](const testing::TestParamInfo<Utf8Case>& info) { return info.param.name; });
 
 TEST(TextConversion, EveryBmpCharacterRoundTrips) {
@@ -102,8 +96,7 @@ TEST(TextConversion, OwnUtf8DecoderMatchesTheSystemOnEveryShortSequence) {
     std::string bytes;
     for (size_t length = 1; length <= 4; ++length) {
         size_t combinations = 1;
-        for (size_t k = 0; k < length; ++k)
-            combinations *= n;
+        for (size_t k = 0; k < length; ++k) combinations *= n;
         for (size_t index = 0; index < combinations; ++index) {
             bytes.clear();
             for (size_t k = 0, rest = index; k < length; ++k, rest /= n) {
@@ -111,8 +104,7 @@ TEST(TextConversion, OwnUtf8DecoderMatchesTheSystemOnEveryShortSequence) {
             }
             if (Utf8ToUtf16(bytes) != PortableUtf8ToUtf16(bytes) && ++differences <= 10) {
                 std::string hex;
-                for (unsigned char b : bytes)
-                    hex += " " + std::to_string(b);
+                for (unsigned char b : bytes) hex += " " + std::to_string(b);
                 ADD_FAILURE() << "differs for bytes" << hex;
             }
         }
@@ -121,15 +113,14 @@ TEST(TextConversion, OwnUtf8DecoderMatchesTheSystemOnEveryShortSequence) {
 }
 
 TEST(TextConversion, OwnUtf8EncoderMatchesTheSystemOnEveryShortSequence) {
-    const wchar_t alphabet[] = {0x0000, 0x0041, 0x007F, 0x0080, 0x07FF, 0x0800, 0xD7FF,
-                                0xD800, 0xDBFF, 0xDC00, 0xDFFF, 0xE000, 0xFFFD, 0xFFFF};
+    const wchar_t alphabet[] = {0x0000, 0x0041, 0x007F, 0x0080, 0x07FF, 0x0800, 0xD7FF, 0xD800,
+                                0xDBFF, 0xDC00, 0xDFFF, 0xE000, 0xFFFD, 0xFFFF};
     const size_t n = sizeof alphabet / sizeof alphabet[0];
     int differences = 0;
     std::wstring text;
     for (size_t length = 1; length <= 3; ++length) {
         size_t combinations = 1;
-        for (size_t k = 0; k < length; ++k)
-            combinations *= n;
+        for (size_t k = 0; k < length; ++k) combinations *= n;
         for (size_t index = 0; index < combinations; ++index) {
             text.clear();
             for (size_t k = 0, rest = index; k < length; ++k, rest /= n) {
