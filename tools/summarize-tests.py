@@ -2,7 +2,7 @@
 """Adds up what the test run did and prints one closing line: "Summary: N passed, M failed".
 
 GoogleTest suites count their cases (from each suite's own [  PASSED  ] / [  FAILED  ] lines in
-ctest's log); a ctest test without GoogleTest output counts as one; a suite that failed without
+ctest's log), script tests theirs (an "N passed, M failed" line); a ctest test without GoogleTest output counts as one; a suite that failed without
 naming a failed case (a crash, a non-zero exit) counts one more failure; each fuzz target and
 each failed build stage counts as one.
 
@@ -15,6 +15,7 @@ from pathlib import Path
 SECTION = re.compile(r"^\d+/\d+ Test: (?P<name>.+)$", re.M)
 PASSED = re.compile(r"^\[  PASSED  \] (\d+) tests?\.", re.M)
 FAILED = re.compile(r"^\[  FAILED  \] (\d+) tests?, listed below", re.M)
+PLAIN = re.compile(r"^(\d+) passed, (\d+) failed$", re.M)
 
 
 def count_ctest_log(log: Path):
@@ -28,6 +29,9 @@ def count_ctest_log(log: Path):
         ok = "\nTest Passed." in section
         cases_passed = sum(int(n) for n in PASSED.findall(section))
         cases_failed = sum(int(n) for n in FAILED.findall(section))
+        for plain_passed, plain_failed in PLAIN.findall(section):  # script tests
+            cases_passed += int(plain_passed)
+            cases_failed += int(plain_failed)
         if cases_passed or cases_failed:
             passed += cases_passed
             failed += cases_failed
