@@ -12,19 +12,14 @@
 
 namespace {
 
-// TLS 1.0 and 1.1 are deprecated and invite downgrades: offer 1.2 and 1.3, and 1.2 alone
-// where the system does not know 1.3.
-constexpr DWORD kTls12 = 0x00000800;
-constexpr DWORD kTls12And13 = 0x00002800;
-
 const wchar_t kUserAgent[] = L"TervaneConfigNative/1.0";
 
-void SetSecureProtocols(HINTERNET request) {
-    DWORD protocols = kTls12And13;
-    if (!WinHttpSetOption(request, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) {
-        protocols = kTls12;
-        WinHttpSetOption(request, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
-    }
+std::function<bool(uint32_t)> SecureProtocolsSetter(HINTERNET handle) {
+    return [handle](uint32_t protocols) {
+        DWORD value = protocols;
+        return WinHttpSetOption(handle, WINHTTP_OPTION_SECURE_PROTOCOLS, &value, sizeof value) !=
+               FALSE;
+    };
 }
 
 // Grows the body without leaving copies of it (it may hold a token) in released memory.
@@ -85,9 +80,16 @@ bool SendServiceRequestTo(const wchar_t* origin, const std::wstring& verb, const
         errorText = L"Could not create the server request.";
         return false;
     }
-    if (secure) {
-        SetSecureProtocols(request.get());
+    // Some systems take the protocol choice on the session only; there it still applies to
+    // this request, which is the session's only one.
+    if (secure && OfferSecureProtocols(SecureProtocolsSetter(request.get())) == 0) {
+        OfferSecureProtocols(SecureProtocolsSetter(session.get()));
     }
+    // The wait for the answer's headers has a time-out of its own (90 s by default); hold it
+    // to the receive time-out so a stalled service ends within the time-outs above.
+    DWORD responseTimeout = static_cast<DWORD>(timeouts.receiveMs);
+    WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout,
+                     sizeof responseTimeout);
 
     std::wstring headers;
     headers.reserve(64 + authorization.size());
@@ -121,6 +123,11 @@ bool SendServiceRequestTo(const wchar_t* origin, const std::wstring& verb, const
     if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &statusCode, &statusSize,
                              WINHTTP_NO_HEADER_INDEX)) {
+        errorText = L"The Tervane server response did not contain a status code.";
+        return false;
+    }
+    // A status line without a number reads as 0 on some systems: that is no status either.
+    if (statusCode < 100 || statusCode > 999) {
         errorText = L"The Tervane server response did not contain a status code.";
         return false;
     }

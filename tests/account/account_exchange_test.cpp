@@ -4,6 +4,8 @@
 
 #include "account/service_request.h"
 
+#include <vector>
+
 namespace {
 
 struct BodyCase {
@@ -125,6 +127,42 @@ TEST(ProxyChoice, OnlyTheExactLoopbackNamesBypassTheProxy) {
     for (const wchar_t* host : {L"LOCALHOST", L"Localhost", L"localhost.", L"127.0.0.1.",
                                 L"127.0.0.2", L"::1", L"", L"connect.tervane.invalid"}) {
         EXPECT_FALSE(BypassesProxy(host)) << std::string(host, host + wcslen(host));
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SecureProtocols, OfferTls12And13First) {
+    std::vector<uint32_t> offered;
+    EXPECT_EQ(OfferSecureProtocols([&](uint32_t p) {
+                  offered.push_back(p);
+                  return true;
+              }),
+              0x2800u);
+    EXPECT_EQ(offered, std::vector<uint32_t>{0x2800u});
+}
+
+TEST(SecureProtocols, FallBackToTls12AloneWhenRefused) {
+    std::vector<uint32_t> offered;
+    EXPECT_EQ(OfferSecureProtocols([&](uint32_t p) {
+                  offered.push_back(p);
+                  return p == 0x800u;
+              }),
+              0x800u);
+    EXPECT_EQ(offered, (std::vector<uint32_t>{0x2800u, 0x800u}));
+}
+
+TEST(SecureProtocols, NeverOfferOlderProtocols) {
+    std::vector<uint32_t> offered;
+    EXPECT_EQ(OfferSecureProtocols([&](uint32_t p) {
+                  offered.push_back(p);
+                  return false;
+              }),
+              0u);
+    for (const uint32_t p : offered) {
+        EXPECT_EQ(p & 0x2A8u, 0u) << "SSL 3, TLS 1.0 or TLS 1.1 offered";
     }
 }
 

@@ -28,13 +28,15 @@ Control endpoints (not logged):
                                       the request body is the answer body where one is sent
     POST /_standin/reset              drop queued faults and the log
     GET  /_standin/last               the raw bytes of the last service request
+    GET  /_standin/last-tls           the TLS version of the last service request ("" for plain)
     GET  /_standin/count              the number of service requests logged so far
 
 Fault kinds (query parameters; --fault takes the same "kind=K&..." text and applies it to
 every service request):
     status    code=N [type=MIME]   answer N with the given body
     delay     ms=N                 wait, then answer normally
-    stall     ms=N                 read the request, send nothing for N ms, then close
+    stall     ms=N [after=headers] read the request, send nothing (or only the headers and
+                                   the start of the body) for N ms, then close
     size      bytes=N [chunked=1]  answer 200 with exactly N bytes (fixed length or chunked)
     drop                           read the request and close without answering
     truncate  bytes=N              announce N body bytes, send half of them, close
@@ -200,10 +202,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         status, sent = None, b""
         try:
             if fault is not None:
-                status, sent = self.apply_fault(fault)
+                status, sent = self.apply_fault(fault, body)
             else:
                 status, sent = self.serve(target.path, body)
         finally:
+            entry["fault"] = fault["kind"] if fault is not None else None
             entry["status"] = status
             entry["answer_b64"] = base64.b64encode(sent or b"").decode("ascii")
             state.record(entry)
@@ -229,6 +232,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with state.lock:
                 raw = base64.b64decode(state.log[-1]["raw_b64"]) if state.log else b""
             self.answer(200, raw, "application/octet-stream")
+        elif target.path == "/_standin/last-tls" and self.command == "GET":
+            with state.lock:
+                version = (state.log[-1]["tls_version"] or "") if state.log else ""
+            self.answer(200, version.encode("ascii"), "text/plain")
         elif target.path == "/_standin/count" and self.command == "GET":
             with state.lock:
                 count = len(state.log)
@@ -281,15 +288,22 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.answer(200, page, "text/html; charset=utf-8")
         return self.answer_json(404, {"detail": "Not found."})
 
-    def apply_fault(self, fault):
+    def apply_fault(self, fault, request_body):
         kind = fault["kind"]
         if kind == "status":
             return self.answer(int(fault.get("code", "500")), fault["body"],
                                fault.get("type", "application/json"))
         if kind == "delay":
             time.sleep(int(fault.get("ms", "1000")) / 1000.0)
-            return self.serve(urllib.parse.urlsplit(self.path).path, b"")
+            return self.serve(urllib.parse.urlsplit(self.path).path, request_body)
         if kind == "stall":
+            if fault.get("after") == "headers":
+                self.send_response(200)
+                self.send_header("Content-Type", "application/json")
+                self.send_header("Content-Length", "100")
+                self.end_headers()
+                self.wfile.write(b'{"token":')
+                self.wfile.flush()
             time.sleep(int(fault.get("ms", "40000")) / 1000.0)
             self.close_now()
             return None, b""
