@@ -60,7 +60,7 @@ for _ in $(seq 1 50); do
 done
 grep -q "listening" "$demo/service.log" || { cat "$demo/service.log"; echo "The stand-in service did not start."; exit 1; }
 
-cp "$root/build/windows/app/TervaneConnectDemo.exe" "$root/build/windows/tools/demo/demo_walkthrough.exe" "$run/"
+cp "$root/build/windows/tools/demo/TervaneConnectDemo.exe" "$root/build/windows/tools/demo/demo_walkthrough.exe" "$run/"
 cd "$run"
 echo "==> starting Tervane Connect (demo) under Wine"
 "$root/tools/wine-run.sh" TervaneConnectDemo.exe >"$demo/program.log" 2>&1 &
