@@ -50,6 +50,12 @@ fi
 [ "$interactive" -eq 0 ] &&
     "$root/tools/wine-run.sh" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 
+# The walk-through starts as a first-time user: no saved login, no saved window size.
+if [ "$interactive" -eq 0 ]; then
+    rm -rf "$prefix"/drive_c/users/*/AppData/Local/Tervane
+    "$root/tools/wine-run.sh" reg delete 'HKCU\Software\Tervane\ConfigApp' /f >/dev/null 2>&1
+fi
+
 echo "==> starting the stand-in account service on 127.0.0.1:47810"
 python3 "$root/tools/standin/account_service.py" --port 47810 --user "demo:tervane-demo" \
     --log "$demo/service-requests.jsonl" >"$demo/service.log" 2>&1 &

@@ -52,20 +52,19 @@ private:
     bool LogIn() {
         if (!WaitForPage(L"Log in to add a base to your account.")) return false;
         Shot(L"login");
+        driver_.Type(kPasswordField, demo::kWrongPassword);
         driver_.PressKey(VK_RETURN);
-        if (!ExpectBox(L"Log in", L"Please enter your username and password.", L"login-empty"))
+        if (!ExpectBox(L"Log in", L"Please enter your username.", L"login-username-missing"))
             return false;
         driver_.Type(kUsernameField, demo::kUsername);
-        driver_.Type(kPasswordField, demo::kWrongPassword);
         driver_.PressKey(VK_RETURN);
         if (!WaitForStatusSettled()) return false;
         Step(L"wrong password: " + Status());
         Shot(L"login-rejected");
-        PostMessageW(driver_.Control(kPasswordField), EM_SETSEL, 0, -1);
-        driver_.Type(kPasswordField, demo::kPassword);
+        driver_.Replace(kPasswordField, demo::kPassword);
         driver_.PressKey(VK_RETURN);
         return WaitForPage(L"Select Base Unit") && WaitForStatusSettled() &&
-               Expect(driver_.ListCount(kBaseUnitList) >= 4, L"four base units listed") &&
+               Expect(driver_.ListCount(kBaseUnitList) == 4, L"the four base units listed") &&
                Shot(L"base-units");
     }
 
@@ -88,13 +87,19 @@ private:
                       L"the network-name field shows the chosen network");
     }
 
+    // The result page with this heading; a result page still showing the previous outcome
+    // (as right after Retry) does not count.
     bool WaitForResult(const std::wstring& heading, const wchar_t* shot) {
-        if (!driver_.WaitFor([&] { return driver_.IsShown(kResultHeading); }, kOperationTimeoutMs))
-            return Fail(L"the result page did not appear");
+        const bool shown = driver_.WaitFor(
+            [&] {
+                return driver_.IsShown(kResultHeading) &&
+                       driver_.ControlText(kResultHeading) == heading;
+            },
+            kOperationTimeoutMs);
         Step(L"result: " + driver_.ControlText(kResultHeading) + L" - " +
              driver_.ControlText(kResultMessage));
         Shot(shot);
-        return Expect(driver_.ControlText(kResultHeading) == heading, L"heading " + heading);
+        return shown || Fail(L"expected the result " + heading);
     }
 
     bool FinishAndBackToBaseUnits() {
@@ -224,7 +229,9 @@ private:
     }
 
     bool Fail(const std::wstring& what) {
-        std::wprintf(L"FAILED: %ls\n", what.c_str());
+        std::wprintf(L"FAILED: %ls (page \"%ls\", status \"%ls\")\n", what.c_str(),
+                     driver_.ControlText(kPageTitle).c_str(), Status().c_str());
+        Shot(L"where-it-stopped");
         std::fflush(stdout);
         return false;
     }

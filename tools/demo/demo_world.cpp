@@ -45,7 +45,7 @@ std::vector<SimulatedUnitSetup> Units() {
     office.rssiReadings = {-58, -61};
     office.unit.networks = {{home, -45}, {"Office Guest", -62}};
     office.unit.checksums = true;
-    office.failWriteNumber = 3;  // the second frame of the first configuration
+    office.failWriteNumber = 2;  // the first frame of the first configuration
 
     SimulatedUnitSetup attic;
     attic.address = kAtticAddress;
@@ -93,6 +93,11 @@ std::string Report() {
                   " configuration(s) received\n";
         for (const auto& payload : payloads) {
             report += "  " + Printable(payload) + "\n";
+        }
+        const auto refused = SimulatedBle::ProtocolErrors(unit.address);
+        if (!refused.empty()) {
+            report += "  refused " + std::to_string(refused.size()) + " frame(s), the first: " +
+                      refused.front() + "\n";
         }
     }
     return report;

@@ -47,6 +47,10 @@ bool WindowDriver::Attach(const wchar_t* windowClass, DWORD timeoutMs) {
         return false;
     }
     threadId_ = GetWindowThreadProcessId(main_, &processId_);
+    // Start-up has finished once the window thread answers and has put the focus somewhere.
+    WaitForIdle(kMessageTimeoutMs);
+    WaitFor([&] { return Focused() != nullptr; }, 5000);
+    Sleep(300);
     process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
                                PROCESS_QUERY_INFORMATION | SYNCHRONIZE,
                            FALSE, processId_);
@@ -107,11 +111,24 @@ HWND WindowDriver::Focused() const {
     return info.hwndFocus;
 }
 
-void WindowDriver::Type(int id, const std::wstring& text) {
+void WindowDriver::Type(int id, const std::wstring& text) { TypeInto(id, text, false); }
+
+void WindowDriver::Replace(int id, const std::wstring& text) { TypeInto(id, text, true); }
+
+void WindowDriver::TypeInto(int id, const std::wstring& text, bool selectAll) {
     const HWND control = Control(id);
     RECT client{};
     GetClientRect(control, &client);
-    PostClick(control, client.right - 4, client.bottom / 2);  // caret at the end
+    // A click gives the field the focus (and clears its placeholder); try again while the
+    // program is still settling its own focus.
+    for (int attempt = 0; attempt < 5 && Focused() != control; ++attempt) {
+        PostClick(control, client.right - 4, client.bottom / 2);  // caret at the end
+        WaitForIdle(kMessageTimeoutMs);
+        WaitFor([&] { return Focused() == control; }, 500);
+    }
+    if (selectAll) {
+        PostMessageW(control, EM_SETSEL, 0, -1);
+    }
     WaitForIdle(kMessageTimeoutMs);
     for (const wchar_t ch : text) {
         PostMessageW(control, WM_CHAR, ch, 1);

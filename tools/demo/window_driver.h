@@ -28,6 +28,7 @@ public:
 
     void Click(int id);                       // mouse down and up in the control's centre
     void Type(int id, const std::wstring& text);  // focus by click, then one WM_CHAR each
+    void Replace(int id, const std::wstring& text);  // the same over the selected old text
     void PressKey(UINT virtualKey);           // to the control that has the focus
     HWND Focused() const;
 
@@ -55,6 +56,7 @@ public:
 
 private:
     void PostClick(HWND control, int x, int y);
+    void TypeInto(int id, const std::wstring& text, bool selectAll);
     bool RemoteCall(HWND control, UINT message, WPARAM wParam, void* data, size_t size,
                     LRESULT* result) const;
 
