@@ -10,7 +10,6 @@
 namespace {
 
 constexpr int32_t kBluetoothErrorRadioNotAvailable = 1;
-constexpr int32_t kWatcherStarted = 1;
 
 std::wstring ScanFailureText(int32_t hresult) {
     if (static_cast<uint32_t>(hresult) == kHrDeviceNotReady) {
