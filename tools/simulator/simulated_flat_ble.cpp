@@ -524,6 +524,44 @@ void SimulatedBle::Install(std::vector<SimulatedUnitSetup> units,
     world.scansStarted = 0;
 }
 
+void SimulatedBle::InstallNeighbourhood(SimulatedNeighbourhood neighbourhood) {
+    Install(std::move(neighbourhood.units), std::move(neighbourhood.others));
+}
+
+SimulatedNeighbourhood SampleNeighbourhood() {
+    SimulatedNeighbourhood world;
+    SimulatedUnitSetup living;
+    living.address = 0x0CB815A0C001u;
+    living.name = L"OV Living Room";
+    living.rssiReadings = {-58, -52, -55, -61};
+    living.unit.networks = {{"Harbour View", -48},
+                            {"Harbour View 5G", -55},
+                            {"Caf\xC3\xA9 Nordlys", -67},
+                            {"Guest", -71}};
+    living.writeLatency = std::chrono::milliseconds(8);
+    world.units.push_back(living);
+
+    SimulatedUnitSetup garage;
+    garage.address = 0x0CB815A0C002u;
+    garage.name = L"OV Garage";
+    garage.rssiReadings = {-84, -79, -88};
+    garage.unit.networks = {{"Harbour View", -77}, {"Workshop", -62}};
+    garage.answerDelay = std::chrono::milliseconds(8000);  // the slow one
+    garage.writeLatency = std::chrono::milliseconds(20);
+    world.units.push_back(garage);
+
+    SimulatedUnitSetup attic;
+    attic.address = 0x0CB815A0C003u;
+    attic.name = L"ov attic";
+    attic.rssiReadings = {-70, -66};
+    attic.unit.networks = {{"Harbour View", -80}};
+    attic.unit.misbehaviour.answerWithErrorReport = true;
+    world.units.push_back(attic);
+
+    world.others = {{0x5A11F00D0001u, L"Headphones", {-45, -47}}, {0x5A11F00D0002u, L"", {-60}}};
+    return world;
+}
+
 void SimulatedBle::Reset() {
     Install({}, {});
     SetScanner(SimulatedScanner::Normal);
