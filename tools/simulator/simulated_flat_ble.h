@@ -49,8 +49,8 @@ struct SimulatedUnitSetup {
     std::vector<int16_t> rssiReadings{-60};  // heard at even intervals over the scan
     SimulatedBaseUnitConfig unit;            // Wi-Fi list, checksums, misbehaviour
 
-    std::chrono::milliseconds writeLatency{0};         // until each write's response
-    std::chrono::milliseconds answerDelay{0};          // before each notification reaches the queue
+    std::chrono::milliseconds writeLatency{0};  // until each write's response
+    std::chrono::milliseconds answerDelay{0};   // before each notification reaches the queue
     // The radio's pace: at least this between two notifications (0 sends a burst at once,
     // which overflows the link's queue for long answers).
     std::chrono::milliseconds notificationSpacing{1};
