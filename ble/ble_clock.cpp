@@ -21,7 +21,10 @@ BleClock::TimePoint SteadyBleClock::Now() {
 }
 
 void SteadyBleClock::SleepUntil(TimePoint until) {
-    std::this_thread::sleep_until(until);
+    // Some thread libraries wake a little early; a pause between frames must not be shorter.
+    for (TimePoint now = Now(); now < until; now = Now()) {
+        std::this_thread::sleep_for(until - now);
+    }
 }
 
 void SteadyBleClock::WaitUntil(std::condition_variable& signal, std::unique_lock<std::mutex>& lock,

@@ -32,14 +32,14 @@ void ThrowIfFailed(int32_t hr) {
 GattLink::GattLink(GattPlatform& platform)
     : platform_(platform), queue_(std::make_shared<NotificationQueue>()) {}
 
-void GattLink::CloseConnection() {
+void GattLink::CloseGattConnection() {
     platform_.Close();
     queue_->Clear();
 }
 
 int GattLink::ConnectSteps(uint64_t address, wchar_t* errorBuffer, int errorCapacity) {
     const auto fail = [&](const wchar_t* text) {
-        CloseConnection();
+        CloseGattConnection();
         CopyToErrorBuffer(text, errorBuffer, errorCapacity);
         return 0;
     };
@@ -96,17 +96,17 @@ int GattLink::Connect(uint64_t address, wchar_t* errorBuffer, int errorCapacity)
                 errorBuffer, errorCapacity);
             return 0;
         }
-        CloseConnection();
+        CloseGattConnection();
         return ConnectSteps(address, errorBuffer, errorCapacity);
     } catch (uint32_t hr) {
-        CloseConnection();
+        CloseGattConnection();
         CopyToErrorBuffer(HresultSentence(ble_text::kConnectionFailed, hr), errorBuffer,
                           errorCapacity);
         return 0;
     } catch (const std::bad_alloc&) {
         throw;
     } catch (...) {
-        CloseConnection();
+        CloseGattConnection();
         CopyToErrorBuffer(PlainSentence(ble_text::kConnectionFailed), errorBuffer, errorCapacity);
         return 0;
     }
@@ -184,7 +184,7 @@ int GattLink::WaitNotification(uint8_t* buffer, int* length, uint32_t timeoutMs,
 void GattLink::Disconnect() {
     try {
         platform_.EnsureApartment();
-        CloseConnection();
+        CloseGattConnection();
     } catch (...) {
         // Disconnecting never fails as far as the caller can tell.
     }

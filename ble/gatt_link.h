@@ -67,7 +67,7 @@ public:
     NotificationQueue& Queue() { return *queue_; }
 
 private:
-    void CloseConnection();
+    void CloseGattConnection();
     int ConnectSteps(uint64_t address, wchar_t* errorBuffer, int errorCapacity);
 
     GattPlatform& platform_;

@@ -298,7 +298,7 @@ private:
 };
 
 // The process-wide GATT connection record.
-class WinrtGattPlatform final : public GattPlatform {
+class GattConnection final : public GattPlatform {
 public:
     int32_t EnsureApartment() override { return Code(EnterApartment()); }
 
@@ -587,7 +587,7 @@ private:
 
 GattLink& Link() {
     // Never destroyed: the window thread may disconnect during shutdown after statics go.
-    static WinrtGattPlatform* platform = new WinrtGattPlatform;
+    static GattConnection* platform = new GattConnection;
     static GattLink* link = new GattLink(*platform);
     return *link;
 }

@@ -89,6 +89,18 @@ TEST_F(WifiScan, DecodesListData) {
     }
 }
 
+TEST_F(WifiScan, AHugeListArrivesWhole) {
+    SimulatedUnitSetup setup = Unit();
+    for (int i = 0; i < 250; ++i) {
+        setup.unit.networks.push_back(
+            {"Network with a long name " + std::to_string(1000 + i), static_cast<int8_t>(-i / 3)});
+    }
+    ConnectTo(setup);
+    ASSERT_TRUE(Scan()) << Narrow(error);
+    ASSERT_EQ(networks.size(), 250u);
+    EXPECT_EQ(networks.back().rssi, -83);
+}
+
 TEST_F(WifiScan, SkipsOtherFramesBeforeTheList) {
     SimulatedUnitSetup setup = Unit();
     setup.unit.networks = {{"Home", -50}};
@@ -180,12 +192,27 @@ TEST_F(WifiScan, ANotificationLeftFromAnEarlierOperationIsPassedThroughTheCodec)
 }
 
 TEST_F(WifiScan, AFloodBeforeTheRequestLosesTheOldestAndBreaksTheNumbering) {
-    ConnectSilent();
+    SimulatedUnitSetup setup = Unit();
+    setup.unit.misbehaviour.silent = true;
+    setup.notificationSpacing = 0ms;  // all at once, faster than anyone takes them
+    ConnectTo(setup);
     for (int i = 0; i < 100; ++i) {
         ASSERT_TRUE(SimulatedBle::SendFromConnectedUnit(0x00, {}));
     }
     EXPECT_FALSE(Scan());
     EXPECT_EQ(error, L"BLUFI receive sequence mismatch. Expected 0, received 36.");
+}
+
+TEST_F(WifiScan, AWriteAnsweredTooLateIsAbandonedAfter10Seconds) {
+    SimulatedUnitSetup setup = Unit();
+    setup.writeLatency = 12s;
+    ConnectTo(setup);
+    const auto start = SimulatedBle::Now();
+    EXPECT_FALSE(Scan());
+    EXPECT_EQ(error, L"Windows 10/11 BLUFI write failed (0x800705B4)");
+    EXPECT_EQ(ElapsedSince(start), 10000ms);
+    SimulatedBle::AdvanceTime(5s);  // the late answer finds nobody waiting
+    EXPECT_TRUE(backend.IsConnected());
 }
 
 TEST_F(WifiScan, AWriteThatNeverCompletesIsAbandonedAfter10Seconds) {

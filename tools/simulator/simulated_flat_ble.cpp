@@ -81,14 +81,17 @@ SimulatedTimeline& Timeline() {
 // One asynchronous platform step that completes after latency (never when hang), awaited with
 // the link's bound the way the Windows Runtime layer awaits its operations.
 int32_t RunStep(std::chrono::milliseconds latency, bool hang, std::chrono::milliseconds timeout) {
+    if (!hang && latency < timeout) {
+        // Completes in time: the caller simply waits that long, on the link's clock.
+        if (latency.count() > 0) {
+            CurrentBleClock().SleepFor(latency);
+        }
+        return 0;
+    }
     auto done = std::make_shared<AsyncCompletion>();
     if (!hang) {
-        if (latency.count() <= 0) {
-            done->Complete(kAsyncCompleted);
-        } else {
-            Timeline().Schedule(Timeline().Now() + latency,
-                                [done] { done->Complete(kAsyncCompleted); });
-        }
+        Timeline().Schedule(Timeline().Now() + latency,
+                            [done] { done->Complete(kAsyncCompleted); });
     }
     int32_t status = 0;
     if (!done->WaitFor(timeout, status)) {
@@ -519,6 +522,44 @@ void SimulatedBle::Install(std::vector<SimulatedUnitSetup> units,
     world.others = std::move(others);
     world.lateDelivered = 0;
     world.scansStarted = 0;
+}
+
+void SimulatedBle::InstallNeighbourhood(SimulatedNeighbourhood neighbourhood) {
+    Install(std::move(neighbourhood.units), std::move(neighbourhood.others));
+}
+
+SimulatedNeighbourhood SampleNeighbourhood() {
+    SimulatedNeighbourhood world;
+    SimulatedUnitSetup living;
+    living.address = 0x0CB815A0C001u;
+    living.name = L"OV Living Room";
+    living.rssiReadings = {-58, -52, -55, -61};
+    living.unit.networks = {{"Harbour View", -48},
+                            {"Harbour View 5G", -55},
+                            {"Caf\xC3\xA9 Nordlys", -67},
+                            {"Guest", -71}};
+    living.writeLatency = std::chrono::milliseconds(8);
+    world.units.push_back(living);
+
+    SimulatedUnitSetup garage;
+    garage.address = 0x0CB815A0C002u;
+    garage.name = L"OV Garage";
+    garage.rssiReadings = {-84, -79, -88};
+    garage.unit.networks = {{"Harbour View", -77}, {"Workshop", -62}};
+    garage.answerDelay = std::chrono::milliseconds(8000);  // the slow one
+    garage.writeLatency = std::chrono::milliseconds(20);
+    world.units.push_back(garage);
+
+    SimulatedUnitSetup attic;
+    attic.address = 0x0CB815A0C003u;
+    attic.name = L"ov attic";
+    attic.rssiReadings = {-70, -66};
+    attic.unit.networks = {{"Harbour View", -80}};
+    attic.unit.misbehaviour.answerWithErrorReport = true;
+    world.units.push_back(attic);
+
+    world.others = {{0x5A11F00D0001u, L"Headphones", {-45, -47}}, {0x5A11F00D0002u, L"", {-60}}};
+    return world;
 }
 
 void SimulatedBle::Reset() {

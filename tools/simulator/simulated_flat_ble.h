@@ -49,9 +49,11 @@ struct SimulatedUnitSetup {
     std::vector<int16_t> rssiReadings{-60};  // heard at even intervals over the scan
     SimulatedBaseUnitConfig unit;            // Wi-Fi list, checksums, misbehaviour
 
-    std::chrono::milliseconds writeLatency{0};         // until each write's response
-    std::chrono::milliseconds answerDelay{0};          // before each notification reaches the queue
-    std::chrono::milliseconds notificationSpacing{0};  // at least this between notifications
+    std::chrono::milliseconds writeLatency{0};  // until each write's response
+    std::chrono::milliseconds answerDelay{0};   // before each notification reaches the queue
+    // The radio's pace: at least this between two notifications (0 sends a burst at once,
+    // which overflows the link's queue for long answers).
+    std::chrono::milliseconds notificationSpacing{1};
     std::chrono::milliseconds connectStepLatency{0};
     SimulatedConnectFailure connectFailure = SimulatedConnectFailure::None;
     uint32_t connectErrorCode = 0x80070005u;
@@ -69,11 +71,21 @@ enum class SimulatedScanner {
     StopFails,         // Stop fails with scannerErrorCode
 };
 
+// A ready-made neighbourhood for the demo and window tests: three base units with different
+// names, signal and Wi-Fi lists, one slow to answer the Wi-Fi request (8 s) and one answering
+// it with an error report, plus two devices that are not base units.
+struct SimulatedNeighbourhood {
+    std::vector<SimulatedUnitSetup> units;
+    std::vector<SimulatedAdvertiser> others;
+};
+SimulatedNeighbourhood SampleNeighbourhood();
+
 class SimulatedBle {
 public:
     // Replaces the world: the link is closed, queued notifications and records are dropped.
     static void Install(std::vector<SimulatedUnitSetup> units,
                         std::vector<SimulatedAdvertiser> others = {});
+    static void InstallNeighbourhood(SimulatedNeighbourhood neighbourhood);
     // Back to an empty world on the steady clock.
     static void Reset();
 
