@@ -85,6 +85,10 @@ bool SendServiceRequestTo(const wchar_t* origin, const std::wstring& verb, const
     if (secure && OfferSecureProtocols(SecureProtocolsSetter(request.get())) == 0) {
         OfferSecureProtocols(SecureProtocolsSetter(session.get()));
     }
+    // Redirects are not followed: the platform would send the Authorization header (the
+    // token) on to wherever the answer points, and the service never redirects its API.
+    DWORD disabled = WINHTTP_DISABLE_REDIRECTS;
+    WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);
     // The wait for the answer's headers has a time-out of its own (90 s by default); hold it
     // to the receive time-out so a stalled service ends within the time-outs above.
     DWORD responseTimeout = static_cast<DWORD>(timeouts.receiveMs);

@@ -432,12 +432,23 @@ INSTANTIATE_TEST_SUITE_P(
                             kUnreadable}),
     [](const testing::TestParamInfo<RawCase>& info) { return info.param.name; });
 
-TEST_F(ServiceTest, ARedirectIsFollowedAsThePlatformDoes) {
-    ArmFault(L"kind=redirect&code=302&location=/signup/");
-    const Exchange e = Send(L"GET", L"/api/config-app/me/");
-    EXPECT_TRUE(e.ok) << Narrow(e.error);
-    EXPECT_EQ(e.status, 200u);
-    EXPECT_NE(e.body.find("Create a Tervane account"), std::string::npos);
+// A followed redirect would carry the token to wherever it points.
+TEST_F(ServiceTest, ARedirectIsNotFollowed) {
+    const int before = RequestCount();
+    ArmFault(L"kind=redirect&code=307&location=" + Origin() + L"/api/config-app/me/");
+    AccountSession session;
+    std::wstring error;
+    EXPECT_FALSE(CheckServiceAccountAt(Origin().c_str(), L"some-token", session, error));
+    EXPECT_EQ(error, L"Tervane server returned HTTP 307.");
+    EXPECT_EQ(RequestCount(), before + 1);
+}
+
+TEST_F(ServiceTest, ARedirectOfTheLoginIsAFailure) {
+    ArmFault(L"kind=redirect&code=302&location=/api/config-app/login/");
+    AccountSession session;
+    std::wstring error;
+    EXPECT_FALSE(LoginToServiceAt(Origin().c_str(), TestUser(), TestPassword(), session, error));
+    EXPECT_EQ(error, L"Tervane server returned HTTP 302.");
 }
 
 struct OriginCase {
