@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include "account/account_client.h"
@@ -202,6 +203,30 @@ TEST_F(ServiceTest, UnknownTokenFailsTheAccountCheck) {
     std::wstring error;
     EXPECT_FALSE(CheckServiceAccountAt(Origin().c_str(), L"revoked", session, error));
     EXPECT_EQ(error, L"Invalid token.");
+}
+
+TEST_F(ServiceTest, LoginsOnSeveralThreadsAtOnceEachGetTheirOwnToken) {
+    constexpr int kThreads = 4;
+    AccountSession sessions[kThreads];
+    bool ok[kThreads] = {};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            std::wstring error;
+            ok[i] =
+                LoginToServiceAt(Origin().c_str(), TestUser(), TestPassword(), sessions[i], error);
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    for (int i = 0; i < kThreads; ++i) {
+        EXPECT_TRUE(ok[i]);
+        EXPECT_EQ(sessions[i].accountUsername, TestAccount());
+        for (int j = 0; j < i; ++j) {
+            EXPECT_NE(sessions[i].token, sessions[j].token);
+        }
+    }
 }
 
 // --- statuses and answers -------------------------------------------------------------------
