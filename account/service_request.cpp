@@ -67,6 +67,11 @@ bool SendServiceRequestTo(const wchar_t* origin, const std::wstring& verb, const
     }
     WinHttpSetTimeouts(session.get(), timeouts.resolveMs, timeouts.connectMs, timeouts.sendMs,
                        timeouts.receiveMs);
+    // Some systems take the protocol choice on the session only and refuse it on the request
+    // (and then offer TLS 1.0 and 1.1 too), so it is set on both.
+    if (secure) {
+        OfferSecureProtocols(SecureProtocolsSetter(session.get()));
+    }
 
     UniqueWinHttpHandle connection(WinHttpConnect(session.get(), host.c_str(), port, 0));
     if (!connection) {
@@ -80,11 +85,13 @@ bool SendServiceRequestTo(const wchar_t* origin, const std::wstring& verb, const
         errorText = L"Could not create the server request.";
         return false;
     }
-    // Some systems take the protocol choice on the session only; there it still applies to
-    // this request, which is the session's only one.
-    if (secure && OfferSecureProtocols(SecureProtocolsSetter(request.get())) == 0) {
-        OfferSecureProtocols(SecureProtocolsSetter(session.get()));
+    if (secure) {
+        OfferSecureProtocols(SecureProtocolsSetter(request.get()));
     }
+    // Redirects are not followed: the platform would send the Authorization header (the
+    // token) on to wherever the answer points, and the service never redirects its API.
+    DWORD disabled = WINHTTP_DISABLE_REDIRECTS;
+    WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);
     // The wait for the answer's headers has a time-out of its own (90 s by default); hold it
     // to the receive time-out so a stalled service ends within the time-outs above.
     DWORD responseTimeout = static_cast<DWORD>(timeouts.receiveMs);

@@ -18,7 +18,7 @@ import subprocess
 import sys
 import time
 
-RUN_TIMEOUT = 420
+RUN_TIMEOUT = 240
 
 
 def log(message):

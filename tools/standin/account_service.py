@@ -6,7 +6,7 @@
         [--https --cert CERT.pem --key KEY.pem [--tls-min 1.0|1.1|1.2|1.3] [--tls-max ...]]
         [--user NAME:PASSWORD[:TERVANE_USERNAME]] ...
         [--token TOKEN:TERVANE_USERNAME] ...
-        [--log FILE] [--port-file FILE] [--fault SPEC]
+        [--log FILE] [--port-file FILE] [--fault FAULT]
 
 --port 0 picks a free port; the port in use is printed ("listening on PORT") and written to
 --port-file. A user's Tervane username defaults to NAME. Every login issues a new random token.
@@ -396,14 +396,14 @@ def main(argv=None):
     args = parser.parse_args(argv)
 
     users = {}
-    for spec in args.user:
-        parts = spec.split(":", 2)
+    for given in args.user:
+        parts = given.split(":", 2)
         if len(parts) < 2 or not parts[0] or not parts[1]:
             parser.error("--user takes NAME:PASSWORD[:TERVANE_USERNAME]")
         users[parts[0]] = (parts[1], parts[2] if len(parts) == 3 and parts[2] else parts[0])
     tokens = {}
-    for spec in args.token:
-        token, _, account = spec.partition(":")
+    for given in args.token:
+        token, _, account = given.partition(":")
         if not token or not account:
             parser.error("--token takes TOKEN:TERVANE_USERNAME")
         tokens[token] = account
