@@ -68,8 +68,8 @@ const std::array<ControlSpec, kControlCount> kControlTable = {{
     // The sign-up tip is the page's address, known only at run time.
     {control_id::kSignUp, L"BUTTON", kOwnerDrawn, 0, L"", ControlSpec::Body, nullptr},
     {control_id::kAccountLine, L"STATIC", SS_CENTER, 0, L"", ControlSpec::Small, nullptr},
-    {control_id::kBaseUnitList, WC_LISTVIEWW, kListStyles, WS_EX_CLIENTEDGE, L"",
-     ControlSpec::Body, L"Select a nearby Tervane base unit."},
+    {control_id::kBaseUnitList, WC_LISTVIEWW, kListStyles, WS_EX_CLIENTEDGE, L"", ControlSpec::Body,
+     L"Select a nearby Tervane base unit."},
     {control_id::kRefreshBaseUnits, L"BUTTON", kOwnerDrawn, 0, L"Refresh", ControlSpec::Body,
      L"Scan again for nearby Tervane base units."},
     {control_id::kConnect, L"BUTTON", kOwnerDrawn, 0, L"Connect", ControlSpec::Body,
@@ -116,10 +116,9 @@ bool WizardApp::CreateControls() {
 
     for (size_t i = 0; i < kControlCount; ++i) {
         const ControlSpec& spec = kControlTable[i];
-        controls[i] = CreateWindowExW(spec.extendedStyle, spec.className, spec.text,
-                                      WS_CHILD | spec.styles, 0, 0, 10, 10, window,
-                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
-                                      instance, nullptr);
+        controls[i] = CreateWindowExW(
+            spec.extendedStyle, spec.className, spec.text, WS_CHILD | spec.styles, 0, 0, 10, 10,
+            window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
         if (!controls[i]) {
             return false;
         }
@@ -165,9 +164,8 @@ bool WizardApp::CreateControls() {
 
 void WizardApp::CreateTooltips() {
     tooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr,
-                              instance, nullptr);
+                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr, instance, nullptr);
     if (!tooltip) {
         return;
     }
@@ -218,8 +216,8 @@ LRESULT WizardApp::OnControlColour(UINT message, HDC dc, HWND control) {
         return reinterpret_cast<LRESULT>(editBrush.get());
     }
     const bool grey = control == controls[kAccountLineText] ||
-                      control == controls[kBaseUnitLineText] ||
-                      control == controls[kStatusText] || control == controls[kResultMessageText];
+                      control == controls[kBaseUnitLineText] || control == controls[kStatusText] ||
+                      control == controls[kResultMessageText];
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, grey ? kGreyText : kDarkText);
     return reinterpret_cast<LRESULT>(staticBrush.get());
@@ -287,9 +285,7 @@ void WizardApp::DrawSignUpLink(const DRAWITEMSTRUCT& item) {
     }
     {
         ScopedSelect font(dc, underlined.get());
-        SetTextColor(dc, disabled  ? kDisabledText
-                         : hovered ? RGB(0, 128, 224)
-                                   : RGB(0, 102, 204));
+        SetTextColor(dc, disabled ? kDisabledText : hovered ? RGB(0, 128, 224) : RGB(0, 102, 204));
         TextOutW(dc, x + leadSize.cx, y, kLink, static_cast<int>(wcslen(kLink)));
     }
     if (item.itemState & ODS_FOCUS) {
@@ -343,8 +339,8 @@ LRESULT WizardApp::OnDrawItem(const DRAWITEMSTRUCT& item) {
     return TRUE;
 }
 
-LRESULT CALLBACK WizardApp::HoverProcedure(HWND button, UINT message, WPARAM wParam,
-                                           LPARAM lParam, UINT_PTR id, DWORD_PTR data) {
+LRESULT CALLBACK WizardApp::HoverProcedure(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
+                                           UINT_PTR id, DWORD_PTR data) {
     auto* app = reinterpret_cast<WizardApp*>(data);
     switch (message) {
         case WM_MOUSEMOVE:

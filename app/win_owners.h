@@ -42,7 +42,9 @@ private:
 
 struct GdiObjectTraits {
     template <typename T>
-    static void Close(T object) { DeleteObject(object); }
+    static void Close(T object) {
+        DeleteObject(object);
+    }
 };
 struct KernelHandleTraits {
     static void Close(HANDLE handle) { CloseHandle(handle); }

@@ -164,8 +164,8 @@ bool WizardApp::Initialise(int showCommand) {
     RestorePlacement(width, height, maximized);
 
     if (!CreateWindowExW(0, kMainWindowClass, kMainWindowTitle,
-                         WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
-                         width, height, nullptr, nullptr, instance, this) ||
+                         WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, width,
+                         height, nullptr, nullptr, instance, this) ||
         !window) {
         return false;
     }
@@ -251,7 +251,8 @@ bool WizardApp::PreTranslateKey(const MSG& message) {
                 if (row >= 0 && static_cast<size_t>(row) < baseUnits.size()) {
                     StartConnect();
                 } else {
-                    ShowWarning(L"Select Base Unit", L"Please select a base unit before continuing.");
+                    ShowWarning(L"Select Base Unit",
+                                L"Please select a base unit before continuing.");
                     FocusControl(kBaseUnitListView);
                 }
                 return true;
@@ -368,16 +369,16 @@ LRESULT WizardApp::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam) {
             OnLoginDone(std::unique_ptr<LoginResult>(reinterpret_cast<LoginResult*>(lParam)));
             return 0;
         case WM_APP_BASE_SCAN_DONE:
-            OnBaseScanDone(std::unique_ptr<BleOperationResult>(
-                reinterpret_cast<BleOperationResult*>(lParam)));
+            OnBaseScanDone(
+                std::unique_ptr<BleOperationResult>(reinterpret_cast<BleOperationResult*>(lParam)));
             return 0;
         case WM_APP_CONNECT_DONE:
-            OnConnectDone(std::unique_ptr<BleOperationResult>(
-                reinterpret_cast<BleOperationResult*>(lParam)));
+            OnConnectDone(
+                std::unique_ptr<BleOperationResult>(reinterpret_cast<BleOperationResult*>(lParam)));
             return 0;
         case WM_APP_WIFI_SCAN_DONE:
-            OnWifiScanDone(std::unique_ptr<BleOperationResult>(
-                reinterpret_cast<BleOperationResult*>(lParam)));
+            OnWifiScanDone(
+                std::unique_ptr<BleOperationResult>(reinterpret_cast<BleOperationResult*>(lParam)));
             return 0;
         case WM_APP_CONFIGURE_DONE:
             OnConfigureDone(

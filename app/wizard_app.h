@@ -134,8 +134,7 @@ public:
     bool loginBusy = false, bleBusy = false, wifiScanBusy = false, sendBusy = false;
     bool updateCheckBusy = false, updateDownloadBusy = false, updateReady = false;
     bool lastSendOk = false;
-    bool usernamePlaceholder = false, passwordPlaceholder = false,
-         wifiPasswordPlaceholder = false;
+    bool usernamePlaceholder = false, passwordPlaceholder = false, wifiPasswordPlaceholder = false;
     bool passwordRevealed = false, wifiPasswordRevealed = false;
     bool passwordIsStored = false, wifiPasswordRemembered = false;
     std::wstring selectedBaseUnitName;
@@ -148,10 +147,9 @@ public:
     std::wstring webOrigin;
 
 private:
-    static LRESULT CALLBACK WindowThunk(HWND window, UINT message, WPARAM wParam,
-                                        LPARAM lParam);
-    static LRESULT CALLBACK HoverProcedure(HWND window, UINT message, WPARAM wParam,
-                                           LPARAM lParam, UINT_PTR id, DWORD_PTR data);
+    static LRESULT CALLBACK WindowThunk(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK HoverProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                           UINT_PTR id, DWORD_PTR data);
     static LRESULT CALLBACK StoredPasswordProcedure(HWND window, UINT message, WPARAM wParam,
                                                     LPARAM lParam, UINT_PTR id, DWORD_PTR data);
 
@@ -196,7 +194,6 @@ private:
     void OnConnectDone(std::unique_ptr<BleOperationResult> result);
     void OnWifiScanDone(std::unique_ptr<BleOperationResult> result);
     void OnConfigureDone(std::unique_ptr<ConfigureResult> result);
-
 };
 
 // The loop of the running program: pre-translates keys, returns the quit code.

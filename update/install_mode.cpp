@@ -11,8 +11,8 @@ bool QueryStringValue(HKEY key, const wchar_t* name, size_t capacityChars, std::
     std::wstring buffer(capacityChars + 1, L'\0');
     DWORD type = 0;
     DWORD bytes = static_cast<DWORD>(capacityChars * sizeof(wchar_t));
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&buffer[0]),
-                         &bytes) != ERROR_SUCCESS) {
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&buffer[0]), &bytes) !=
+        ERROR_SUCCESS) {
         return false;
     }
     if (type != REG_SZ && type != REG_EXPAND_SZ) {

@@ -17,8 +17,8 @@ void InsertRow(HWND list, int index, const std::wstring& text, int level,
     item.pszText = const_cast<wchar_t*>(text.c_str());
     item.iImage = level;
     item.lParam = index;
-    const int row = static_cast<int>(
-        SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    const int row =
+        static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     if (row < 0) {
         return;
     }
@@ -40,7 +40,8 @@ HIMAGELIST BuildSignalImageList() {
     if (!memory) {
         return nullptr;
     }
-    static const RECT kBars[4] = {{3, 17, 6, 21}, {8, 13, 11, 21}, {13, 9, 16, 21}, {18, 5, 21, 21}};
+    static const RECT kBars[4] = {
+        {3, 17, 6, 21}, {8, 13, 11, 21}, {13, 9, 16, 21}, {18, 5, 21, 21}};
     UniqueBrush white(CreateSolidBrush(RGB(255, 255, 255)));
     UniqueBrush green(CreateSolidBrush(RGB(70, 120, 70)));
     UniqueBrush grey(CreateSolidBrush(RGB(205, 205, 205)));
@@ -100,8 +101,8 @@ void FillWifiList(HWND list, const std::vector<WifiNetwork>& networks) {
 }
 
 int SelectedRow(HWND list) {
-    return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                                         MAKELPARAM(LVNI_SELECTED, 0)));
+    return static_cast<int>(
+        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0)));
 }
 
 LRESULT OnScanListCustomDraw(NMLVCUSTOMDRAW& draw) {

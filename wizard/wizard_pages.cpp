@@ -83,8 +83,8 @@ void WizardApp::ShowPage() {
                                    kRefreshBaseUnitsButton, kConnectButton, kStatusText}) {
                 visible.set(i);
             }
-            for (ControlIndex i : {kBaseUnitListView, kBackBaseUnitsButton,
-                                   kRefreshBaseUnitsButton}) {
+            for (ControlIndex i :
+                 {kBaseUnitListView, kBackBaseUnitsButton, kRefreshBaseUnitsButton}) {
                 enabled.set(i, !busy);
             }
             enabled.set(kConnectButton, !busy && SelectedRow(controls[kBaseUnitListView]) >= 0);
@@ -454,9 +454,8 @@ void WizardApp::StartConfigure(bool usernameOnly) {
         return;
     }
     std::wstring ssid = usernameOnly ? std::wstring() : FieldText(kNetworkNameField);
-    std::wstring password = (usernameOnly || wifiPasswordPlaceholder)
-                                ? std::wstring()
-                                : FieldText(kWifiPasswordField);
+    std::wstring password =
+        (usernameOnly || wifiPasswordPlaceholder) ? std::wstring() : FieldText(kWifiPasswordField);
     switch (CheckConfigureInput(ssid, password, usernameOnly)) {
         case ConfigureProblem::MissingNetwork:
             WipeSecret(password);

@@ -69,27 +69,24 @@ DWORD WINAPI LoginWorker(LPVOID raw) {
 }
 
 DWORD WINAPI BaseUnitScanWorker(LPVOID raw) {
-    return RunBleWorker(raw, WM_APP_BASE_SCAN_DONE,
-                        [](BleRequest& request, BleOperationResult& result) {
-                            return request.app->backend->ScanBaseUnits(result.devices,
-                                                                       result.errorText);
-                        });
+    return RunBleWorker(
+        raw, WM_APP_BASE_SCAN_DONE, [](BleRequest& request, BleOperationResult& result) {
+            return request.app->backend->ScanBaseUnits(result.devices, result.errorText);
+        });
 }
 
 DWORD WINAPI ConnectWorker(LPVOID raw) {
     return RunBleWorker(raw, WM_APP_CONNECT_DONE,
                         [](BleRequest& request, BleOperationResult& result) {
-                            return request.app->backend->Connect(request.address,
-                                                                 result.errorText);
+                            return request.app->backend->Connect(request.address, result.errorText);
                         });
 }
 
 DWORD WINAPI WifiScanWorker(LPVOID raw) {
-    return RunBleWorker(raw, WM_APP_WIFI_SCAN_DONE,
-                        [](BleRequest& request, BleOperationResult& result) {
-                            return request.app->backend->ScanWifiNetworks(result.networks,
-                                                                          result.errorText);
-                        });
+    return RunBleWorker(
+        raw, WM_APP_WIFI_SCAN_DONE, [](BleRequest& request, BleOperationResult& result) {
+            return request.app->backend->ScanWifiNetworks(result.networks, result.errorText);
+        });
 }
 
 DWORD WINAPI ConfigureWorker(LPVOID raw) {
@@ -99,8 +96,7 @@ DWORD WINAPI ConfigureWorker(LPVOID raw) {
         result = std::make_unique<ConfigureResult>();
         WizardApp& app = *request->app;
         std::wstring usernameToSend;
-        if (!app.account.token.empty() && !app.account.accountUsername.empty() &&
-            !app.wifiOnly) {
+        if (!app.account.token.empty() && !app.account.accountUsername.empty() && !app.wifiOnly) {
             AccountSession checked;
             std::wstring checkError;
             if (CheckServiceAccount(app.account.token, checked, checkError)) {
@@ -114,8 +110,8 @@ DWORD WINAPI ConfigureWorker(LPVOID raw) {
         }
         if (!result->accountRejected) {
             std::string payload;
-            if (BuildConfigurationPayload(request->ssid, request->password, usernameToSend,
-                                          payload, result->errorText)) {
+            if (BuildConfigurationPayload(request->ssid, request->password, usernameToSend, payload,
+                                          result->errorText)) {
                 result->ok = app.backend->SendConfiguration(payload, result->errorText);
             }
             // The payload holds the Wi-Fi password in plain text.

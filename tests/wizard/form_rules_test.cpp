@@ -40,9 +40,9 @@ TEST(StoredPassword, OnlyAPrintableCharacterOverTheWholeTextReplacesIt) {
     };
     const Case cases[] = {
         {true, 'a', 8, 0, 8, true},    {true, ' ', 8, 0, 8, true},
-        {true, 0x25CF, 8, 0, 8, true}, {true, 8, 8, 0, 8, false},   // backspace
-        {true, 22, 8, 0, 8, false},    // paste arrives as a control character
-        {true, 'a', 8, 8, 8, false},   // typing after the last character
+        {true, 0x25CF, 8, 0, 8, true}, {true, 8, 8, 0, 8, false},  // backspace
+        {true, 22, 8, 0, 8, false},   // paste arrives as a control character
+        {true, 'a', 8, 8, 8, false},  // typing after the last character
         {true, 'a', 8, 1, 8, false},   {true, 'a', 8, 0, 7, false},
         {true, 'a', 0, 0, 0, false},   {false, 'a', 8, 0, 8, false},
     };

@@ -81,8 +81,7 @@ TEST(WifiGeometry, BottomRowStopsAtTheFormOnShortWindows) {
 TEST(WifiGeometry, PasswordFieldMakesRoomForItsShowButton) {
     EXPECT_EQ(RectOf(WizardPage::WifiSelect, 600, 620, control_id::kWifiPassword, false).width,
               536);
-    EXPECT_EQ(RectOf(WizardPage::WifiSelect, 600, 620, control_id::kWifiPassword, true).width,
-              504);
+    EXPECT_EQ(RectOf(WizardPage::WifiSelect, 600, 620, control_id::kWifiPassword, true).width, 504);
     EXPECT_EQ(RectOf(WizardPage::WifiSelect, 600, 620, control_id::kShowWifiPassword).x, 538);
 }
 
@@ -130,8 +129,8 @@ TEST(PageGeometry, ResultMessageIsCentredAndAtMostFourHundredFiftyWide) {
 TEST(PageGeometry, EachPagePlacesOnlyItsOwnControlsOnce) {
     const std::set<int> expected[] = {
         {control_id::kLogo, control_id::kPageTitle, control_id::kUsername, control_id::kPassword,
-         control_id::kShowPassword, control_id::kLogin, control_id::kWifiOnly,
-         control_id::kSignUp, control_id::kStatus},
+         control_id::kShowPassword, control_id::kLogin, control_id::kWifiOnly, control_id::kSignUp,
+         control_id::kStatus},
         {control_id::kPageTitle, control_id::kAccountLine, control_id::kBaseUnitList,
          control_id::kRefreshBaseUnits, control_id::kConnect, control_id::kBackBaseUnits,
          control_id::kStatus},

@@ -9,8 +9,8 @@ TEST(SignalLevel, ThresholdsSplitReadingsIntoFourBars) {
         int32_t rssi;
         int level;
     };
-    const Case cases[] = {{0, 4},    {-60, 4},  {-61, 3}, {-72, 3},    {-73, 2},
-                          {-84, 2},  {-85, 1},  {-127, 1}, {INT32_MIN, 1}, {INT32_MAX, 4}};
+    const Case cases[] = {{0, 4},   {-60, 4}, {-61, 3},  {-72, 3},       {-73, 2},
+                          {-84, 2}, {-85, 1}, {-127, 1}, {INT32_MIN, 1}, {INT32_MAX, 4}};
     for (const Case& c : cases) {
         EXPECT_EQ(SignalLevel(c.rssi, true), c.level) << c.rssi;
     }
@@ -34,7 +34,7 @@ std::vector<std::wstring> Names(const std::vector<BaseUnitInfo>& units) {
 
 TEST(SortBaseUnits, ReadingsFirstThenStrongerThenCodeUnitOrder) {
     std::vector<BaseUnitInfo> units = {
-        {1, L"OV-aaa", 0, false}, {2, L"OV-b", -80, true},   {3, L"OV-a", -50, true},
+        {1, L"OV-aaa", 0, false}, {2, L"OV-b", -80, true},  {3, L"OV-a", -50, true},
         {4, L"OV-B", -80, true},  {5, L"OV-Bx", -80, true}, {6, L"OV-AAA", 0, false},
     };
     SortBaseUnits(units);
@@ -57,8 +57,8 @@ TEST(SortBaseUnits, ComparesCodeUnitsAsUnsignedSixteenBitValues) {
 
 TEST(MergeWifiNetworks, KeepsOneEntryPerSsidWithItsStrongestReading) {
     const std::vector<WifiNetwork> scanned = {
-        {L"Home", -70}, {L"", -30}, {L"Office", -65}, {L"Home", -50}, {L"home", -90},
-        {L"Home", -80},
+        {L"Home", -70}, {L"", -30},     {L"Office", -65},
+        {L"Home", -50}, {L"home", -90}, {L"Home", -80},
     };
     const std::vector<WifiNetwork> merged = MergeWifiNetworks(scanned);
     ASSERT_EQ(merged.size(), 3u);
