@@ -1,0 +1,53 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "ble/windows10_backend.h"
+#include "tools/simulator/simulated_flat_ble.h"
+
+// Every link test runs against a freshly installed simulated world in virtual time.
+class SimulatedLinkTest : public ::testing::Test {
+protected:
+    static constexpr uint64_t kUnitAddress = 0xA1B2C3D4E5F6u;
+
+    void SetUp() override {
+        SimulatedBle::Reset();
+        SimulatedBle::UseVirtualTime(true);
+    }
+    void TearDown() override { SimulatedBle::Reset(); }
+
+    static SimulatedUnitSetup Unit(uint64_t address = kUnitAddress, std::wstring name = L"OV Base",
+                                   std::vector<int16_t> readings = {-60}) {
+        SimulatedUnitSetup setup;
+        setup.address = address;
+        setup.name = std::move(name);
+        setup.rssiReadings = std::move(readings);
+        return setup;
+    }
+
+    static std::chrono::milliseconds ElapsedSince(std::chrono::steady_clock::time_point start) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(SimulatedBle::Now() - start);
+    }
+
+    // Installs the unit and connects the backend to it.
+    void ConnectTo(const SimulatedUnitSetup& setup) {
+        SimulatedBle::Install({setup});
+        std::wstring error;
+        ASSERT_TRUE(backend.Connect(setup.address, error))
+            << std::string(error.begin(), error.end());
+    }
+
+    static std::string Narrow(const std::wstring& text) {
+        std::string out;
+        for (wchar_t unit : text) {
+            out += unit < 0x80 ? static_cast<char>(unit) : '?';
+        }
+        return out;
+    }
+
+    Windows10Backend backend;
+};

@@ -1,0 +1,131 @@
+#include "tests/ble/ble_test_support.h"
+
+#include "ble/flat_text.h"
+#include "ble/ov_ble.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class Discovery : public SimulatedLinkTest {};
+
+TEST_F(Discovery, ListsBaseUnitsStrongestFirstWithTheirStrongestReading) {
+    SimulatedBle::Install(
+        {Unit(1, L"OV Kitchen", {-80, -62, -75}), Unit(2, L"ov hall", {-50}),
+         Unit(3, L"Ov attic", {-62})},
+        {{9, L"Headphones", {-30}}, {10, L"O", {-20}}, {11, L"", {-10}}, {12, L"OW12", {-40}}});
+    std::vector<BaseUnitInfo> units;
+    std::wstring error = L"stale";
+    ASSERT_TRUE(backend.ScanBaseUnits(units, error));
+    EXPECT_TRUE(error.empty());
+    ASSERT_EQ(units.size(), 3u);
+    EXPECT_EQ(units[0].address, 2u);
+    EXPECT_EQ(units[0].name, L"ov hall");
+    EXPECT_EQ(units[1].name, L"OV Kitchen");  // -62 ties with Ov attic; 'K' before 'a'
+    EXPECT_EQ(units[1].rssi, -62);
+    EXPECT_EQ(units[2].name, L"Ov attic");
+    for (const auto& unit : units) {
+        EXPECT_TRUE(unit.hasRssi);
+    }
+}
+
+TEST_F(Discovery, KeepsTheNameOfTheStrongestPacketOfADevice) {
+    // The same device heard first weakly under one name, then strongly under another.
+    SimulatedBle::Install({Unit(5, L"OV old", {-70})}, {{5, L"OV renamed", {-75, -75, -55}}});
+    std::vector<BaseUnitInfo> units;
+    std::wstring error;
+    ASSERT_TRUE(backend.ScanBaseUnits(units, error));
+    ASSERT_EQ(units.size(), 1u);
+    EXPECT_EQ(units[0].rssi, -55);
+    EXPECT_EQ(units[0].name, L"OV renamed");
+}
+
+TEST_F(Discovery, ReturnsThe64StrongestOf70) {
+    std::vector<SimulatedUnitSetup> many;
+    for (int i = 0; i < 70; ++i) {
+        many.push_back(Unit(100 + i, L"OV " + std::to_wstring(i), {static_cast<int16_t>(-20 - i)}));
+    }
+    SimulatedBle::Install(many);
+    std::vector<BaseUnitInfo> units;
+    std::wstring error;
+    ASSERT_TRUE(backend.ScanBaseUnits(units, error));
+    ASSERT_EQ(units.size(), 64u);
+    EXPECT_EQ(units.front().rssi, -20);
+    EXPECT_EQ(units.back().rssi, -83);
+}
+
+TEST_F(Discovery, CutsLongNamesTo127Units) {
+    SimulatedBle::Install({Unit(1, L"OV" + std::wstring(198, L'n'))});
+    std::vector<BaseUnitInfo> units;
+    std::wstring error;
+    ASSERT_TRUE(backend.ScanBaseUnits(units, error));
+    ASSERT_EQ(units.size(), 1u);
+    EXPECT_EQ(units[0].name, L"OV" + std::wstring(125, L'n'));
+}
+
+TEST_F(Discovery, FindingNothingIsASuccess) {
+    SimulatedBle::Install({}, {{9, L"Speaker", {-40}}});
+    std::vector<BaseUnitInfo> units{BaseUnitInfo{}};
+    std::wstring error = L"stale";
+    EXPECT_TRUE(backend.ScanBaseUnits(units, error));
+    EXPECT_TRUE(units.empty());
+    EXPECT_TRUE(error.empty());
+}
+
+TEST_F(Discovery, ListensFourSecondsAndAGraceOf50Milliseconds) {
+    SimulatedBle::Install({Unit()});
+    const auto start = SimulatedBle::Now();
+    std::vector<BaseUnitInfo> units;
+    std::wstring error;
+    ASSERT_TRUE(backend.ScanBaseUnits(units, error));
+    EXPECT_EQ(ElapsedSince(start), 4050ms);
+}
+
+TEST_F(Discovery, ScannerFailuresBecomeSentencesAndLeaveNoHandlerBehind) {
+    const struct {
+        SimulatedScanner scanner;
+        uint32_t code;
+        std::wstring expected;
+    } cases[] = {
+        {SimulatedScanner::RadioOff, 0, ble_text::kRadioOff},
+        {SimulatedScanner::RadioUnavailable, 0, ble_text::kRadioOff},
+        {SimulatedScanner::ScannerFails, 0, ble_text::kScannerFailed},
+        {SimulatedScanner::StartFails, 0x80004005u,
+         L"Windows 10/11 advertisement scan failed (0x80004005)"},
+        {SimulatedScanner::StartFails, 0x800710DFu, ble_text::kRadioOff},
+        {SimulatedScanner::StopFails, 0x8000000Eu,
+         L"Windows 10/11 advertisement scan failed (0x8000000E)"},
+    };
+    for (const auto& c : cases) {
+        SimulatedBle::Install({Unit()});
+        SimulatedBle::SetScanner(c.scanner, c.code);
+        std::vector<BaseUnitInfo> units{BaseUnitInfo{}};
+        std::wstring error;
+        EXPECT_FALSE(backend.ScanBaseUnits(units, error));
+        EXPECT_EQ(error, c.expected);
+        EXPECT_TRUE(units.empty());
+        EXPECT_FALSE(SimulatedBle::ScanHandlersRegistered());
+    }
+}
+
+TEST_F(Discovery, AnEventArrivingAfterTheScanReturnedChangesNothing) {
+    SimulatedBle::Install({Unit(1, L"OV only", {-60})});
+    SimulatedBle::SetLateAdvertisementAfterStop(true);
+    std::vector<BaseUnitInfo> units;
+    std::wstring error;
+    ASSERT_TRUE(backend.ScanBaseUnits(units, error));
+    SimulatedBle::AdvanceTime(500ms);
+    EXPECT_EQ(SimulatedBle::LateAdvertisementsDelivered(), 1);
+    ASSERT_EQ(units.size(), 1u);
+    EXPECT_EQ(units[0].rssi, -60);
+}
+
+TEST(DiscoveryFlat, NullOutputsAreSafe) {
+    SimulatedBle::Reset();
+    SimulatedBle::UseVirtualTime(true);
+    SimulatedBle::Install({SimulatedUnitSetup{}});
+    EXPECT_EQ(OvBleScan(nullptr, 0, nullptr, nullptr, 0), 1);
+    SimulatedBle::Reset();
+}
+
+}  // namespace

@@ -1,0 +1,221 @@
+#include "tests/ble/ble_test_support.h"
+
+#include "ble/flat_text.h"
+#include "ble/ov_ble.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+
+class GattConnect : public SimulatedLinkTest {};
+
+TEST_F(GattConnect, ConnectsAndSwitchesNotificationsOn) {
+    SimulatedBle::Install({Unit()});
+    std::wstring error = L"stale";
+    ASSERT_TRUE(backend.Connect(kUnitAddress, error));
+    EXPECT_TRUE(error.empty());
+    EXPECT_TRUE(backend.IsConnected());
+    EXPECT_EQ(SimulatedBle::ConnectedAddress(), kUnitAddress);
+    EXPECT_TRUE(SimulatedBle::NotificationHandlerRegistered());
+}
+
+TEST_F(GattConnect, EachFailureHasItsSentenceAndLeavesNothingHeld) {
+    const struct {
+        SimulatedConnectFailure failure;
+        std::wstring expected;
+    } cases[] = {
+        {SimulatedConnectFailure::DeviceNotFound, ble_text::kDeviceNotOpened},
+        {SimulatedConnectFailure::ServiceDiscoveryFails, ble_text::kServicesNotRead},
+        {SimulatedConnectFailure::NoBlufiService, ble_text::kNoBlufiService},
+        {SimulatedConnectFailure::CharacteristicDiscoveryFails, ble_text::kCharacteristicsNotRead},
+        {SimulatedConnectFailure::MissingWriteCharacteristic, ble_text::kCharacteristicMissing},
+        {SimulatedConnectFailure::MissingNotifyCharacteristic, ble_text::kCharacteristicMissing},
+        {SimulatedConnectFailure::NotificationsRefused, ble_text::kNotificationsNotEnabled},
+        {SimulatedConnectFailure::PlatformError,
+         L"Windows 10/11 Bluetooth connection failed (0x80070005)"},
+    };
+    for (const auto& c : cases) {
+        SimulatedUnitSetup setup = Unit();
+        setup.connectFailure = c.failure;
+        SimulatedBle::Install({setup});
+        std::wstring error;
+        EXPECT_FALSE(backend.Connect(kUnitAddress, error));
+        EXPECT_EQ(error, c.expected);
+        EXPECT_FALSE(backend.IsConnected());
+        EXPECT_EQ(SimulatedBle::ConnectedAddress(), 0u);
+        EXPECT_FALSE(SimulatedBle::NotificationHandlerRegistered());
+        EXPECT_EQ(backend.SendConfiguration("x", error), false);
+        EXPECT_EQ(error, ble_text::kConnectFirst);
+    }
+}
+
+TEST_F(GattConnect, AnUnknownAddressCannotBeOpened) {
+    SimulatedBle::Install({Unit()});
+    std::wstring error;
+    EXPECT_FALSE(backend.Connect(0x123, error));
+    EXPECT_EQ(error, ble_text::kDeviceNotOpened);
+}
+
+TEST_F(GattConnect, AStepThatNeverCompletesIsAbandonedAfter60Seconds) {
+    for (const auto failure :
+         {SimulatedConnectFailure::OpenHangs, SimulatedConnectFailure::NotificationSwitchHangs}) {
+        SimulatedUnitSetup setup = Unit();
+        setup.connectFailure = failure;
+        setup.connectStepLatency = 200ms;
+        SimulatedBle::Install({setup});
+        const auto start = SimulatedBle::Now();
+        std::wstring error;
+        EXPECT_FALSE(backend.Connect(kUnitAddress, error));
+        EXPECT_EQ(error, L"Windows 10/11 Bluetooth connection failed (0x800705B4)");
+        EXPECT_GE(ElapsedSince(start), 60s);
+        EXPECT_LT(ElapsedSince(start), 61s);
+        EXPECT_EQ(SimulatedBle::ConnectedAddress(), 0u);
+        EXPECT_FALSE(SimulatedBle::NotificationHandlerRegistered());
+    }
+}
+
+TEST_F(GattConnect, SlowStepsWithinTheBoundSucceed) {
+    SimulatedUnitSetup setup = Unit();
+    setup.connectStepLatency = 59s;
+    SimulatedBle::Install({setup});
+    std::wstring error;
+    EXPECT_TRUE(backend.Connect(kUnitAddress, error)) << Narrow(error);
+}
+
+TEST_F(GattConnect, ConnectingAgainRestartsTheNumbering) {
+    SimulatedUnitSetup setup = Unit();
+    setup.unit.networks = {{"Home", -50}};
+    ConnectTo(setup);
+    std::vector<WifiNetwork> networks;
+    std::wstring error;
+    ASSERT_TRUE(backend.ScanWifiNetworks(networks, error)) << Narrow(error);
+    ASSERT_TRUE(backend.Connect(kUnitAddress, error));
+    ASSERT_TRUE(backend.ScanWifiNetworks(networks, error)) << Narrow(error);
+    const auto frames = SimulatedBle::WrittenFrames(kUnitAddress);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0], (Bytes{0x24, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(frames[1], (Bytes{0x24, 0x00, 0x00, 0x00}));
+}
+
+TEST_F(GattConnect, DisconnectIsHarmlessAnyNumberOfTimes) {
+    backend.Disconnect();
+    ConnectTo(Unit());
+    backend.Disconnect();
+    backend.Disconnect();
+    EXPECT_FALSE(backend.IsConnected());
+    EXPECT_EQ(SimulatedBle::ConnectedAddress(), 0u);
+    std::vector<WifiNetwork> networks;
+    std::wstring error;
+    EXPECT_FALSE(backend.ScanWifiNetworks(networks, error));
+    EXPECT_EQ(error, ble_text::kConnectFirst);
+}
+
+TEST_F(GattConnect, FreshBackendRefusesBluFiOperationsWithoutTouchingTheLink) {
+    SimulatedBle::Install({Unit()});
+    std::vector<WifiNetwork> networks;
+    std::wstring error;
+    EXPECT_FALSE(backend.ScanWifiNetworks(networks, error));
+    EXPECT_EQ(error, ble_text::kConnectFirst);
+    EXPECT_FALSE(backend.SendConfiguration("payload", error));
+    EXPECT_EQ(error, ble_text::kConnectFirst);
+    EXPECT_TRUE(SimulatedBle::WrittenFrames(kUnitAddress).empty());
+}
+
+class FlatLink : public SimulatedLinkTest {
+protected:
+    void Connect() {
+        SimulatedUnitSetup setup = Unit();
+        setup.unit.misbehaviour.silent = true;
+        SimulatedBle::Install({setup});
+        wchar_t error[kOvBleErrorCapacity];
+        ASSERT_EQ(OvBleConnect(kUnitAddress, error, kOvBleErrorCapacity), 1);
+        EXPECT_EQ(error[0], L'\0');
+    }
+};
+
+TEST_F(FlatLink, WriteChecksTheConnectionBeforeTheLength) {
+    const Bytes frame(21, 0);
+    wchar_t error[kOvBleErrorCapacity];
+    EXPECT_EQ(OvBleWrite(frame.data(), 21, error), 0);
+    EXPECT_EQ(TextOfBuffer(error, kOvBleErrorCapacity), ble_text::kNotConnected);
+    EXPECT_EQ(OvBleWrite(frame.data(), 3, error), 0);
+    EXPECT_EQ(TextOfBuffer(error, kOvBleErrorCapacity), ble_text::kNotConnected);
+    Connect();
+    EXPECT_EQ(OvBleWrite(frame.data(), 21, error), 0);
+    EXPECT_EQ(TextOfBuffer(error, kOvBleErrorCapacity), ble_text::kWriteTooLong);
+    EXPECT_EQ(OvBleWrite(frame.data(), 21, nullptr), 0);  // no message wanted
+}
+
+TEST_F(FlatLink, WaitWithTimeOutZeroReturnsAtOnce) {
+    Connect();
+    uint8_t buffer[kOvBleNotificationCapacity];
+    int length = -1;
+    wchar_t error[kOvBleErrorCapacity];
+    const auto start = SimulatedBle::Now();
+    EXPECT_EQ(OvBleWaitNotification(buffer, &length, 0, error), 0);
+    EXPECT_EQ(length, 0);
+    EXPECT_EQ(TextOfBuffer(error, kOvBleErrorCapacity), ble_text::kNotificationTimeout);
+    EXPECT_EQ(ElapsedSince(start), 0ms);
+    ASSERT_TRUE(SimulatedBle::InjectNotification({1, 2, 3}));
+    EXPECT_EQ(OvBleWaitNotification(buffer, &length, 0, error), 1);
+    EXPECT_EQ(length, 3);
+    EXPECT_EQ(error[0], L'\0');
+}
+
+TEST_F(FlatLink, AFloodWhileNobodyWaitsKeepsTheNewest64) {
+    Connect();
+    for (int i = 1; i <= 70; ++i) {
+        ASSERT_TRUE(SimulatedBle::InjectNotification({static_cast<uint8_t>(i)}));
+    }
+    uint8_t buffer[kOvBleNotificationCapacity];
+    int length = 0;
+    ASSERT_EQ(OvBleWaitNotification(buffer, &length, 0, nullptr), 1);
+    EXPECT_EQ(buffer[0], 7);
+}
+
+TEST_F(FlatLink, StoresAtMost512BytesOfANotification) {
+    Connect();
+    Bytes big(700);
+    for (size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<uint8_t>(i);
+    }
+    ASSERT_TRUE(SimulatedBle::InjectNotification(big));
+    Bytes buffer(kOvBleNotificationCapacity + 8, 0xEE);
+    int length = 0;
+    ASSERT_EQ(OvBleWaitNotification(buffer.data(), &length, 0, nullptr), 1);
+    EXPECT_EQ(length, 512);
+    EXPECT_EQ(buffer[511], static_cast<uint8_t>(511));
+    EXPECT_EQ(buffer[512], 0xEE);
+}
+
+TEST_F(FlatLink, DisconnectDropsQueuedNotificationsAndTheWriteCharacteristic) {
+    Connect();
+    ASSERT_TRUE(SimulatedBle::InjectNotification({1}));
+    OvBleDisconnect();
+    OvBleDisconnect();
+    uint8_t buffer[kOvBleNotificationCapacity];
+    int length = 0;
+    EXPECT_EQ(OvBleWaitNotification(buffer, &length, 0, nullptr), 0);
+    wchar_t error[kOvBleErrorCapacity];
+    const uint8_t frame[4] = {0x24, 0, 0, 0};
+    EXPECT_EQ(OvBleWrite(frame, 4, error), 0);
+    EXPECT_EQ(TextOfBuffer(error, kOvBleErrorCapacity), ble_text::kNotConnected);
+}
+
+TEST_F(FlatLink, ConnectDiscardsNotificationsOfTheEarlierConnection) {
+    Connect();
+    ASSERT_TRUE(SimulatedBle::InjectNotification({1}));
+    wchar_t error[kOvBleErrorCapacity];
+    ASSERT_EQ(OvBleConnect(kUnitAddress, error, kOvBleErrorCapacity), 1);
+    EXPECT_EQ(OvBleWaitNotification(nullptr, nullptr, 0, nullptr), 0);
+}
+
+TEST_F(FlatLink, ConnectMessageIsCutToTheCallersCapacity) {
+    SimulatedBle::Install({});
+    wchar_t error[10];
+    EXPECT_EQ(OvBleConnect(kUnitAddress, error, 10), 0);
+    EXPECT_EQ(TextOfBuffer(error, 10), std::wstring(ble_text::kDeviceNotOpened).substr(0, 9));
+}
+
+}  // namespace

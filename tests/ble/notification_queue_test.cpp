@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "ble/async_completion.h"
+#include "ble/ble_clock.h"
+#include "ble/notification_queue.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using namespace std::chrono_literals;
+
+// Time stands still except when a wait runs out. A wait first blocks on the real signal (so a
+// notify ends it) for a bounded real time, and only then jumps to the deadline.
+class ScriptedClock final : public BleClock {
+public:
+    ScriptedClock() { SetBleClock(this); }
+    ~ScriptedClock() override { SetBleClock(nullptr); }
+
+    TimePoint Now() override { return now_; }
+    void SleepUntil(TimePoint until) override { now_ = std::max(now_.load(), until); }
+    void WaitUntil(std::condition_variable& signal, std::unique_lock<std::mutex>& lock,
+                   TimePoint deadline) override {
+        ++waits_;
+        if (spuriousLeft_ > 0) {
+            --spuriousLeft_;  // back without a notification and without time passing
+            return;
+        }
+        if (signal.wait_for(lock, realPatience_) == std::cv_status::timeout) {
+            now_ = std::max(now_.load(), deadline);
+        }
+    }
+
+    std::atomic<TimePoint> now_{TimePoint(1h)};
+    std::atomic<int> waits_{0};
+    int spuriousLeft_ = 0;
+    std::chrono::milliseconds realPatience_{0};
+};
+
+Bytes Numbered(uint8_t n) {
+    return Bytes{n};
+}
+
+TEST(NotificationQueue, KeepsTheNewest64AndDropsTheOldest) {
+    ScriptedClock clock;
+    NotificationQueue queue;
+    for (int i = 1; i <= 70; ++i) {
+        queue.Push(Numbered(static_cast<uint8_t>(i)));
+    }
+    EXPECT_EQ(queue.Size(), 64u);
+    Bytes first;
+    ASSERT_TRUE(queue.Take(first, 0));
+    EXPECT_EQ(first, Numbered(7));
+}
+
+TEST(NotificationQueue, TimeOutZeroNeverWaits) {
+    ScriptedClock clock;
+    NotificationQueue queue;
+    Bytes taken;
+    EXPECT_FALSE(queue.Take(taken, 0));
+    EXPECT_EQ(clock.waits_, 0);
+    queue.Push(Numbered(1));
+    EXPECT_TRUE(queue.Take(taken, 0));
+    EXPECT_EQ(taken, Numbered(1));
+}
+
+TEST(NotificationQueue, EmptyNotificationIsAnEntry) {
+    ScriptedClock clock;
+    NotificationQueue queue;
+    queue.Push({});
+    Bytes taken{9};
+    EXPECT_TRUE(queue.Take(taken, 0));
+    EXPECT_TRUE(taken.empty());
+}
+
+TEST(NotificationQueue, WaitsUntilTheDeadlineOnTheClock) {
+    ScriptedClock clock;
+    NotificationQueue queue;
+    const auto start = clock.Now();
+    Bytes taken;
+    EXPECT_FALSE(queue.Take(taken, 20000));
+    EXPECT_EQ(clock.Now() - start, 20000ms);
+}
+
+TEST(NotificationQueue, KeepsWaitingAfterSpuriousWakeUps) {
+    ScriptedClock clock;
+    clock.spuriousLeft_ = 5;
+    NotificationQueue queue;
+    const auto start = clock.Now();
+    Bytes taken;
+    EXPECT_FALSE(queue.Take(taken, 1000));
+    EXPECT_EQ(clock.waits_, 6);
+    EXPECT_EQ(clock.Now() - start, 1000ms);
+}
+
+TEST(NotificationQueue, ANotificationWakesTheWaiterBeforeTheDeadline) {
+    ScriptedClock clock;
+    clock.realPatience_ = 30s;  // only a notify ends the wait early
+    NotificationQueue queue;
+    const auto start = clock.Now();
+    std::thread pusher([&] {
+        while (clock.waits_ == 0) {
+            std::this_thread::yield();
+        }
+        queue.Push(Numbered(42));
+    });
+    Bytes taken;
+    EXPECT_TRUE(queue.Take(taken, 20000));
+    pusher.join();
+    EXPECT_EQ(taken, Numbered(42));
+    EXPECT_EQ(clock.Now(), start);  // woken, not timed out
+}
+
+TEST(BleDeadlineAfter, SaturatesAtTheClockMaximum) {
+    const auto nearEnd = BleClock::TimePoint::max() - 1ms;
+    EXPECT_EQ(BleDeadlineAfter(nearEnd, 5), BleClock::TimePoint::max());
+    EXPECT_EQ(BleDeadlineAfter(nearEnd, UINT64_MAX), BleClock::TimePoint::max());
+    const BleClock::TimePoint origin{};
+    EXPECT_EQ(BleDeadlineAfter(origin, 86400000) - origin, 86400000ms);
+}
+
+TEST(SteadyBleClock, WaitEndsAtAPastDeadlineWithoutBlocking) {
+    SteadyBleClock clock;
+    std::mutex mutex;
+    std::condition_variable signal;
+    std::unique_lock<std::mutex> lock(mutex);
+    clock.WaitUntil(signal, lock, clock.Now() - 1s);
+    EXPECT_TRUE(lock.owns_lock());
+}
+
+TEST(AsyncCompletion, ReportsTheStatusOnceCompletedAndIgnoresLaterCompletions) {
+    ScriptedClock clock;
+    AsyncCompletion done;
+    done.Complete(1);
+    done.Complete(3);
+    int32_t status = 0;
+    EXPECT_TRUE(done.WaitFor(10s, status));
+    EXPECT_EQ(status, 1);
+}
+
+TEST(AsyncCompletion, GivesUpAtTheTimeOut) {
+    ScriptedClock clock;
+    AsyncCompletion done;
+    const auto start = clock.Now();
+    int32_t status = 0;
+    EXPECT_FALSE(done.WaitFor(60s, status));
+    EXPECT_EQ(clock.Now() - start, 60s);
+}
+
+}  // namespace

@@ -1,0 +1,108 @@
+// Runs where the Bluetooth Windows Runtime classes are not registered (Wine): every operation
+// must end in its sentence with the class-not-registered code, hold nothing and never crash.
+#include <windows.h>
+#include <objbase.h>
+#include <roapi.h>
+#include <winstring.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "ble/flat_text.h"
+#include "ble/ov_ble.h"
+#include "ble/windows10_backend.h"
+
+namespace {
+
+// Asked of the platform directly, so a fault of the link cannot make the suite skip itself.
+bool BluetoothRuntimePresent() {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const wchar_t* name =
+        L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisementWatcher";
+    HSTRING className = nullptr;
+    if (FAILED(WindowsCreateString(name, static_cast<UINT32>(wcslen(name)), &className))) {
+        return false;
+    }
+    const GUID inspectable = {
+        0xaf86e2e0, 0xb12d, 0x4c6a, {0x9c, 0x5a, 0xd7, 0xaa, 0x65, 0x10, 0x1e, 0x90}};
+    IInspectable* factory = nullptr;
+    const HRESULT hr =
+        RoGetActivationFactory(className, inspectable, reinterpret_cast<void**>(&factory));
+    WindowsDeleteString(className);
+    if (factory != nullptr) {
+        factory->Release();
+    }
+    return hr != REGDB_E_CLASSNOTREG;
+}
+
+class WinrtWithoutBluetooth : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (BluetoothRuntimePresent()) {
+            GTEST_SKIP() << "the Bluetooth runtime classes are present here";
+        }
+    }
+};
+
+TEST_F(WinrtWithoutBluetooth, ScanFailsWithTheClassNotRegisteredCode) {
+    OV_BLE_SCAN_DEVICE devices[4];
+    int count = 7;
+    wchar_t error[kOvBleErrorCapacity];
+    EXPECT_EQ(OvBleScan(devices, 4, &count, error, kOvBleErrorCapacity), 0);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(TextOfBuffer(error, kOvBleErrorCapacity),
+              L"Windows 10/11 advertisement scan failed (0x80040154)");
+}
+
+TEST_F(WinrtWithoutBluetooth, ConnectFailsWithTheClassNotRegisteredCode) {
+    wchar_t error[kOvBleErrorCapacity];
+    EXPECT_EQ(OvBleConnect(0xA1B2C3D4E5F6u, error, kOvBleErrorCapacity), 0);
+    EXPECT_EQ(TextOfBuffer(error, kOvBleErrorCapacity),
+              L"Windows 10/11 Bluetooth connection failed (0x80040154)");
+}
+
+TEST_F(WinrtWithoutBluetooth, WriteAndWaitReportNoConnection) {
+    const uint8_t frame[4] = {0x24, 0, 0, 0};
+    wchar_t error[kOvBleErrorCapacity];
+    EXPECT_EQ(OvBleWrite(frame, 4, error), 0);
+    EXPECT_EQ(TextOfBuffer(error, kOvBleErrorCapacity), ble_text::kNotConnected);
+    uint8_t buffer[kOvBleNotificationCapacity];
+    int length = 5;
+    EXPECT_EQ(OvBleWaitNotification(buffer, &length, 0, error), 0);
+    EXPECT_EQ(length, 0);
+    EXPECT_EQ(TextOfBuffer(error, kOvBleErrorCapacity), ble_text::kNotificationTimeout);
+    OvBleDisconnect();
+    OvBleDisconnect();
+}
+
+TEST_F(WinrtWithoutBluetooth, BackendPassesTheSentencesOn) {
+    Windows10Backend backend;
+    std::vector<BaseUnitInfo> units;
+    std::wstring error;
+    EXPECT_FALSE(backend.ScanBaseUnits(units, error));
+    EXPECT_EQ(error, L"Windows 10/11 advertisement scan failed (0x80040154)");
+    EXPECT_FALSE(backend.Connect(0x1234, error));
+    EXPECT_EQ(error, L"Windows 10/11 Bluetooth connection failed (0x80040154)");
+    EXPECT_FALSE(backend.SendConfiguration("username=\"bob\"", error));
+    EXPECT_EQ(error, ble_text::kConnectFirst);
+}
+
+TEST_F(WinrtWithoutBluetooth, AThreadInAnotherApartmentIsAccepted) {
+    std::wstring scanError;
+    std::wstring connectError;
+    std::thread worker([&] {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        wchar_t error[kOvBleErrorCapacity];
+        OvBleScan(nullptr, 0, nullptr, error, kOvBleErrorCapacity);
+        scanError = TextOfBuffer(error, kOvBleErrorCapacity);
+        OvBleConnect(1, error, kOvBleErrorCapacity);
+        connectError = TextOfBuffer(error, kOvBleErrorCapacity);
+        CoUninitialize();
+    });
+    worker.join();
+    EXPECT_EQ(scanError, L"Windows 10/11 advertisement scan failed (0x80040154)");
+    EXPECT_EQ(connectError, L"Windows 10/11 Bluetooth connection failed (0x80040154)");
+}
+
+}  // namespace
