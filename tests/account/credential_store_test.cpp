@@ -1,0 +1,209 @@
+#include "account/credential_store.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "account/credential_file.h"
+#include "account/credential_layout.h"
+#include "account/text_conversion.h"
+
+namespace {
+
+std::string ReadAll(const std::wstring& path) {
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+        bytes.append(buffer, read);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+void WriteAll(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    CloseHandle(file);
+}
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string Utf16Bytes(const std::wstring& text) {
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+
+std::string Protect(const std::string& plain) {
+    DATA_BLOB in{static_cast<DWORD>(plain.size()),
+                 reinterpret_cast<BYTE*>(const_cast<char*>(plain.data()))};
+    DATA_BLOB out{};
+    EXPECT_TRUE(CryptProtectData(&in, L"test", nullptr, nullptr, nullptr, 1, &out));
+    std::string blob(reinterpret_cast<char*>(out.pbData), out.cbData);
+    LocalFree(out.pbData);
+    return blob;
+}
+
+// Each test gets an empty folder of its own.
+class CredentialFileTest : public testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH];
+        ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+        folder_ = std::wstring(temp) + L"tervane-store-" + std::to_wstring(GetCurrentProcessId()) +
+                  L"-" + Utf8ToUtf16(info->name());
+        for (auto& c : folder_) {
+            if (c == L'/')
+                c = L'_';
+        }
+        CreateDirectoryW(folder_.c_str(), nullptr);
+        file_ = folder_ + L"\\config-app-credentials.dat";
+    }
+    void TearDown() override {
+        for (const std::wstring& path : {file_, folder_ + kCredentialsTempFileName}) {
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(path.c_str());
+            RemoveDirectoryW(path.c_str());
+        }
+        RemoveDirectoryW(folder_.c_str());
+    }
+    void ExpectLoads(const std::wstring& username, const std::wstring& password) {
+        std::wstring u, p;
+        EXPECT_TRUE(LoadCredentialsFrom(folder_, u, p));
+        EXPECT_EQ(u, username);
+        EXPECT_EQ(p, password);
+    }
+    void ExpectIgnoredAndUntouched(const std::string& content) {
+        WriteAll(file_, content);
+        std::wstring u = L"stale", p = L"stale";
+        EXPECT_FALSE(LoadCredentialsFrom(folder_, u, p));
+        EXPECT_TRUE(u.empty() && p.empty());
+        EXPECT_EQ(ReadAll(file_), content);
+    }
+    std::wstring folder_;
+    std::wstring file_;
+};
+
+TEST_F(CredentialFileTest, SavedCredentialsLoadBackUnchanged) {
+    ASSERT_TRUE(SaveCredentialsIn(folder_, L" user name ", L"p\x00E9 \"w\xD83D\xDE00"));
+    ExpectLoads(L" user name ", L"p\x00E9 \"w\xD83D\xDE00");
+}
+
+TEST_F(CredentialFileTest, TheFileIsAHiddenBlobWithoutTheSecretsInClear) {
+    const std::wstring username = L"alice.cleartext", password = L"hunter2-cleartext";
+    ASSERT_TRUE(SaveCredentialsIn(folder_, username, password));
+    EXPECT_NE(GetFileAttributesW(file_.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+    const std::string blob = ReadAll(file_);
+    for (const std::string& secret : {Utf16Bytes(username), Utf16Bytes(password),
+                                      Utf16ToUtf8(username), Utf16ToUtf8(password)}) {
+        EXPECT_EQ(blob.find(secret), std::string::npos);
+    }
+    DATA_BLOB in{static_cast<DWORD>(blob.size()),
+                 reinterpret_cast<BYTE*>(const_cast<char*>(blob.data()))};
+    DATA_BLOB out{};
+    LPWSTR description = nullptr;
+    ASSERT_TRUE(CryptUnprotectData(&in, &description, nullptr, nullptr, nullptr, 1, &out));
+    EXPECT_STREQ(description, L"Tervane configuration login credentials");
+    std::string expected;
+    ASSERT_TRUE(EncodeCredentialPlain(username, password, expected));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out.pbData), out.cbData), expected);
+    LocalFree(description);
+    LocalFree(out.pbData);
+    EXPECT_FALSE(Exists(folder_ + kCredentialsTempFileName));
+}
+
+TEST_F(CredentialFileTest, SavingAgainReplacesTheHiddenFile) {
+    ASSERT_TRUE(SaveCredentialsIn(folder_, L"first", L"one"));
+    ASSERT_TRUE(SaveCredentialsIn(folder_, L"second", L"two"));
+    ExpectLoads(L"second", L"two");
+    EXPECT_NE(GetFileAttributesW(file_.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+}
+
+TEST_F(CredentialFileTest, EmptyValuesAreNotSaved) {
+    EXPECT_FALSE(SaveCredentialsIn(folder_, L"", L"pw"));
+    EXPECT_FALSE(SaveCredentialsIn(folder_, L"user", L""));
+    EXPECT_FALSE(Exists(file_));
+}
+
+bool WriteHalfThenFail(HANDLE file, const void* data, DWORD size) {
+    DWORD written = 0;
+    WriteFile(file, data, size / 2, &written, nullptr);
+    SetLastError(ERROR_DISK_FULL);
+    return false;
+}
+
+TEST_F(CredentialFileTest, ARefusedWriteLeavesThePreviousFileReadable) {
+    ASSERT_TRUE(SaveCredentialsIn(folder_, L"kept", L"old"));
+    const std::string before = ReadAll(file_);
+    EXPECT_FALSE(SaveCredentialsIn(folder_, L"lost", L"new", WriteHalfThenFail));
+    EXPECT_EQ(ReadAll(file_), before);
+    ExpectLoads(L"kept", L"old");
+    EXPECT_FALSE(Exists(folder_ + kCredentialsTempFileName));
+}
+
+TEST_F(CredentialFileTest, ABlockedNewFileLeavesThePreviousFileReadable) {
+    ASSERT_TRUE(SaveCredentialsIn(folder_, L"kept", L"old"));
+    ASSERT_TRUE(CreateDirectoryW((folder_ + kCredentialsTempFileName).c_str(), nullptr));
+    EXPECT_FALSE(SaveCredentialsIn(folder_, L"lost", L"new"));
+    ExpectLoads(L"kept", L"old");
+}
+
+TEST_F(CredentialFileTest, AMissingFileLoadsNothing) {
+    std::wstring u = L"stale", p = L"stale";
+    EXPECT_FALSE(LoadCredentialsFrom(folder_, u, p));
+    EXPECT_TRUE(u.empty() && p.empty());
+}
+
+TEST_F(CredentialFileTest, FilesOutsideTheSizeBoundsAreIgnoredAndUntouched) {
+    ExpectIgnoredAndUntouched("abc");
+    ExpectIgnoredAndUntouched(std::string(0x10001, 'x'));
+}
+
+TEST_F(CredentialFileTest, ADamagedBlobIsIgnoredAndUntouched) {
+    ASSERT_TRUE(SaveCredentialsIn(folder_, L"someone", L"else"));
+    std::string blob = ReadAll(file_);
+    SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // Wine checks only the encrypted part and the hash at the blob's end.
+    blob[blob.size() - 8] ^= 0x5A;
+    ExpectIgnoredAndUntouched(blob);
+    ExpectIgnoredAndUntouched(blob.substr(0, blob.size() - 1));
+}
+
+TEST_F(CredentialFileTest, MalformedPlainContentIsIgnoredAndUntouched) {
+    const std::string units[] = {
+        std::string("\0\0p\0\0\0", 6),   // empty username
+        std::string("u\0\0\0\0\0", 6),   // empty password
+        std::string("u\0\0\0p\0", 6),    // no second zero
+        std::string("u\0\0\0p\0\0", 7),  // odd length
+        std::string("u\0", 2),           // too short
+    };
+    for (const std::string& plain : units) {
+        ExpectIgnoredAndUntouched(Protect(plain));
+    }
+}
+
+TEST(CredentialStorePaths, LieInTheLocalApplicationDataFolder) {
+    const std::wstring folder = GetStoreFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.substr(folder.size() - 8), L"\\Tervane");
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    EXPECT_EQ(GetCredentialsFilePath(), folder + L"\\config-app-credentials.dat");
+    EXPECT_EQ(GetTokenFilePath(), folder + L"\\config-app-token.dat");
+}
+
+}  // namespace

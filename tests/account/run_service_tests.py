@@ -1,0 +1,251 @@
+#!/usr/bin/env python3
+"""Runs the account service client tests under Wine against the stand-in service.
+
+Creates a test certificate authority and server certificates, starts the stand-in over plain
+HTTP and over HTTPS (plus HTTPS variants: TLS 1.2 only, TLS 1.1 at most, and a server whose
+authority is not trusted), runs the test program once per origin in a Wine prefix of its own
+(the authority is trusted inside that prefix only), stops everything, and finally searches
+every file of the prefix for the password and the tokens, in UTF-8 and UTF-16LE.
+"""
+
+import argparse
+import base64
+import json
+import os
+import secrets
+import signal
+import subprocess
+import sys
+import time
+
+RUN_TIMEOUT = 420
+
+
+def log(message):
+    print("[service-tests] " + message, flush=True)
+
+
+def run(command, **kwargs):
+    return subprocess.run(command, check=True, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.PIPE, timeout=60, **kwargs)
+
+
+def make_authority(folder, name, common_name):
+    key = os.path.join(folder, name + "-ca.key")
+    pem = os.path.join(folder, name + "-ca.pem")
+    run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", pem,
+         "-days", "30", "-subj", "/CN=" + common_name,
+         "-addext", "basicConstraints=critical,CA:TRUE",
+         "-addext", "keyUsage=critical,keyCertSign,cRLSign"])
+    der = os.path.join(folder, name + "-ca.der")
+    run(["openssl", "x509", "-in", pem, "-outform", "DER", "-out", der])
+    return key, pem, der
+
+
+def make_server_certificate(folder, name, ca_key, ca_pem):
+    key = os.path.join(folder, name + "-server.key")
+    csr = os.path.join(folder, name + "-server.csr")
+    pem = os.path.join(folder, name + "-server.pem")
+    extensions = os.path.join(folder, name + "-server.ext")
+    with open(extensions, "w", encoding="ascii") as handle:
+        handle.write("basicConstraints=CA:FALSE\n"
+                     "keyUsage=critical,digitalSignature,keyEncipherment\n"
+                     "extendedKeyUsage=serverAuth\n"
+                     "subjectAltName=DNS:localhost,IP:127.0.0.1\n")
+    run(["openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", csr,
+         "-subj", "/CN=localhost"])
+    run(["openssl", "x509", "-req", "-in", csr, "-CA", ca_pem, "-CAkey", ca_key,
+         "-CAcreateserial", "-out", pem, "-days", "30", "-extfile", extensions])
+    return pem, key
+
+
+class StandIn:
+    def __init__(self, script, workdir, name, users, extra=()):
+        self.name = name
+        self.port_file = os.path.join(workdir, name + ".port")
+        self.log_file = os.path.join(workdir, name + ".log")
+        for path in (self.port_file, self.log_file):
+            if os.path.exists(path):
+                os.remove(path)
+        command = [sys.executable, script, "--port", "0", "--port-file", self.port_file,
+                   "--log", self.log_file]
+        for user in users:
+            command += ["--user", user]
+        command += list(extra)
+        self.process = subprocess.Popen(command, stdout=subprocess.DEVNULL,
+                                        stderr=open(os.path.join(workdir, name + ".err"), "w"))
+        deadline = time.time() + 15
+        while not os.path.exists(self.port_file):
+            if self.process.poll() is not None or time.time() > deadline:
+                raise RuntimeError("stand-in %s did not start" % name)
+            time.sleep(0.1)
+        with open(self.port_file, encoding="ascii") as handle:
+            self.port = int(handle.read().strip())
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGINT)
+            try:
+                self.process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait(timeout=5)
+
+    def issued_tokens(self):
+        tokens = set()
+        if not os.path.exists(self.log_file):
+            return tokens
+        with open(self.log_file, encoding="utf-8") as handle:
+            for line in handle:
+                entry = json.loads(line)
+                # Only tokens the service issued itself; fault answers carry made-up ones.
+                if (entry.get("path") != "/api/config-app/login/" or entry.get("status") != 200
+                        or entry.get("fault") is not None):
+                    continue
+                try:
+                    answer = json.loads(base64.b64decode(entry["answer_b64"]))
+                except ValueError:
+                    continue
+                if isinstance(answer, dict) and isinstance(answer.get("token"), str):
+                    tokens.add(answer["token"])
+        return tokens
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def scan_prefix(prefix, secrets_to_find):
+    patterns = []
+    for secret in secrets_to_find:
+        patterns.append((secret, "UTF-8", secret.encode("utf-8")))
+        patterns.append((secret, "UTF-16LE", secret.encode("utf-16-le")))
+    findings = []
+    scanned = 0
+    for root, directories, files in os.walk(prefix, followlinks=False):
+        directories[:] = [d for d in directories if not os.path.islink(os.path.join(root, d))]
+        for name in files:
+            path = os.path.join(root, name)
+            if os.path.islink(path) or not os.path.isfile(path):
+                continue
+            try:
+                with open(path, "rb") as handle:
+                    data = handle.read()
+            except OSError:
+                continue
+            scanned += 1
+            for secret, encoding, pattern in patterns:
+                if pattern in data:
+                    findings.append("%s holds a secret in %s" % (path, encoding))
+    return scanned, findings
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--standin", required=True)
+    parser.add_argument("--wine-run", required=True)
+    parser.add_argument("--prefix-init", required=True)
+    parser.add_argument("--workdir", required=True)
+    parser.add_argument("--prefix", required=True)
+    parser.add_argument("--gtest-filter", default="*")
+    parser.add_argument("--skip-long", action="store_true")
+    args = parser.parse_args()
+    args.prefix = os.path.abspath(args.prefix)
+    args.workdir = os.path.abspath(args.workdir)
+
+    os.makedirs(args.workdir, exist_ok=True)
+    if not os.path.exists(os.path.join(args.prefix, "system.reg")):
+        log("creating the Wine prefix " + args.prefix)
+        subprocess.run([args.prefix_init, args.prefix], check=True, timeout=300,
+                       stdout=subprocess.DEVNULL)
+
+    # Fresh secrets each run, with the characters that need escaping or are not ASCII.
+    suffix = secrets.token_hex(8)
+    username = 'tester"\\\u00e9-' + suffix
+    password = 'p\u00e4ss "w\\\u00f6rd\t/' + secrets.token_hex(12)
+    account = "Tervane T\u00ebster " + suffix
+    users = ["%s:%s:%s" % (username, password, account)]
+
+    trusted_key, trusted_pem, trusted_der = make_authority(args.workdir, "trusted",
+                                                           "Tervane Test Authority")
+    server_pem, server_key = make_server_certificate(args.workdir, "trusted", trusted_key,
+                                                     trusted_pem)
+    rogue_key, rogue_pem, _ = make_authority(args.workdir, "rogue", "Untrusted Authority")
+    rogue_server_pem, rogue_server_key = make_server_certificate(args.workdir, "rogue", rogue_key,
+                                                                 rogue_pem)
+
+    tls = ["--https", "--cert", server_pem, "--key", server_key]
+    standins = []
+    failures = []
+    try:
+        plain = StandIn(args.standin, args.workdir, "plain", users)
+        secure = StandIn(args.standin, args.workdir, "secure", users, tls + ["--host", "localhost"])
+        tls12 = StandIn(args.standin, args.workdir, "tls12", users, tls + ["--host", "localhost", "--tls-max", "1.2"])
+        legacy = StandIn(args.standin, args.workdir, "legacy", users,
+                         tls + ["--host", "localhost", "--tls-min", "1.0", "--tls-max", "1.1"])
+        rogue = StandIn(args.standin, args.workdir, "rogue", users,
+                        ["--https", "--cert", rogue_server_pem, "--key", rogue_server_key,
+                         "--host", "localhost"])
+        standins = [plain, secure, tls12, legacy, rogue]
+
+        hexed = lambda text: text.encode("utf-8").hex()
+        common = dict(os.environ)
+        common.update({
+            "WINEPREFIX": os.path.abspath(args.prefix),
+            "TERVANE_TEST_USER_HEX": hexed(username),
+            "TERVANE_TEST_PASSWORD_HEX": hexed(password),
+            "TERVANE_TEST_ACCOUNT_HEX": hexed(account),
+        })
+        passes = [
+            ("http", "http://127.0.0.1:%d" % plain.port, {"TERVANE_LONG_TESTS": "0" if args.skip_long else "1"}),
+            ("https", "https://localhost:%d" % secure.port, {
+                "TERVANE_STANDIN_CA": windows_path(trusted_der),
+                "TERVANE_TLS12_ORIGIN": "https://localhost:%d" % tls12.port,
+                "TERVANE_LEGACY_ORIGIN": "https://localhost:%d" % legacy.port,
+                "TERVANE_ROGUE_ORIGIN": "https://localhost:%d" % rogue.port,
+            }),
+        ]
+        for mode, origin, extra in passes:
+            environment = dict(common)
+            environment.update(extra)
+            environment["TERVANE_STANDIN_MODE"] = mode
+            environment["TERVANE_STANDIN_ORIGIN"] = origin
+            log("%s pass against %s" % (mode, origin))
+            try:
+                result = subprocess.run([args.wine_run, args.exe, "--gtest_color=no",
+                                         "--gtest_filter=" + args.gtest_filter],
+                                        env=environment, timeout=RUN_TIMEOUT)
+                if result.returncode != 0:
+                    failures.append("%s pass failed (exit %d)" % (mode, result.returncode))
+            except subprocess.TimeoutExpired:
+                failures.append("%s pass did not finish within %d s" % (mode, RUN_TIMEOUT))
+    finally:
+        for standin in standins:
+            standin.stop()
+
+    # Let the prefix's wineserver write the registry out and end before searching it.
+    server = os.path.join(os.path.dirname(os.environ.get("WINE64", "/usr/lib/wine/wine64")),
+                          "wineserver")
+    try:
+        subprocess.run([server, "-w"], env={**os.environ, "WINEPREFIX": os.path.abspath(args.prefix)},
+                       timeout=60)
+    except (OSError, subprocess.TimeoutExpired) as error:
+        failures.append("the prefix's wineserver did not end: %s" % error)
+
+    tokens = set()
+    for standin in standins:
+        tokens |= standin.issued_tokens()
+    if not tokens:
+        failures.append("no login succeeded, so nothing was searched for")
+    scanned, findings = scan_prefix(args.prefix, [password] + sorted(tokens))
+    log("searched %d files of the prefix for the password and %d tokens" % (scanned, len(tokens)))
+    failures += findings
+
+    for failure in failures:
+        log("FAILED: " + failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
