@@ -36,12 +36,3 @@ bool TypedCharacterReplacesStored(bool storedFlag, unsigned ch, size_t textLengt
     return storedFlag && ch >= 32 && textLength > 0 && selectionStart == 0 &&
            selectionEnd == textLength;
 }
-
-void WipeString(std::wstring& text) {
-    // Volatile writes keep the compiler from dropping stores to memory about to be released.
-    volatile wchar_t* p = text.empty() ? nullptr : &text[0];
-    for (size_t i = 0; i < text.size(); ++i) {
-        p[i] = L'\0';
-    }
-    text.clear();
-}

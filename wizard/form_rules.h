@@ -22,6 +22,3 @@ bool ShowButtonVisible(bool storedFlag, bool placeholderShown, size_t textLength
 // no longer holds the stored value.
 bool TypedCharacterReplacesStored(bool storedFlag, unsigned ch, size_t textLength,
                                   size_t selectionStart, size_t selectionEnd);
-
-// Overwrites every character before the string gives its memory back.
-void WipeString(std::wstring& text);

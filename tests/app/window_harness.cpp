@@ -105,17 +105,28 @@ void DialogAnswerer::Run() {
 
 WizardWindow::WizardWindow(const ScriptedBackend::Script& script, int showCommand,
                            const std::wstring& webOrigin) {
-    Answerer();
     auto backend = std::make_unique<ScriptedBackend>();
     backend->SetScript(script);
     backend_ = backend.get();
+    Start(std::move(backend), showCommand, webOrigin);
+}
+
+WizardWindow::WizardWindow(std::unique_ptr<IBleBackend> backend) {
+    Start(std::move(backend), SW_SHOWNORMAL, L"https://account.example.test");
+}
+
+void WizardWindow::Start(std::unique_ptr<IBleBackend> backend, int showCommand,
+                         const std::wstring& webOrigin) {
+    Answerer();
     app_ = std::make_unique<WizardApp>(GetModuleHandleW(nullptr), std::move(backend), webOrigin);
     initialised_ = app_->Initialise(showCommand);
     Pump();
 }
 
 WizardWindow::~WizardWindow() {
-    backend_->Release();
+    if (backend_) {
+        backend_->Release();
+    }
     WaitIdle(10000);
     Close();
 }

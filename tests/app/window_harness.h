@@ -44,6 +44,8 @@ class WizardWindow {
 public:
     explicit WizardWindow(const ScriptedBackend::Script& script, int showCommand = SW_SHOWNORMAL,
                           const std::wstring& webOrigin = L"https://account.example.test");
+    // Any other backend, e.g. the real one over simulated base units.
+    explicit WizardWindow(std::unique_ptr<IBleBackend> backend);
     ~WizardWindow();
 
     WizardApp& app() { return *app_; }
@@ -80,7 +82,10 @@ public:
     bool Close();
 
 private:
-    ScriptedBackend* backend_ = nullptr;
+    void Start(std::unique_ptr<IBleBackend> backend, int showCommand,
+               const std::wstring& webOrigin);
+
+    ScriptedBackend* backend_ = nullptr;  // null unless scripted
     std::unique_ptr<WizardApp> app_;
     bool initialised_ = false;
 };

@@ -53,14 +53,4 @@ TEST(StoredPassword, OnlyAPrintableCharacterOverTheWholeTextReplacesIt) {
     }
 }
 
-TEST(WipeString, OverwritesTheCharactersBeforeEmptying) {
-    std::wstring secret(40, L's');
-    const wchar_t* storage = secret.data();
-    WipeString(secret);
-    EXPECT_TRUE(secret.empty());
-    for (size_t i = 0; i < 40; ++i) {
-        EXPECT_EQ(storage[i], L'\0') << i;
-    }
-}
-
 }  // namespace
