@@ -270,6 +270,39 @@ TEST_F(WindowShellTest, RevealToggleAndPlaceholderRoundTrip) {
     EXPECT_TRUE(w->Text(kUsernameField) == L"Username" && app.usernamePlaceholder);
 }
 
+COLORREF FillOf(HWND button) {
+    RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    HDC dc = GetDC(button);
+    const COLORREF colour = GetPixel(dc, 4, 4);  // inside the frame, clear of the text
+    ReleaseDC(button, dc);
+    return colour;
+}
+
+TEST_F(WindowShellTest, HoverRepaintsButtonsAndLeavesDisabledOnesGrey) {
+    Open();
+    WizardApp& app = w->app();
+    HWND wifiOnly = app.Control(kWifiOnlyButton);
+    HWND signUp = app.Control(kSignUpLink);
+    EXPECT_EQ(FillOf(wifiOnly), RGB(80, 80, 80));
+    SendMessageW(wifiOnly, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(app.hoveredButton, wifiOnly);
+    EXPECT_EQ(FillOf(wifiOnly), RGB(32, 112, 166));
+
+    // Straight onto the next button: both repaint, only the new one is hovered.
+    SendMessageW(signUp, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(app.hoveredButton, signUp);
+    EXPECT_EQ(FillOf(wifiOnly), RGB(80, 80, 80));
+    EXPECT_EQ(FillOf(signUp), RGB(238, 248, 253));
+    SendMessageW(signUp, WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(app.hoveredButton, nullptr);
+    EXPECT_EQ(FillOf(signUp), RGB(255, 255, 255));
+
+    SendMessageW(wifiOnly, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EnableWindow(wifiOnly, FALSE);
+    EXPECT_EQ(FillOf(wifiOnly), RGB(150, 150, 150));
+    EnableWindow(wifiOnly, TRUE);
+}
+
 TEST_F(WindowShellTest, SystemMenuOffersTheUpdateCheck) {
     Open();
     HMENU menu = GetSystemMenu(w->app().window, FALSE);
