@@ -11,14 +11,14 @@ endif()
 # tervane_add_test_suite(<name> SOURCES <files...> LIBS <targets...>)
 function(tervane_add_test_suite name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
-    add_executable(${name} ${ARG_SOURCES})
+    add_executable(${name} ${ARG_SOURCES} ${CMAKE_SOURCE_DIR}/tests/support/platform_banner.cpp)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} gtest gmock gtest_main)
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
     add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
     if(TERVANE_WINEPREFIX)
         set_tests_properties(${name} PROPERTIES
             ENVIRONMENT "WINEPREFIX=${TERVANE_WINEPREFIX}"
-            FIXTURES_REQUIRED wine_prefix
+            FIXTURES_REQUIRED "wine_display;wine_prefix"
             LABELS "wine")
     else()
         set_tests_properties(${name} PROPERTIES LABELS "host")
@@ -27,10 +27,21 @@ endfunction()
 
 # The first Wine start creates the prefix; doing it once up front keeps parallel suites from
 # racing to create it.
+# Windows get an Xvfb of their own for the run unless DISPLAY is set, so message boxes and
+# windows really appear.
 function(tervane_add_wine_prefix_fixture)
     if(TERVANE_WINEPREFIX)
+        add_test(NAME wine_display_setup
+                 COMMAND "${CMAKE_SOURCE_DIR}/tools/xvfb-start.sh" "${TERVANE_WINEPREFIX}")
+        add_test(NAME wine_display_cleanup
+                 COMMAND "${CMAKE_SOURCE_DIR}/tools/xvfb-stop.sh" "${TERVANE_WINEPREFIX}")
         add_test(NAME wine_prefix_setup
                  COMMAND "${CMAKE_SOURCE_DIR}/tools/wine-prefix-init.sh" "${TERVANE_WINEPREFIX}")
-        set_tests_properties(wine_prefix_setup PROPERTIES FIXTURES_SETUP wine_prefix LABELS "wine")
+        set_tests_properties(wine_display_setup PROPERTIES FIXTURES_SETUP wine_display
+                             LABELS "wine")
+        set_tests_properties(wine_display_cleanup PROPERTIES FIXTURES_CLEANUP "wine_display;wine_prefix"
+                             LABELS "wine")
+        set_tests_properties(wine_prefix_setup PROPERTIES FIXTURES_SETUP wine_prefix
+                             FIXTURES_REQUIRED wine_display LABELS "wine")
     endif()
 endfunction()

@@ -6,6 +6,9 @@ export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 mkdir -p "$prefix"
+if [ -z "${DISPLAY:-}" ] && [ -s "$prefix.display" ]; then
+    export DISPLAY=":$(cat "$prefix.display")"
+fi
 wine="${WINE64:-/usr/lib/wine/wine64}"
 [ -x "$wine" ] || wine="$(command -v wine64 || command -v wine)"
 server="$(dirname "$wine")/wineserver"

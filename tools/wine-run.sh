@@ -6,6 +6,10 @@ set -euo pipefail
 export WINEPREFIX
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree=;mshtml=;winemenubuilder.exe=d}"
+# Without a display of its own, a test run uses the Xvfb started for its prefix.
+if [ -z "${DISPLAY:-}" ] && [ -s "$WINEPREFIX.display" ]; then
+    export DISPLAY=":$(cat "$WINEPREFIX.display")"
+fi
 wine="${WINE64:-/usr/lib/wine/wine64}"
 [ -x "$wine" ] || wine="$(command -v wine64 || command -v wine)"
 exec "$wine" "$@"

@@ -1,0 +1,39 @@
+// Stands in for the real installer: records its parameters and whether its own file could be
+// opened for writing while it ran, then exits with the code named in its file name
+// ("...-exit-<N>.exe").
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+
+int wmain() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring self(path);
+    const size_t marker = self.rfind(L"-exit-");
+    const DWORD code = marker == std::wstring::npos
+                           ? 0
+                           : static_cast<DWORD>(wcstoul(self.c_str() + marker + 6, nullptr, 10));
+
+    const HANDLE writer = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                                               FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    const bool writable = writer != INVALID_HANDLE_VALUE;
+    if (writable) CloseHandle(writer);
+
+    const wchar_t* commandLine = GetCommandLineW();
+    const wchar_t* parameters = wcsstr(commandLine, L" /");
+    std::wstring record = parameters ? parameters + 1 : L"";
+    record += writable ? L"\nwritable\n" : L"\nlocked\n";
+
+    const std::wstring logPath = self.substr(0, self.size() - 4) + L".log";
+    const HANDLE log = CreateFileW(logPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                   nullptr);
+    if (log != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(log, record.data(), static_cast<DWORD>(record.size() * sizeof(wchar_t)), &written,
+                  nullptr);
+        CloseHandle(log);
+    }
+    return static_cast<int>(code);
+}

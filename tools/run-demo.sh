@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Runs the wizard itself, in its demo flavour, under Wine: the shipping sources with simulated
+# base units around (tools/demo/demo_world.cpp) and the stand-in account service on loopback
+# with the demo account (demo / tervane-demo).
+#
+# With a display (DISPLAY set) you click through it yourself. Without one it runs on Xvfb and
+# walks through every path like a person would (tools/demo/demo_walkthrough.cpp), saving a
+# screenshot of every page. Either way it ends by printing the screenshot folder and the
+# configuration each simulated base unit received.
+set -uo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+# shellcheck source=tools/packages.sh
+source "$root/tools/packages.sh"
+ensure_packages || exit 1
+
+demo="$root/build/demo"
+mkdir -p "$demo"
+echo "==> building the demo flavour"
+if ! { cmake --preset windows && cmake --build --preset windows -j 2 \
+        --target TervaneConnectDemo demo_walkthrough; } >"$demo/build.log" 2>&1; then
+    tail -n 40 "$demo/build.log"
+    echo "The demo could not be built (log: $demo/build.log)."
+    exit 1
+fi
+
+interactive=0
+[ -n "${DISPLAY:-}" ] && interactive=1
+prefix="$demo/wineprefix"
+run="$demo/run"
+shots="$demo/screenshots/$(date +%Y%m%d-%H%M%S)"
+rm -rf "$run"
+mkdir -p "$run" "$shots"
+export WINEPREFIX="$prefix"
+service_pid=""
+
+cleanup() {
+    [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null
+    "$root/tools/xvfb-stop.sh" "$prefix"
+}
+trap cleanup EXIT
+
+if [ "$interactive" -eq 0 ]; then
+    "$root/tools/xvfb-start.sh" "$prefix" >/dev/null || { echo "Xvfb did not start."; exit 1; }
+    export DISPLAY=":$(cat "$prefix.display")"
+fi
+"$root/tools/wine-prefix-init.sh" "$prefix" >/dev/null || { echo "Wine did not start."; exit 1; }
+# Let Wine draw the title bars itself, since no window manager runs on Xvfb.
+[ "$interactive" -eq 0 ] &&
+    "$root/tools/wine-run.sh" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+
+echo "==> starting the stand-in account service on 127.0.0.1:47810"
+python3 "$root/tools/standin/account_service.py" --port 47810 --user "demo:tervane-demo" \
+    --log "$demo/service-requests.jsonl" >"$demo/service.log" 2>&1 &
+service_pid=$!
+for _ in $(seq 1 50); do
+    grep -q "listening" "$demo/service.log" 2>/dev/null && break
+    sleep 0.1
+done
+grep -q "listening" "$demo/service.log" || { cat "$demo/service.log"; echo "The stand-in service did not start."; exit 1; }
+
+cp "$root/build/windows/tools/demo/TervaneConnectDemo.exe" "$root/build/windows/tools/demo/demo_walkthrough.exe" "$run/"
+cd "$run"
+echo "==> starting Tervane Connect (demo) under Wine"
+"$root/tools/wine-run.sh" TervaneConnectDemo.exe >"$demo/program.log" 2>&1 &
+program_pid=$!
+
+status=0
+if [ "$interactive" -eq 1 ]; then
+    echo "Log in as demo / tervane-demo, or choose \"Setup wifi network only\". Close the window to end."
+    wait "$program_pid"
+else
+    echo "==> walking through the wizard (full setup, retry after a failed send, a base unit"
+    echo "    whose Wi-Fi scan fails, username only, Wi-Fi only)"
+    shots_windows="Z:$(echo "$shots" | tr '/' '\\')"
+    timeout 600 "$root/tools/wine-run.sh" demo_walkthrough.exe "$shots_windows" 2>/dev/null | tr -d '\r'
+    status=${PIPESTATUS[0]}
+    timeout 30 tail --pid="$program_pid" -f /dev/null
+    kill "$program_pid" 2>/dev/null
+    for bmp in "$shots"/*.bmp; do
+        [ -e "$bmp" ] || continue
+        convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+    done
+    echo
+    echo "Screenshots of every page: $shots"
+fi
+echo
+echo "Configuration received by each simulated base unit:"
+if [ -f "$run/demo-received.txt" ]; then
+    sed 's/^/  /' "$run/demo-received.txt"
+else
+    echo "  (none)"
+fi
+[ "$status" -eq 0 ] || echo "The walk-through stopped early (exit code $status)."
+exit "$status"

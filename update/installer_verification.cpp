@@ -1,0 +1,271 @@
+#include "update/installer_verification.h"
+
+#include <windows.h>
+#include <bcrypt.h>
+#include <softpub.h>
+#include <wincrypt.h>
+#include <wintrust.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "account/unique_handle.h"
+#include "update/hex_digest.h"
+#include "update/pinned_signer.h"
+
+namespace {
+
+constexpr DWORD kBufferSize = 65536;
+
+bool Failed(NTSTATUS status) { return status < 0; }
+
+struct AlgorithmTraits {
+    static void Close(BCRYPT_ALG_HANDLE handle) { BCryptCloseAlgorithmProvider(handle, 0); }
+};
+struct HashTraits {
+    static void Close(BCRYPT_HASH_HANDLE handle) { BCryptDestroyHash(handle); }
+};
+struct CertStoreTraits {
+    static void Close(HCERTSTORE store) { CertCloseStore(store, 0); }
+};
+struct CryptMsgTraits {
+    static void Close(HCRYPTMSG message) { CryptMsgClose(message); }
+};
+struct CertContextTraits {
+    static void Close(PCCERT_CONTEXT context) { CertFreeCertificateContext(context); }
+};
+using UniqueAlgorithm = UniqueHandle<BCRYPT_ALG_HANDLE, AlgorithmTraits>;
+using UniqueHash = UniqueHandle<BCRYPT_HASH_HANDLE, HashTraits>;
+using UniqueCertStore = UniqueHandle<HCERTSTORE, CertStoreTraits>;
+using UniqueCryptMsg = UniqueHandle<HCRYPTMSG, CryptMsgTraits>;
+using UniqueCertContext = UniqueHandle<PCCERT_CONTEXT, CertContextTraits>;
+
+// One CNG SHA-256 computation. Members are declared so the hash is destroyed before the
+// provider is closed.
+class Sha256 {
+public:
+    bool Open() {
+        BCRYPT_ALG_HANDLE algorithm = nullptr;
+        if (Failed(BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+            return false;
+        }
+        algorithm_.reset(algorithm);
+        DWORD objectLength = 0;
+        DWORD digestLength = 0;
+        ULONG written = 0;
+        if (Failed(BCryptGetProperty(algorithm, BCRYPT_OBJECT_LENGTH,
+                                     reinterpret_cast<PUCHAR>(&objectLength), sizeof objectLength,
+                                     &written, 0)) ||
+            Failed(BCryptGetProperty(algorithm, BCRYPT_HASH_LENGTH,
+                                     reinterpret_cast<PUCHAR>(&digestLength), sizeof digestLength,
+                                     &written, 0))) {
+            return false;
+        }
+        object_.resize(objectLength);
+        digest_.resize(digestLength);
+        BCRYPT_HASH_HANDLE hash = nullptr;
+        if (Failed(BCryptCreateHash(algorithm, &hash, object_.data(), objectLength, nullptr, 0,
+                                    0))) {
+            return false;
+        }
+        hash_.reset(hash);
+        return true;
+    }
+    bool Add(const void* data, DWORD length) {
+        return !Failed(BCryptHashData(hash_.get(),
+                                      static_cast<PUCHAR>(const_cast<void*>(data)), length, 0));
+    }
+    bool Finish(std::wstring& hex) {
+        if (Failed(BCryptFinishHash(hash_.get(), digest_.data(),
+                                    static_cast<ULONG>(digest_.size()), 0))) {
+            return false;
+        }
+        hex = HexEncodeLower(digest_.data(), digest_.size());
+        return true;
+    }
+
+private:
+    UniqueAlgorithm algorithm_;
+    std::vector<UCHAR> object_;
+    std::vector<UCHAR> digest_;
+    UniqueHash hash_;
+};
+
+// The full WINTRUST_DATA of Windows 8 and later; mingw-w64 declares the older layout without
+// pSignatureSettings.
+struct WintrustDataFull {
+    DWORD cbStruct;
+    LPVOID pPolicyCallbackData;
+    LPVOID pSIPClientData;
+    DWORD dwUIChoice;
+    DWORD fdwRevocationChecks;
+    DWORD dwUnionChoice;
+    WINTRUST_FILE_INFO* pFile;
+    DWORD dwStateAction;
+    HANDLE hWVTStateData;
+    WCHAR* pwszURLReference;
+    DWORD dwProvFlags;
+    DWORD dwUIContext;
+    void* pSignatureSettings;
+};
+static_assert(sizeof(WintrustDataFull) == 88, "WINTRUST_DATA is 88 bytes on x64");
+static_assert(sizeof(WINTRUST_FILE_INFO) == 32, "WINTRUST_FILE_INFO is 32 bytes on x64");
+
+constexpr LONG kUntrustedRoot = static_cast<LONG>(0x800B0109);
+
+}  // namespace
+
+bool VerifyUpdateSha256(const std::wstring& path, const std::wstring& expectedHex,
+                        std::wstring& error) {
+    Sha256 sha;
+    if (!sha.Open()) {
+        error = L"Could not initialise SHA-256 verification.";
+        return false;
+    }
+    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) {
+        error = L"Could not reopen the downloaded update.";
+        return false;
+    }
+    std::vector<unsigned char> buffer(kBufferSize);
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), buffer.data(), kBufferSize, &read, nullptr)) {
+            error = L"Could not read the downloaded update for verification.";
+            return false;
+        }
+        if (read == 0) {
+            break;
+        }
+        if (!sha.Add(buffer.data(), read)) {
+            error = L"Could not calculate the update checksum.";
+            return false;
+        }
+    }
+    std::wstring computed;
+    if (!sha.Finish(computed)) {
+        error = L"Could not calculate the update checksum.";
+        return false;
+    }
+    if (LowerAscii(expectedHex) != computed) {
+        error = L"The downloaded update failed its SHA-256 checksum.";
+        return false;
+    }
+    return true;
+}
+
+bool IdentifyInstallerSigner(const std::wstring& path, std::wstring& signerName,
+                             std::wstring& fingerprint) {
+    signerName.clear();
+    fingerprint.clear();
+    DWORD encoding = 0;
+    DWORD contentType = 0;
+    DWORD formatType = 0;
+    HCERTSTORE rawStore = nullptr;
+    HCRYPTMSG rawMessage = nullptr;
+    if (!CryptQueryObject(CERT_QUERY_OBJECT_FILE, path.c_str(),
+                          CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED, CERT_QUERY_FORMAT_FLAG_BINARY,
+                          0, &encoding, &contentType, &formatType, &rawStore, &rawMessage,
+                          nullptr)) {
+        return false;
+    }
+    UniqueCertStore store(rawStore);
+    UniqueCryptMsg message(rawMessage);
+
+    DWORD size = 0;
+    if (!CryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, nullptr, &size) || size == 0) {
+        return false;
+    }
+    std::vector<BYTE> signerBuffer(size);
+    if (!CryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, signerBuffer.data(), &size)) {
+        return false;
+    }
+    const auto* signer = reinterpret_cast<const CMSG_SIGNER_INFO*>(signerBuffer.data());
+    CERT_INFO wanted{};
+    wanted.Issuer = signer->Issuer;
+    wanted.SerialNumber = signer->SerialNumber;
+    UniqueCertContext certificate(CertFindCertificateInStore(
+        store.get(), X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, CERT_FIND_SUBJECT_CERT, &wanted,
+        nullptr));
+    if (!certificate) {
+        return false;
+    }
+
+    const DWORD nameLength =
+        CertGetNameStringW(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+    if (nameLength > 1) {
+        std::vector<wchar_t> name(nameLength);
+        if (CertGetNameStringW(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr,
+                               name.data(), nameLength) > 1) {
+            signerName.assign(name.data());
+        }
+    }
+
+    DWORD hashSize = 0;
+    if (CertGetCertificateContextProperty(certificate.get(), CERT_SHA256_HASH_PROP_ID, nullptr,
+                                          &hashSize) &&
+        hashSize != 0) {
+        std::vector<BYTE> hash(hashSize);
+        if (CertGetCertificateContextProperty(certificate.get(), CERT_SHA256_HASH_PROP_ID,
+                                              hash.data(), &hashSize)) {
+            fingerprint = HexEncodeLower(hash.data(), hashSize);
+        }
+    }
+    if (fingerprint.empty()) {
+        // Not every system can give the property (Wine cannot); it is the SHA-256 of the
+        // certificate's DER bytes, so compute that.
+        Sha256 sha;
+        if (sha.Open() && sha.Add(certificate.get()->pbCertEncoded,
+                                  certificate.get()->cbCertEncoded)) {
+            sha.Finish(fingerprint);
+        }
+    }
+    return !signerName.empty() && fingerprint.size() == 64;
+}
+
+bool VerifyInstallerSignatureWith(const std::wstring& path, const std::wstring& pinnedSha256,
+                                  std::wstring& error) {
+    const std::wstring pinned = LowerAscii(pinnedSha256);
+    if (!IsLowerHexSha256(pinned)) {
+        error = L"The updater's signing-certificate fingerprint is not configured.";
+        return false;
+    }
+    WINTRUST_FILE_INFO file{};
+    file.cbStruct = sizeof file;
+    file.pcwszFilePath = path.c_str();
+    WintrustDataFull data{};
+    data.cbStruct = sizeof data;
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &file;
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    data.dwProvFlags = WTD_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT;
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    const LONG status = WinVerifyTrust(nullptr, &action, &data);
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    WinVerifyTrust(nullptr, &action, &data);
+    if (status != 0 && status != kUntrustedRoot) {
+        wchar_t text[96];
+        swprintf(text, 96, L"The downloaded installer failed Authenticode verification (0x%lx).",
+                 static_cast<unsigned long>(static_cast<DWORD>(status)));
+        error = text;
+        return false;
+    }
+    std::wstring signerName;
+    std::wstring fingerprint;
+    if (!IdentifyInstallerSigner(path, signerName, fingerprint)) {
+        error = L"The installer signing certificate could not be identified.";
+        return false;
+    }
+    if (LowerAscii(fingerprint) != pinned) {
+        error = L"The installer was signed with an unexpected certificate.";
+        return false;
+    }
+    return true;
+}
+
+bool VerifyInstallerSignature(const std::wstring& path, std::wstring& error) {
+    return VerifyInstallerSignatureWith(path, PINNED_SIGNER_SHA256, error);
+}
