@@ -52,52 +52,54 @@ HFONT MakeFont(HDC screen, int points, int weight) {
 
 }  // namespace
 
-const std::array<ControlSpec, kControlCount> kControlTable = {{
-    {control_id::kLogo, L"STATIC", SS_BITMAP | SS_CENTERIMAGE, 0, L"", ControlSpec::Body, nullptr},
-    {control_id::kPageTitle, L"STATIC", SS_CENTER, 0, L"", ControlSpec::Title, nullptr},
-    {control_id::kUsername, L"EDIT", kField, WS_EX_CLIENTEDGE, L"", ControlSpec::Body,
+const std::array<ControlDefinition, kControlCount> kControlTable = {{
+    {control_id::kLogo, L"STATIC", SS_BITMAP | SS_CENTERIMAGE, 0, L"", ControlDefinition::Body,
+     nullptr},
+    {control_id::kPageTitle, L"STATIC", SS_CENTER, 0, L"", ControlDefinition::Title, nullptr},
+    {control_id::kUsername, L"EDIT", kField, WS_EX_CLIENTEDGE, L"", ControlDefinition::Body,
      L"Enter your Tervane account username."},
-    {control_id::kPassword, L"EDIT", kField, WS_EX_CLIENTEDGE, L"", ControlSpec::Body,
+    {control_id::kPassword, L"EDIT", kField, WS_EX_CLIENTEDGE, L"", ControlDefinition::Body,
      L"Enter your Tervane account password."},
-    {control_id::kShowPassword, L"BUTTON", kOwnerDrawn, 0, L"", ControlSpec::Body,
+    {control_id::kShowPassword, L"BUTTON", kOwnerDrawn, 0, L"", ControlDefinition::Body,
      L"Show or hide the account password."},
-    {control_id::kLogin, L"BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, L"Log in", ControlSpec::Body,
-     L"Log in to configure a base unit for your account."},
-    {control_id::kWifiOnly, L"BUTTON", kOwnerDrawn, 0, L"", ControlSpec::Body,
+    {control_id::kLogin, L"BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, L"Log in",
+     ControlDefinition::Body, L"Log in to configure a base unit for your account."},
+    {control_id::kWifiOnly, L"BUTTON", kOwnerDrawn, 0, L"", ControlDefinition::Body,
      L"Configure Wi-Fi without adding the base unit to an account."},
     // The sign-up tip is the page's address, known only at run time.
-    {control_id::kSignUp, L"BUTTON", kOwnerDrawn, 0, L"", ControlSpec::Body, nullptr},
-    {control_id::kAccountLine, L"STATIC", SS_CENTER, 0, L"", ControlSpec::Small, nullptr},
-    {control_id::kBaseUnitList, WC_LISTVIEWW, kListStyles, WS_EX_CLIENTEDGE, L"", ControlSpec::Body,
-     L"Select a nearby Tervane base unit."},
-    {control_id::kRefreshBaseUnits, L"BUTTON", kOwnerDrawn, 0, L"Refresh", ControlSpec::Body,
+    {control_id::kSignUp, L"BUTTON", kOwnerDrawn, 0, L"", ControlDefinition::Body, nullptr},
+    {control_id::kAccountLine, L"STATIC", SS_CENTER, 0, L"", ControlDefinition::Small, nullptr},
+    {control_id::kBaseUnitList, WC_LISTVIEWW, kListStyles, WS_EX_CLIENTEDGE, L"",
+     ControlDefinition::Body, L"Select a nearby Tervane base unit."},
+    {control_id::kRefreshBaseUnits, L"BUTTON", kOwnerDrawn, 0, L"Refresh", ControlDefinition::Body,
      L"Scan again for nearby Tervane base units."},
-    {control_id::kConnect, L"BUTTON", kOwnerDrawn, 0, L"Connect", ControlSpec::Body,
+    {control_id::kConnect, L"BUTTON", kOwnerDrawn, 0, L"Connect", ControlDefinition::Body,
      L"Connect to the selected base unit."},
-    {control_id::kBackBaseUnits, L"BUTTON", kOwnerDrawn, 0, L"Back", ControlSpec::Body,
+    {control_id::kBackBaseUnits, L"BUTTON", kOwnerDrawn, 0, L"Back", ControlDefinition::Body,
      L"Return to the login screen."},
-    {control_id::kBaseUnitLine, L"STATIC", SS_CENTER, 0, L"", ControlSpec::Small, nullptr},
-    {control_id::kWifiList, WC_LISTVIEWW, kListStyles, WS_EX_CLIENTEDGE, L"", ControlSpec::Body,
-     L"Select the Wi-Fi network the base unit should use."},
-    {control_id::kRefreshWifi, L"BUTTON", kOwnerDrawn, 0, L"Refresh", ControlSpec::Body,
+    {control_id::kBaseUnitLine, L"STATIC", SS_CENTER, 0, L"", ControlDefinition::Small, nullptr},
+    {control_id::kWifiList, WC_LISTVIEWW, kListStyles, WS_EX_CLIENTEDGE, L"",
+     ControlDefinition::Body, L"Select the Wi-Fi network the base unit should use."},
+    {control_id::kRefreshWifi, L"BUTTON", kOwnerDrawn, 0, L"Refresh", ControlDefinition::Body,
      L"Scan again for Wi-Fi networks."},
     // Typed input is allowed, so a hidden network can be entered by hand.
-    {control_id::kNetworkName, L"EDIT", kField, WS_EX_CLIENTEDGE, L"", ControlSpec::Body,
+    {control_id::kNetworkName, L"EDIT", kField, WS_EX_CLIENTEDGE, L"", ControlDefinition::Body,
      L"The selected Wi-Fi network name."},
-    {control_id::kWifiPassword, L"EDIT", kField, WS_EX_CLIENTEDGE, L"", ControlSpec::Body,
+    {control_id::kWifiPassword, L"EDIT", kField, WS_EX_CLIENTEDGE, L"", ControlDefinition::Body,
      L"Enter the password for the selected Wi-Fi network."},
-    {control_id::kShowWifiPassword, L"BUTTON", kOwnerDrawn, 0, L"", ControlSpec::Body,
+    {control_id::kShowWifiPassword, L"BUTTON", kOwnerDrawn, 0, L"", ControlDefinition::Body,
      L"Show or hide the Wi-Fi password."},
-    {control_id::kUsernameOnly, L"BUTTON", kOwnerDrawn, 0, L"Username only", ControlSpec::Body,
-     L"Update the account username without changing Wi-Fi settings."},
-    {control_id::kConfigure, L"BUTTON", kOwnerDrawn, 0, L"Configure", ControlSpec::Body,
+    {control_id::kUsernameOnly, L"BUTTON", kOwnerDrawn, 0, L"Username only",
+     ControlDefinition::Body, L"Update the account username without changing Wi-Fi settings."},
+    {control_id::kConfigure, L"BUTTON", kOwnerDrawn, 0, L"Configure", ControlDefinition::Body,
      L"Send these Wi-Fi settings to the base unit."},
-    {control_id::kBackWifi, L"BUTTON", kOwnerDrawn, 0, L"Back", ControlSpec::Body,
+    {control_id::kBackWifi, L"BUTTON", kOwnerDrawn, 0, L"Back", ControlDefinition::Body,
      L"Return to the base unit selection screen."},
-    {control_id::kResultHeading, L"STATIC", SS_CENTER, 0, L"", ControlSpec::Title, nullptr},
-    {control_id::kResultMessage, L"STATIC", SS_CENTER, 0, L"", ControlSpec::Body, nullptr},
-    {control_id::kFinish, L"BUTTON", kOwnerDrawn, 0, L"Finish", ControlSpec::Body, L"Continue."},
-    {control_id::kStatus, L"STATIC", SS_CENTER, 0, L"", ControlSpec::Small, nullptr},
+    {control_id::kResultHeading, L"STATIC", SS_CENTER, 0, L"", ControlDefinition::Title, nullptr},
+    {control_id::kResultMessage, L"STATIC", SS_CENTER, 0, L"", ControlDefinition::Body, nullptr},
+    {control_id::kFinish, L"BUTTON", kOwnerDrawn, 0, L"Finish", ControlDefinition::Body,
+     L"Continue."},
+    {control_id::kStatus, L"STATIC", SS_CENTER, 0, L"", ControlDefinition::Small, nullptr},
 }};
 
 bool WizardApp::CreateControls() {
@@ -115,16 +117,16 @@ bool WizardApp::CreateControls() {
         LoadImageW(instance, MAKEINTRESOURCEW(IDI_REVEAL), IMAGE_ICON, 20, 20, 0)));
 
     for (size_t i = 0; i < kControlCount; ++i) {
-        const ControlSpec& spec = kControlTable[i];
+        const ControlDefinition& entry = kControlTable[i];
         controls[i] = CreateWindowExW(
-            spec.extendedStyle, spec.className, spec.text, WS_CHILD | spec.styles, 0, 0, 10, 10,
-            window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+            entry.extendedStyle, entry.className, entry.text, WS_CHILD | entry.styles, 0, 0, 10, 10,
+            window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), instance, nullptr);
         if (!controls[i]) {
             return false;
         }
-        HFONT font = spec.font == ControlSpec::Title   ? titleFont.get()
-                     : spec.font == ControlSpec::Small ? smallFont.get()
-                                                       : bodyFont.get();
+        HFONT font = entry.font == ControlDefinition::Title   ? titleFont.get()
+                     : entry.font == ControlDefinition::Small ? smallFont.get()
+                                                              : bodyFont.get();
         SendMessageW(controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
     if (logoBitmap) {

@@ -65,7 +65,7 @@ enum ControlIndex : size_t {
     kControlCount
 };
 
-struct ControlSpec {
+struct ControlDefinition {
     int id;
     const wchar_t* className;
     DWORD styles;
@@ -74,7 +74,7 @@ struct ControlSpec {
     enum Font { Title, Body, Small } font;
     const wchar_t* tooltip;  // null: no tip of its own
 };
-extern const std::array<ControlSpec, kControlCount> kControlTable;
+extern const std::array<ControlDefinition, kControlCount> kControlTable;
 
 struct LoginResult;
 struct BleOperationResult;
