@@ -2,15 +2,18 @@
 
 #include <shellapi.h>
 
+#include <string>
+#include <vector>
+
 #include "app/wizard_app.h"
+#include "update/update_helper.h"
 
 namespace {
 
-// The update helper mode arrives with the self-update work; until then a request for it is
-// refused the way a short command line is.
-constexpr int kTooFewArguments = 2;
-
-bool AsksForUpdateHelper() {
+// The update helper mode: argv[1] is --apply-update (any letter case). Empty when this is a
+// normal start.
+bool UpdateHelperArguments(std::vector<std::wstring>& helperArguments) {
+    helperArguments.clear();
     int count = 0;
     LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     if (!arguments) {
@@ -18,6 +21,9 @@ bool AsksForUpdateHelper() {
     }
     const bool helper = count >= 2 && CompareStringOrdinal(arguments[1], -1, L"--apply-update", -1,
                                                            TRUE) == CSTR_EQUAL;
+    if (helper) {
+        helperArguments.assign(arguments, arguments + count);
+    }
     LocalFree(arguments);
     return helper;
 }
@@ -26,8 +32,9 @@ bool AsksForUpdateHelper() {
 
 int RunTervaneConnect(HINSTANCE instance, int showCommand, std::unique_ptr<IBleBackend> backend,
                       const wchar_t* webOrigin) {
-    if (AsksForUpdateHelper()) {
-        return kTooFewArguments;
+    std::vector<std::wstring> helperArguments;
+    if (UpdateHelperArguments(helperArguments)) {
+        return RunApplyUpdate(helperArguments);
     }
     WizardApp app(instance, std::move(backend), webOrigin);
     if (!app.Initialise(showCommand)) {
