@@ -28,6 +28,12 @@ protected:
         setup.rssiReadings = std::move(readings);
         return setup;
     }
+    // A unit that sees one network, "Home".
+    static SimulatedUnitSetup HomeUnit() {
+        SimulatedUnitSetup setup = Unit();
+        setup.unit.networks = {{"Home", -50}};
+        return setup;
+    }
 
     static std::chrono::milliseconds ElapsedSince(std::chrono::steady_clock::time_point start) {
         return std::chrono::duration_cast<std::chrono::milliseconds>(SimulatedBle::Now() - start);
@@ -36,10 +42,18 @@ protected:
     // Installs the unit and connects the backend to it.
     void ConnectTo(const SimulatedUnitSetup& setup) {
         SimulatedBle::Install({setup});
-        std::wstring error;
-        ASSERT_TRUE(backend.Connect(setup.address, error))
-            << std::string(error.begin(), error.end());
+        ASSERT_TRUE(backend.Connect(setup.address, error)) << Narrow(error);
     }
+    // A unit that answers nothing by itself; the test sends what it should say.
+    static SimulatedUnitSetup SilentUnit() {
+        SimulatedUnitSetup setup = Unit();
+        setup.unit.misbehaviour.silent = true;
+        return setup;
+    }
+    void ConnectSilent() { ConnectTo(SilentUnit()); }
+
+    bool ScanUnits() { return backend.ScanBaseUnits(units, error); }
+    bool ScanWifi() { return backend.ScanWifiNetworks(networks, error); }
 
     static std::string Narrow(const std::wstring& text) {
         std::string out;
@@ -50,4 +64,7 @@ protected:
     }
 
     Windows10Backend backend;
+    std::wstring error = L"stale";
+    std::vector<BaseUnitInfo> units;
+    std::vector<WifiNetwork> networks;
 };

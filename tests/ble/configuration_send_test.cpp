@@ -7,7 +7,14 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
-class ConfigurationSend : public SimulatedLinkTest {};
+class ConfigurationSend : public SimulatedLinkTest {
+protected:
+    void ExpectReceivedOnly(const std::string& payload, uint64_t address = kUnitAddress) {
+        const auto received = SimulatedBle::ReceivedPayloads(address);
+        ASSERT_EQ(received.size(), 1u);
+        EXPECT_EQ(received[0], Bytes(payload.begin(), payload.end()));
+    }
+};
 
 std::string PayloadOf(size_t length) {
     std::string payload;
@@ -28,7 +35,7 @@ TEST_F(ConfigurationSend, SplitsIntoFramesTenMillisecondsApart) {
         ConnectTo(setup);
         const std::string payload = PayloadOf(c.length);
         const auto start = SimulatedBle::Now();
-        std::wstring error = L"stale";
+        error = L"stale";
         ASSERT_TRUE(backend.SendConfiguration(payload, error)) << Narrow(error);
         EXPECT_TRUE(error.empty());
         const auto frames = SimulatedBle::WrittenFrames(kUnitAddress);
@@ -44,15 +51,12 @@ TEST_F(ConfigurationSend, SplitsIntoFramesTenMillisecondsApart) {
             EXPECT_EQ(times[i] - times[i - 1], 25ms);  // pause plus the next write's response
         }
         EXPECT_EQ(ElapsedSince(start), c.frames * 15ms + (c.frames - 1) * 10ms);
-        const auto received = SimulatedBle::ReceivedPayloads(kUnitAddress);
-        ASSERT_EQ(received.size(), 1u);
-        EXPECT_EQ(received[0], Bytes(payload.begin(), payload.end()));
+        ExpectReceivedOnly(payload);
     }
 }
 
 TEST_F(ConfigurationSend, EmptyPayloadWritesNothingAndUsesNoNumber) {
     ConnectTo(Unit());
-    std::wstring error;
     EXPECT_FALSE(backend.SendConfiguration("", error));
     EXPECT_EQ(error, ble_text::kConfigurationEmpty);
     EXPECT_TRUE(backend.SendConfiguration("x", error));
@@ -75,7 +79,6 @@ TEST_F(ConfigurationSend, AWriteFailingPartWayStopsTheSendAndTheRetryConnectsAfr
         setup.failWriteNumber = 3;
         setup.writeFailure = c.failure;
         ConnectTo(setup);
-        std::wstring error;
         EXPECT_FALSE(backend.SendConfiguration(PayloadOf(60), error));  // five frames
         EXPECT_EQ(error, c.expected);
         EXPECT_EQ(SimulatedBle::WrittenFrames(kUnitAddress).size(), 2u);
@@ -86,45 +89,37 @@ TEST_F(ConfigurationSend, AWriteFailingPartWayStopsTheSendAndTheRetryConnectsAfr
         const auto frames = SimulatedBle::WrittenFrames(kUnitAddress);
         ASSERT_EQ(frames.size(), 4u);
         EXPECT_EQ(frames[2][2], 0);  // numbered from the start of a new connection
-        const auto received = SimulatedBle::ReceivedPayloads(kUnitAddress);
-        ASSERT_EQ(received.size(), 1u);
-        EXPECT_EQ(received[0], Bytes(payload.begin(), payload.end()));
+        ExpectReceivedOnly(payload);
         EXPECT_TRUE(SimulatedBle::ProtocolErrors(kUnitAddress).empty());
     }
 }
 
 TEST_F(ConfigurationSend, AWifiScanAfterAFailedSendStillGetsTheList) {
-    SimulatedUnitSetup setup = Unit();
-    setup.unit.networks = {{"Home", -50}};
+    SimulatedUnitSetup setup = HomeUnit();
     setup.failWriteNumber = 2;  // the second of three frames
     ConnectTo(setup);
-    std::wstring error;
     EXPECT_FALSE(backend.SendConfiguration(PayloadOf(40), error));
-    std::vector<WifiNetwork> networks;
-    EXPECT_TRUE(backend.ScanWifiNetworks(networks, error)) << Narrow(error);
+    EXPECT_TRUE(ScanWifi()) << Narrow(error);
     ASSERT_EQ(networks.size(), 1u);
     EXPECT_EQ(networks[0].ssid, L"Home");
 }
 
 TEST_F(ConfigurationSend, ThreeUnitsEachReceiveTheirOwnPayload) {
     SimulatedBle::Install({Unit(1, L"OV One"), Unit(2, L"OV Two"), Unit(3, L"OV Three")});
-    std::wstring error;
+    const auto payloadFor = [](uint64_t address) {
+        return "username=\"u" + std::to_string(address) + "\"";
+    };
     for (uint64_t address : {1u, 2u, 3u}) {
         ASSERT_TRUE(backend.Connect(address, error));
-        ASSERT_TRUE(
-            backend.SendConfiguration("username=\"u" + std::to_string(address) + "\"", error));
+        ASSERT_TRUE(backend.SendConfiguration(payloadFor(address), error));
     }
     for (uint64_t address : {1u, 2u, 3u}) {
-        const auto received = SimulatedBle::ReceivedPayloads(address);
-        ASSERT_EQ(received.size(), 1u);
-        const std::string expected = "username=\"u" + std::to_string(address) + "\"";
-        EXPECT_EQ(received[0], Bytes(expected.begin(), expected.end()));
+        ExpectReceivedOnly(payloadFor(address), address);
     }
 }
 
 TEST_F(ConfigurationSend, FramesLongerThanTheWriteLimitNeverReachTheLink) {
     ConnectTo(Unit());
-    std::wstring error;
     EXPECT_FALSE(backend.WriteBlufiFrame(Bytes(21, 0), error));
     EXPECT_EQ(error, ble_text::kFrameTooLong);
     EXPECT_TRUE(SimulatedBle::WrittenFrames(kUnitAddress).empty());

@@ -14,9 +14,7 @@ TEST_F(Discovery, ListsBaseUnitsStrongestFirstWithTheirStrongestReading) {
         {Unit(1, L"OV Kitchen", {-80, -62, -75}), Unit(2, L"ov hall", {-50}),
          Unit(3, L"Ov attic", {-62})},
         {{9, L"Headphones", {-30}}, {10, L"O", {-20}}, {11, L"", {-10}}, {12, L"OW12", {-40}}});
-    std::vector<BaseUnitInfo> units;
-    std::wstring error = L"stale";
-    ASSERT_TRUE(backend.ScanBaseUnits(units, error));
+    ASSERT_TRUE(ScanUnits());
     EXPECT_TRUE(error.empty());
     ASSERT_EQ(units.size(), 3u);
     EXPECT_EQ(units[0].address, 2u);
@@ -29,45 +27,25 @@ TEST_F(Discovery, ListsBaseUnitsStrongestFirstWithTheirStrongestReading) {
     }
 }
 
-TEST_F(Discovery, KeepsTheNameOfTheStrongestPacketOfADevice) {
-    // The same device heard first weakly under one name, then strongly under another.
-    SimulatedBle::Install({Unit(5, L"OV old", {-70})}, {{5, L"OV renamed", {-75, -75, -55}}});
-    std::vector<BaseUnitInfo> units;
-    std::wstring error;
-    ASSERT_TRUE(backend.ScanBaseUnits(units, error));
-    ASSERT_EQ(units.size(), 1u);
-    EXPECT_EQ(units[0].rssi, -55);
-    EXPECT_EQ(units[0].name, L"OV renamed");
-}
-
-TEST_F(Discovery, ReturnsThe64StrongestOf70) {
+// The list's limits: 64 entries, and names of at most 127 units.
+TEST_F(Discovery, ReturnsThe64StrongestOf70WithLongNamesCut) {
     std::vector<SimulatedUnitSetup> many;
     for (int i = 0; i < 70; ++i) {
         many.push_back(Unit(100 + i, L"OV " + std::to_wstring(i), {static_cast<int16_t>(-20 - i)}));
     }
+    many[0].name = L"OV" + std::wstring(198, L'n');
     SimulatedBle::Install(many);
-    std::vector<BaseUnitInfo> units;
-    std::wstring error;
-    ASSERT_TRUE(backend.ScanBaseUnits(units, error));
+    ASSERT_TRUE(ScanUnits());
     ASSERT_EQ(units.size(), 64u);
     EXPECT_EQ(units.front().rssi, -20);
+    EXPECT_EQ(units.front().name, L"OV" + std::wstring(125, L'n'));
     EXPECT_EQ(units.back().rssi, -83);
-}
-
-TEST_F(Discovery, CutsLongNamesTo127Units) {
-    SimulatedBle::Install({Unit(1, L"OV" + std::wstring(198, L'n'))});
-    std::vector<BaseUnitInfo> units;
-    std::wstring error;
-    ASSERT_TRUE(backend.ScanBaseUnits(units, error));
-    ASSERT_EQ(units.size(), 1u);
-    EXPECT_EQ(units[0].name, L"OV" + std::wstring(125, L'n'));
 }
 
 TEST_F(Discovery, FindingNothingIsASuccess) {
     SimulatedBle::Install({}, {{9, L"Speaker", {-40}}});
-    std::vector<BaseUnitInfo> units{BaseUnitInfo{}};
-    std::wstring error = L"stale";
-    EXPECT_TRUE(backend.ScanBaseUnits(units, error));
+    units = {BaseUnitInfo{}};
+    EXPECT_TRUE(ScanUnits());
     EXPECT_TRUE(units.empty());
     EXPECT_TRUE(error.empty());
 }
@@ -75,9 +53,7 @@ TEST_F(Discovery, FindingNothingIsASuccess) {
 TEST_F(Discovery, ListensFourSecondsAndAGraceOf50Milliseconds) {
     SimulatedBle::Install({Unit()});
     const auto start = SimulatedBle::Now();
-    std::vector<BaseUnitInfo> units;
-    std::wstring error;
-    ASSERT_TRUE(backend.ScanBaseUnits(units, error));
+    ASSERT_TRUE(ScanUnits());
     EXPECT_EQ(ElapsedSince(start), 4050ms);
 }
 
@@ -99,9 +75,8 @@ TEST_F(Discovery, ScannerFailuresBecomeSentencesAndLeaveNoHandlerBehind) {
     for (const auto& c : cases) {
         SimulatedBle::Install({Unit()});
         SimulatedBle::SetScanner(c.scanner, c.code);
-        std::vector<BaseUnitInfo> units{BaseUnitInfo{}};
-        std::wstring error;
-        EXPECT_FALSE(backend.ScanBaseUnits(units, error));
+        units = {BaseUnitInfo{}};
+        EXPECT_FALSE(ScanUnits());
         EXPECT_EQ(error, c.expected);
         EXPECT_TRUE(units.empty());
         EXPECT_FALSE(SimulatedBle::ScanHandlersRegistered());
@@ -111,21 +86,16 @@ TEST_F(Discovery, ScannerFailuresBecomeSentencesAndLeaveNoHandlerBehind) {
 TEST_F(Discovery, AnEventArrivingAfterTheScanReturnedChangesNothing) {
     SimulatedBle::Install({Unit(1, L"OV only", {-60})});
     SimulatedBle::SetLateAdvertisementAfterStop(true);
-    std::vector<BaseUnitInfo> units;
-    std::wstring error;
-    ASSERT_TRUE(backend.ScanBaseUnits(units, error));
+    ASSERT_TRUE(ScanUnits());
     SimulatedBle::AdvanceTime(500ms);
     EXPECT_EQ(SimulatedBle::LateAdvertisementsDelivered(), 1);
     ASSERT_EQ(units.size(), 1u);
     EXPECT_EQ(units[0].rssi, -60);
 }
 
-TEST(DiscoveryFlat, NullOutputsAreSafe) {
-    SimulatedBle::Reset();
-    SimulatedBle::UseVirtualTime(true);
+TEST_F(Discovery, TheFlatScanAcceptsNullOutputs) {
     SimulatedBle::Install({SimulatedUnitSetup{}});
     EXPECT_EQ(OvBleScan(nullptr, 0, nullptr, nullptr, 0), 1);
-    SimulatedBle::Reset();
 }
 
 }  // namespace

@@ -12,26 +12,23 @@ class SampleWorld : public SimulatedLinkTest {};
 TEST_F(SampleWorld, OffersThreeBaseUnitsWithTheirOwnBehaviour) {
     const SimulatedNeighbourhood world = SampleNeighbourhood();
     SimulatedBle::InstallNeighbourhood(world);
-    std::vector<BaseUnitInfo> units;
-    std::wstring error;
-    ASSERT_TRUE(backend.ScanBaseUnits(units, error));
+    ASSERT_TRUE(ScanUnits());
     ASSERT_EQ(units.size(), 3u);
     EXPECT_EQ(units[0].name, L"OV Living Room");
 
-    std::vector<WifiNetwork> networks;
     ASSERT_TRUE(backend.Connect(world.units[0].address, error));
-    ASSERT_TRUE(backend.ScanWifiNetworks(networks, error)) << Narrow(error);
+    ASSERT_TRUE(ScanWifi()) << Narrow(error);
     EXPECT_EQ(networks.size(), 4u);
 
     const auto slowStart = SimulatedBle::Now();
     ASSERT_TRUE(backend.Connect(world.units[1].address, error));
-    ASSERT_TRUE(backend.ScanWifiNetworks(networks, error)) << Narrow(error);
+    ASSERT_TRUE(ScanWifi()) << Narrow(error);
     EXPECT_GE(ElapsedSince(slowStart), 8s);
     ASSERT_TRUE(backend.SendConfiguration("username=\"demo\"", error));
     ASSERT_EQ(SimulatedBle::ReceivedPayloads(world.units[1].address).size(), 1u);
 
     ASSERT_TRUE(backend.Connect(world.units[2].address, error));
-    EXPECT_FALSE(backend.ScanWifiNetworks(networks, error));
+    EXPECT_FALSE(ScanWifi());
     EXPECT_EQ(error, ble_text::kWifiScanError);
 }
 

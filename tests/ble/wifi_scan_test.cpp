@@ -7,26 +7,14 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
-class WifiScan : public SimulatedLinkTest {
-protected:
-    // A connected unit that answers nothing by itself; the test sends what it should say.
-    void ConnectSilent() {
-        SimulatedUnitSetup setup = Unit();
-        setup.unit.misbehaviour.silent = true;
-        ConnectTo(setup);
-    }
-
-    bool Scan() { return backend.ScanWifiNetworks(networks, error); }
-
-    std::vector<WifiNetwork> networks;
-    std::wstring error;
-};
+class WifiScan : public SimulatedLinkTest {};
 
 TEST_F(WifiScan, DecodesAndOrdersTheUnitsList) {
     SimulatedUnitSetup setup = Unit();
     setup.unit.networks = {{"Beta", -50}, {"Alpha", -50}, {"Gamma", -40}, {"Alp", -50}};
     ConnectTo(setup);
-    ASSERT_TRUE(Scan()) << Narrow(error);
+    error = L"stale";
+    ASSERT_TRUE(ScanWifi()) << Narrow(error);
     EXPECT_TRUE(error.empty());
     ASSERT_EQ(networks.size(), 4u);
     EXPECT_EQ(networks[0].ssid, L"Gamma");
@@ -36,19 +24,20 @@ TEST_F(WifiScan, DecodesAndOrdersTheUnitsList) {
     EXPECT_EQ(networks[3].ssid, L"Beta");
 }
 
-TEST_F(WifiScan, ReassemblesALongListFromFragmentsWithAndWithoutChecksums) {
+// Far more fragments than the 64 notifications the link holds at once.
+TEST_F(WifiScan, ReassemblesAHugeListFromFragmentsWithAndWithoutChecksums) {
     for (const bool checksums : {false, true}) {
         SimulatedUnitSetup setup = Unit();
         setup.unit.checksums = checksums;
-        for (int i = 0; i < 30; ++i) {
-            setup.unit.networks.push_back(
-                {"Network " + std::to_string(i), static_cast<int8_t>(-30 - i)});
+        for (int i = 0; i < 250; ++i) {
+            setup.unit.networks.push_back({"Network with a long name " + std::to_string(1000 + i),
+                                           static_cast<int8_t>(-i / 3)});
         }
         ConnectTo(setup);
-        ASSERT_TRUE(Scan()) << Narrow(error);
-        ASSERT_EQ(networks.size(), 30u);
-        EXPECT_EQ(networks[29].ssid, L"Network 29");
-        EXPECT_EQ(networks[29].rssi, -59);
+        ASSERT_TRUE(ScanWifi()) << Narrow(error);
+        ASSERT_EQ(networks.size(), 250u);
+        EXPECT_EQ(networks.back().ssid, L"Network with a long name 1249");
+        EXPECT_EQ(networks.back().rssi, -83);
     }
 }
 
@@ -76,7 +65,7 @@ TEST_F(WifiScan, DecodesListData) {
         ConnectSilent();
         // Already queued before the request: the first list after it counts, queued or not.
         ASSERT_TRUE(SimulatedBle::SendFromConnectedUnit(kBlufiTypeWifiList, c.data));
-        EXPECT_EQ(Scan(), c.ok);
+        EXPECT_EQ(ScanWifi(), c.ok);
         if (!c.ok) {
             EXPECT_EQ(error, ble_text::kWifiListMalformed);
             continue;
@@ -89,24 +78,11 @@ TEST_F(WifiScan, DecodesListData) {
     }
 }
 
-TEST_F(WifiScan, AHugeListArrivesWhole) {
-    SimulatedUnitSetup setup = Unit();
-    for (int i = 0; i < 250; ++i) {
-        setup.unit.networks.push_back(
-            {"Network with a long name " + std::to_string(1000 + i), static_cast<int8_t>(-i / 3)});
-    }
-    ConnectTo(setup);
-    ASSERT_TRUE(Scan()) << Narrow(error);
-    ASSERT_EQ(networks.size(), 250u);
-    EXPECT_EQ(networks.back().rssi, -83);
-}
-
 TEST_F(WifiScan, SkipsOtherFramesBeforeTheList) {
-    SimulatedUnitSetup setup = Unit();
-    setup.unit.networks = {{"Home", -50}};
+    SimulatedUnitSetup setup = HomeUnit();
     setup.unit.misbehaviour.unrelatedFramesFirst = 5;
     ConnectTo(setup);
-    ASSERT_TRUE(Scan()) << Narrow(error);
+    ASSERT_TRUE(ScanWifi()) << Narrow(error);
     ASSERT_EQ(networks.size(), 1u);
 }
 
@@ -129,11 +105,10 @@ TEST_F(WifiScan, UnitMisbehaviourEndsInTheMatchingSentence) {
         {with([](auto& f) { f.corruptChecksum = true; }), L"BLUFI checksum mismatch."},
     };
     for (const auto& c : cases) {
-        SimulatedUnitSetup setup = Unit();
-        setup.unit.networks = {{"Home", -50}};
+        SimulatedUnitSetup setup = HomeUnit();
         setup.unit.misbehaviour = c.fault;
         ConnectTo(setup);
-        EXPECT_FALSE(Scan());
+        EXPECT_FALSE(ScanWifi());
         EXPECT_EQ(error, c.expected);
         EXPECT_TRUE(backend.IsConnected());  // no failure disconnects
     }
@@ -142,91 +117,82 @@ TEST_F(WifiScan, UnitMisbehaviourEndsInTheMatchingSentence) {
 TEST_F(WifiScan, ASilentUnitTimesOutAfter20Seconds) {
     ConnectSilent();
     const auto start = SimulatedBle::Now();
-    EXPECT_FALSE(Scan());
+    EXPECT_FALSE(ScanWifi());
     EXPECT_EQ(error, ble_text::kNotificationTimeout);
     EXPECT_EQ(ElapsedSince(start), 20000ms);
 }
 
 TEST_F(WifiScan, OnlyOtherFramesUntilTheBudgetIsSpent) {
     // One unrelated frame a second: the twentieth arrives exactly as the budget ends.
-    SimulatedUnitSetup setup = Unit();
-    setup.unit.networks = {{"Home", -50}};
+    SimulatedUnitSetup setup = HomeUnit();
     setup.unit.misbehaviour.unrelatedFramesFirst = 40;
     setup.notificationSpacing = 1000ms;
     ConnectTo(setup);
-    EXPECT_FALSE(Scan());
+    EXPECT_FALSE(ScanWifi());
     EXPECT_EQ(error, ble_text::kWifiScanTimeout);
 }
 
 TEST_F(WifiScan, TheBudgetCountsAcrossTheTickCounterWrap) {
     SimulatedBle::UseVirtualTime(true, 0xFFFFFFFFu - 5000);
-    SimulatedUnitSetup setup = Unit();
-    setup.unit.networks = {{"Home", -50}};
+    SimulatedUnitSetup setup = HomeUnit();
     setup.unit.misbehaviour.unrelatedFramesFirst = 40;
     setup.notificationSpacing = 1500ms;
     ConnectTo(setup);
     const auto start = SimulatedBle::Now();
-    EXPECT_FALSE(Scan());
+    EXPECT_FALSE(ScanWifi());
     EXPECT_EQ(error, ble_text::kNotificationTimeout);
     EXPECT_EQ(ElapsedSince(start), 20000ms);
 }
 
 TEST_F(WifiScan, ASlowListWithinTheBudgetArrives) {
-    SimulatedUnitSetup setup = Unit();
-    setup.unit.networks = {{"Home", -50}};
+    SimulatedUnitSetup setup = HomeUnit();
     setup.answerDelay = 19s;
     ConnectTo(setup);
-    ASSERT_TRUE(Scan()) << Narrow(error);
+    ASSERT_TRUE(ScanWifi()) << Narrow(error);
     EXPECT_EQ(networks.size(), 1u);
 }
 
 TEST_F(WifiScan, ANotificationLeftFromAnEarlierOperationIsPassedThroughTheCodec) {
-    SimulatedUnitSetup setup = Unit();
-    setup.unit.networks = {{"Home", -50}};
-    ConnectTo(setup);
-    ASSERT_TRUE(Scan()) << Narrow(error);
+    ConnectTo(HomeUnit());
+    ASSERT_TRUE(ScanWifi()) << Narrow(error);
     ASSERT_TRUE(SimulatedBle::SendFromConnectedUnit(0x00, {}));  // e.g. after the send
-    ASSERT_TRUE(Scan()) << Narrow(error);
+    ASSERT_TRUE(ScanWifi()) << Narrow(error);
     EXPECT_EQ(networks.size(), 1u);
     EXPECT_EQ(SimulatedBle::WifiListRequests(kUnitAddress), 2);
 }
 
 TEST_F(WifiScan, AFloodBeforeTheRequestLosesTheOldestAndBreaksTheNumbering) {
-    SimulatedUnitSetup setup = Unit();
-    setup.unit.misbehaviour.silent = true;
+    SimulatedUnitSetup setup = SilentUnit();
     setup.notificationSpacing = 0ms;  // all at once, faster than anyone takes them
     ConnectTo(setup);
     for (int i = 0; i < 100; ++i) {
         ASSERT_TRUE(SimulatedBle::SendFromConnectedUnit(0x00, {}));
     }
-    EXPECT_FALSE(Scan());
+    EXPECT_FALSE(ScanWifi());
     EXPECT_EQ(error, L"BLUFI receive sequence mismatch. Expected 0, received 36.");
 }
 
-TEST_F(WifiScan, AWriteAnsweredTooLateIsAbandonedAfter10Seconds) {
-    SimulatedUnitSetup setup = Unit();
-    setup.writeLatency = 12s;
-    ConnectTo(setup);
-    const auto start = SimulatedBle::Now();
-    EXPECT_FALSE(Scan());
-    EXPECT_EQ(error, L"Windows 10/11 BLUFI write failed (0x800705B4)");
-    EXPECT_EQ(ElapsedSince(start), 10000ms);
-    SimulatedBle::AdvanceTime(5s);  // the late answer finds nobody waiting
-    EXPECT_TRUE(backend.IsConnected());
-}
-
-TEST_F(WifiScan, AWriteThatNeverCompletesIsAbandonedAfter10Seconds) {
-    SimulatedUnitSetup setup = Unit();
-    setup.unit.networks = {{"Home", -50}};
-    setup.failWriteNumber = 1;
-    setup.writeFailure = SimulatedWriteFailure::Hang;
-    ConnectTo(setup);
-    const auto start = SimulatedBle::Now();
-    EXPECT_FALSE(Scan());
-    EXPECT_EQ(error, L"Windows 10/11 BLUFI write failed (0x800705B4)");
-    EXPECT_EQ(ElapsedSince(start), 10000ms);
-    EXPECT_TRUE(backend.IsConnected());  // as after any failed write
-    EXPECT_TRUE(SimulatedBle::WrittenFrames(kUnitAddress).empty());
+// A late answer and one that never comes are abandoned alike, and neither disconnects.
+TEST_F(WifiScan, AnUnansweredWriteIsAbandonedAfter10Seconds) {
+    for (const bool hangs : {false, true}) {
+        SimulatedUnitSetup setup = HomeUnit();
+        if (hangs) {
+            setup.failWriteNumber = 1;
+            setup.writeFailure = SimulatedWriteFailure::Hang;
+        } else {
+            setup.writeLatency = 12s;
+        }
+        ConnectTo(setup);
+        const auto start = SimulatedBle::Now();
+        EXPECT_FALSE(ScanWifi());
+        EXPECT_EQ(error, L"Windows 10/11 BLUFI write failed (0x800705B4)");
+        EXPECT_EQ(ElapsedSince(start), 10000ms);
+        SimulatedBle::AdvanceTime(5s);  // a late answer finds nobody waiting
+        EXPECT_TRUE(backend.IsConnected());
+        if (hangs) {
+            EXPECT_TRUE(SimulatedBle::WrittenFrames(kUnitAddress).empty());
+        }
+    }
 }
 
 }  // namespace

@@ -36,6 +36,10 @@ bool BluetoothRuntimePresent() {
     return hr != REGDB_E_CLASSNOTREG;
 }
 
+const wchar_t* const kScanNotRegistered = L"Windows 10/11 advertisement scan failed (0x80040154)";
+const wchar_t* const kConnectNotRegistered =
+    L"Windows 10/11 Bluetooth connection failed (0x80040154)";
+
 class WinrtWithoutBluetooth : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -43,35 +47,31 @@ protected:
             GTEST_SKIP() << "the Bluetooth runtime classes are present here";
         }
     }
+    static std::wstring Text(const wchar_t* buffer) {
+        return TextOfBuffer(buffer, kOvBleErrorCapacity);
+    }
+    wchar_t error[kOvBleErrorCapacity] = {};
 };
 
-TEST_F(WinrtWithoutBluetooth, ScanFailsWithTheClassNotRegisteredCode) {
+TEST_F(WinrtWithoutBluetooth, ScanAndConnectFailWithTheClassNotRegisteredCode) {
     OV_BLE_SCAN_DEVICE devices[4];
     int count = 7;
-    wchar_t error[kOvBleErrorCapacity];
     EXPECT_EQ(OvBleScan(devices, 4, &count, error, kOvBleErrorCapacity), 0);
     EXPECT_EQ(count, 0);
-    EXPECT_EQ(TextOfBuffer(error, kOvBleErrorCapacity),
-              L"Windows 10/11 advertisement scan failed (0x80040154)");
-}
-
-TEST_F(WinrtWithoutBluetooth, ConnectFailsWithTheClassNotRegisteredCode) {
-    wchar_t error[kOvBleErrorCapacity];
+    EXPECT_EQ(Text(error), kScanNotRegistered);
     EXPECT_EQ(OvBleConnect(0xA1B2C3D4E5F6u, error, kOvBleErrorCapacity), 0);
-    EXPECT_EQ(TextOfBuffer(error, kOvBleErrorCapacity),
-              L"Windows 10/11 Bluetooth connection failed (0x80040154)");
+    EXPECT_EQ(Text(error), kConnectNotRegistered);
 }
 
 TEST_F(WinrtWithoutBluetooth, WriteAndWaitReportNoConnection) {
     const uint8_t frame[4] = {0x24, 0, 0, 0};
-    wchar_t error[kOvBleErrorCapacity];
     EXPECT_EQ(OvBleWrite(frame, 4, error), 0);
-    EXPECT_EQ(TextOfBuffer(error, kOvBleErrorCapacity), ble_text::kNotConnected);
+    EXPECT_EQ(Text(error), ble_text::kNotConnected);
     uint8_t buffer[kOvBleNotificationCapacity];
     int length = 5;
     EXPECT_EQ(OvBleWaitNotification(buffer, &length, 0, error), 0);
     EXPECT_EQ(length, 0);
-    EXPECT_EQ(TextOfBuffer(error, kOvBleErrorCapacity), ble_text::kNotificationTimeout);
+    EXPECT_EQ(Text(error), ble_text::kNotificationTimeout);
     OvBleDisconnect();
     OvBleDisconnect();
 }
@@ -79,30 +79,29 @@ TEST_F(WinrtWithoutBluetooth, WriteAndWaitReportNoConnection) {
 TEST_F(WinrtWithoutBluetooth, BackendPassesTheSentencesOn) {
     Windows10Backend backend;
     std::vector<BaseUnitInfo> units;
-    std::wstring error;
-    EXPECT_FALSE(backend.ScanBaseUnits(units, error));
-    EXPECT_EQ(error, L"Windows 10/11 advertisement scan failed (0x80040154)");
-    EXPECT_FALSE(backend.Connect(0x1234, error));
-    EXPECT_EQ(error, L"Windows 10/11 Bluetooth connection failed (0x80040154)");
-    EXPECT_FALSE(backend.SendConfiguration("username=\"bob\"", error));
-    EXPECT_EQ(error, ble_text::kConnectFirst);
+    std::wstring text;
+    EXPECT_FALSE(backend.ScanBaseUnits(units, text));
+    EXPECT_EQ(text, kScanNotRegistered);
+    EXPECT_FALSE(backend.Connect(0x1234, text));
+    EXPECT_EQ(text, kConnectNotRegistered);
+    EXPECT_FALSE(backend.SendConfiguration("username=\"bob\"", text));
+    EXPECT_EQ(text, ble_text::kConnectFirst);
 }
 
 TEST_F(WinrtWithoutBluetooth, AThreadInAnotherApartmentIsAccepted) {
-    std::wstring scanError;
-    std::wstring connectError;
+    std::wstring scanError, connectError;
     std::thread worker([&] {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        wchar_t error[kOvBleErrorCapacity];
-        OvBleScan(nullptr, 0, nullptr, error, kOvBleErrorCapacity);
-        scanError = TextOfBuffer(error, kOvBleErrorCapacity);
-        OvBleConnect(1, error, kOvBleErrorCapacity);
-        connectError = TextOfBuffer(error, kOvBleErrorCapacity);
+        wchar_t text[kOvBleErrorCapacity];
+        OvBleScan(nullptr, 0, nullptr, text, kOvBleErrorCapacity);
+        scanError = Text(text);
+        OvBleConnect(1, text, kOvBleErrorCapacity);
+        connectError = Text(text);
         CoUninitialize();
     });
     worker.join();
-    EXPECT_EQ(scanError, L"Windows 10/11 advertisement scan failed (0x80040154)");
-    EXPECT_EQ(connectError, L"Windows 10/11 Bluetooth connection failed (0x80040154)");
+    EXPECT_EQ(scanError, kScanNotRegistered);
+    EXPECT_EQ(connectError, kConnectNotRegistered);
 }
 
 }  // namespace
