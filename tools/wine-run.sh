@@ -12,4 +12,19 @@ if [ -z "${DISPLAY:-}" ] && [ -s "$WINEPREFIX.display" ]; then
 fi
 wine="${WINE64:-/usr/lib/wine/wine64}"
 [ -x "$wine" ] || wine="$(command -v wine64 || command -v wine)"
-exec "$wine" "$@"
+# A wineserver that is just shutting down refuses new clients ("cannot connect to it"); the
+# program never started then, so wait for that server to go and start it again.
+server="$(dirname "$wine")/wineserver"
+errors="$(mktemp)"
+trap 'rm -f "$errors"' EXIT
+for attempt in 1 2 3; do
+    status=0
+    "$wine" "$@" 2> >(tee "$errors" >&2) || status=$?
+    wait
+    if [ "$attempt" -lt 3 ] && grep -q "cannot connect to it" "$errors"; then
+        [ -x "$server" ] && "$server" -w 2>/dev/null
+        sleep 1
+        continue
+    fi
+    exit "$status"
+done

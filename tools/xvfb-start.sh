@@ -11,7 +11,7 @@ if [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null && [ -s "$displa
 fi
 rm -f "$displayfile"
 mkdir -p "$(dirname "$prefix")"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
 echo $! >"$pidfile"
 for _ in $(seq 1 100); do
     [ -s "$displayfile" ] && break

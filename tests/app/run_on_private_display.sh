@@ -5,6 +5,15 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 wine_run="$here/../../tools/wine-run.sh"
 
+# The test run's own Xvfb (tools/xvfb-start.sh) serves when there is one: a display that goes
+# away under the prefix's running desktop would take that desktop down with it.
+if [ -z "${DISPLAY:-}" ] && [ -n "${WINEPREFIX:-}" ] && [ -s "$WINEPREFIX.display" ]; then
+    export DISPLAY=":$(cat "$WINEPREFIX.display")"
+    "$wine_run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+    status=0
+    timeout --kill-after=10 "${TERVANE_WINDOW_TEST_TIMEOUT:-500}" "$wine_run" "$@" || status=$?
+    exit "$status"
+fi
 displayfile="$(mktemp)"
 Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
 xvfb=$!
