@@ -99,6 +99,7 @@ bool Windows10Backend::Connect(uint64_t address, std::wstring& errorText) {
     if (OvBleConnect(address, errorBuffer, kOvBleErrorCapacity) != 0) {
         errorText.clear();
         connected_ = true;
+        address_ = address;
         return true;
     }
     errorText = TextOfBuffer(errorBuffer, kOvBleErrorCapacity);
@@ -112,6 +113,14 @@ void Windows10Backend::Disconnect() {
     OvBleDisconnect();
     ResetBlufiLinkState(linkState_);
     connected_ = false;
+    resynchronise_ = false;
+}
+
+bool Windows10Backend::ResynchroniseIfNeeded(std::wstring& errorText) {
+    if (!resynchronise_) {
+        return true;
+    }
+    return Connect(address_, errorText);
 }
 
 bool Windows10Backend::WriteBlufiFrame(const std::vector<uint8_t>& frame, std::wstring& errorText) {
@@ -159,9 +168,13 @@ bool Windows10Backend::ScanWifiNetworks(std::vector<WifiNetwork>& networks,
         errorText = ble_text::kConnectFirst;
         return false;
     }
+    if (!ResynchroniseIfNeeded(errorText)) {
+        return false;
+    }
     const std::vector<uint8_t> request =
         BuildBlufiFrame(linkState_, kBlufiTypeWifiListRequest, {}, false);
     if (!WriteBlufiFrame(request, errorText)) {
+        resynchronise_ = true;
         return false;
     }
     const uint32_t start = BleTickCount();
@@ -214,6 +227,9 @@ bool Windows10Backend::SendConfiguration(const std::string& payload, std::wstrin
         errorText = ble_text::kConfigurationEmpty;
         return false;
     }
+    if (!ResynchroniseIfNeeded(errorText)) {
+        return false;
+    }
     const std::vector<uint8_t> bytes(payload.begin(), payload.end());
     const std::vector<std::vector<uint8_t>> frames =
         FragmentBlufiPayload(linkState_, kBlufiTypeCustomData, bytes);
@@ -224,6 +240,7 @@ bool Windows10Backend::SendConfiguration(const std::string& payload, std::wstrin
     BleClock& clock = CurrentBleClock();
     for (size_t i = 0; i < frames.size(); ++i) {
         if (!WriteBlufiFrame(frames[i], errorText)) {
+            resynchronise_ = true;
             return false;
         }
         if (i + 1 < frames.size()) {

@@ -33,8 +33,14 @@ public:
     bool IsConnected() const { return connected_; }
 
 private:
+    // A write that failed leaves the base unit's numbering behind ours (and may leave half a
+    // message in it), so it would refuse every later frame; the next exchange connects afresh.
+    bool ResynchroniseIfNeeded(std::wstring& errorText);
+
     BlufiLinkState linkState_;
     bool connected_ = false;
+    uint64_t address_ = 0;
+    bool resynchronise_ = false;
 };
 
 constexpr uint32_t kWifiScanBudgetMs = 20000;

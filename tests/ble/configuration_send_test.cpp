@@ -61,7 +61,7 @@ TEST_F(ConfigurationSend, EmptyPayloadWritesNothingAndUsesNoNumber) {
     EXPECT_EQ(frames[0][2], 0);
 }
 
-TEST_F(ConfigurationSend, AWriteFailingPartWayStopsTheSendAndTheNumberingSkipsOn) {
+TEST_F(ConfigurationSend, AWriteFailingPartWayStopsTheSendAndTheRetryConnectsAfresh) {
     const struct {
         SimulatedWriteFailure failure;
         std::wstring expected;
@@ -80,11 +80,30 @@ TEST_F(ConfigurationSend, AWriteFailingPartWayStopsTheSendAndTheNumberingSkipsOn
         EXPECT_EQ(error, c.expected);
         EXPECT_EQ(SimulatedBle::WrittenFrames(kUnitAddress).size(), 2u);
         EXPECT_TRUE(backend.IsConnected());
-        EXPECT_TRUE(backend.SendConfiguration("x", error)) << Narrow(error);
+        // The unit never saw frames three to five; sending on would be refused frame by frame.
+        const std::string payload = PayloadOf(30);  // two frames, clear of the failing third
+        EXPECT_TRUE(backend.SendConfiguration(payload, error)) << Narrow(error);
         const auto frames = SimulatedBle::WrittenFrames(kUnitAddress);
-        ASSERT_EQ(frames.size(), 3u);
-        EXPECT_EQ(frames[2][2], 5);  // after the numbers of frames three to five
+        ASSERT_EQ(frames.size(), 4u);
+        EXPECT_EQ(frames[2][2], 0);  // numbered from the start of a new connection
+        const auto received = SimulatedBle::ReceivedPayloads(kUnitAddress);
+        ASSERT_EQ(received.size(), 1u);
+        EXPECT_EQ(received[0], Bytes(payload.begin(), payload.end()));
+        EXPECT_TRUE(SimulatedBle::ProtocolErrors(kUnitAddress).empty());
     }
+}
+
+TEST_F(ConfigurationSend, AWifiScanAfterAFailedSendStillGetsTheList) {
+    SimulatedUnitSetup setup = Unit();
+    setup.unit.networks = {{"Home", -50}};
+    setup.failWriteNumber = 2;  // the second of three frames
+    ConnectTo(setup);
+    std::wstring error;
+    EXPECT_FALSE(backend.SendConfiguration(PayloadOf(40), error));
+    std::vector<WifiNetwork> networks;
+    EXPECT_TRUE(backend.ScanWifiNetworks(networks, error)) << Narrow(error);
+    ASSERT_EQ(networks.size(), 1u);
+    EXPECT_EQ(networks[0].ssid, L"Home");
 }
 
 TEST_F(ConfigurationSend, ThreeUnitsEachReceiveTheirOwnPayload) {

@@ -45,7 +45,7 @@ std::vector<SimulatedUnitSetup> Units() {
     office.rssiReadings = {-58, -61};
     office.unit.networks = {{home, -45}, {"Office Guest", -62}};
     office.unit.checksums = true;
-    office.failWriteNumber = 2;  // the first frame of the first configuration
+    office.failWriteNumber = 7;  // the last of the six frames of the first configuration
 
     SimulatedUnitSetup attic;
     attic.address = kAtticAddress;

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <utility>
+
+// Owns one Win32 handle and releases it exactly once. Null and INVALID_HANDLE_VALUE both count
+// as "nothing owned".
+template <typename T, typename Traits>
+class UniqueOwner {
+public:
+    UniqueOwner() = default;
+    explicit UniqueOwner(T value) : value_(value) {}
+    ~UniqueOwner() { reset(); }
+    UniqueOwner(const UniqueOwner&) = delete;
+    UniqueOwner& operator=(const UniqueOwner&) = delete;
+    UniqueOwner(UniqueOwner&& other) noexcept : value_(other.release()) {}
+    UniqueOwner& operator=(UniqueOwner&& other) noexcept {
+        if (this != &other) {
+            reset(other.release());
+        }
+        return *this;
+    }
+
+    T get() const { return value_; }
+    explicit operator bool() const { return Valid(value_); }
+    T release() { return std::exchange(value_, T()); }
+    void reset(T value = T()) {
+        T old = std::exchange(value_, value);
+        if (Valid(old)) {
+            Traits::Close(old);
+        }
+    }
+
+private:
+    static bool Valid(T value) {
+        return value != T() && reinterpret_cast<HANDLE>(value) != INVALID_HANDLE_VALUE;
+    }
+    T value_ = T();
+};
+
+struct GdiObjectTraits {
+    template <typename T>
+    static void Close(T object) {
+        DeleteObject(object);
+    }
+};
+struct KernelHandleTraits {
+    static void Close(HANDLE handle) { CloseHandle(handle); }
+};
+struct RegistryKeyTraits {
+    static void Close(HKEY key) { RegCloseKey(key); }
+};
+struct ImageListTraits {
+    static void Close(HIMAGELIST list) { ImageList_Destroy(list); }
+};
+struct IconTraits {
+    static void Close(HICON icon) { DestroyIcon(icon); }
+};
+struct MemoryDcTraits {
+    static void Close(HDC dc) { DeleteDC(dc); }
+};
+
+using UniqueFont = UniqueOwner<HFONT, GdiObjectTraits>;
+using UniqueBrush = UniqueOwner<HBRUSH, GdiObjectTraits>;
+using UniqueBitmap = UniqueOwner<HBITMAP, GdiObjectTraits>;
+using UniqueHandle = UniqueOwner<HANDLE, KernelHandleTraits>;
+using UniqueRegistryKey = UniqueOwner<HKEY, RegistryKeyTraits>;
+using UniqueImageList = UniqueOwner<HIMAGELIST, ImageListTraits>;
+using UniqueIcon = UniqueOwner<HICON, IconTraits>;
+using UniqueMemoryDc = UniqueOwner<HDC, MemoryDcTraits>;
+
+// A window's (or the screen's) device context, released to the window it came from.
+class ScopedWindowDc {
+public:
+    explicit ScopedWindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~ScopedWindowDc() {
+        if (dc_) {
+            ReleaseDC(window_, dc_);
+        }
+    }
+    ScopedWindowDc(const ScopedWindowDc&) = delete;
+    ScopedWindowDc& operator=(const ScopedWindowDc&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// Selects an object into a device context and puts the previous one back.
+class ScopedSelect {
+public:
+    ScopedSelect(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+    ~ScopedSelect() {
+        if (previous_ && previous_ != HGDI_ERROR) {
+            SelectObject(dc_, previous_);
+        }
+    }
+    ScopedSelect(const ScopedSelect&) = delete;
+    ScopedSelect& operator=(const ScopedSelect&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};

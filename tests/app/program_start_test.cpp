@@ -1,0 +1,45 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+// The shipping program as a separate process, started the way Windows starts it.
+std::wstring ProgramPath() {
+    std::string unix = TERVANE_CONNECT_EXE;
+    std::wstring path(unix.begin(), unix.end());
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return L"Z:" + path;
+}
+
+DWORD RunProgram(const std::wstring& arguments) {
+    const std::wstring program = ProgramPath();
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+        return 0xFFFFFFFF;
+    }
+    DWORD code = 0xFFFFFFFE;
+    if (WaitForSingleObject(process.hProcess, 15000) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process.hProcess, &code);
+    } else {
+        TerminateProcess(process.hProcess, 99);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+TEST(ProgramStart, UpdateHelperRequestWithoutItsArgumentsExitsWithTwo) {
+    EXPECT_EQ(RunProgram(L"--apply-update"), 2u);
+    EXPECT_EQ(RunProgram(L"--APPLY-UPDATE C:\\setup.exe"), 2u);
+    // Five arguments in all: one short of the helper's command line.
+    EXPECT_EQ(RunProgram(L"--apply-update C:\\setup.exe 1 currentuser"), 2u);
+}
+
+}  // namespace

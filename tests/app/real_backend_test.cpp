@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include "ble/windows10_backend.h"
+#include "blufi/configuration_payload.h"
+#include "tests/app/fake_account.h"
+#include "tests/app/window_harness.h"
+#include "tools/simulator/simulated_flat_ble.h"
+
+namespace {
+
+std::vector<uint8_t> PayloadBytes(const std::wstring& ssid, const std::wstring& password,
+                                  const std::wstring& username) {
+    std::string payload;
+    std::wstring error;
+    EXPECT_TRUE(BuildConfigurationPayload(ssid, password, username, payload, error));
+    return std::vector<uint8_t>(payload.begin(), payload.end());
+}
+
+// The wizard over the real backend and the simulated radio: what reaches the base unit is
+// what the person chose.
+class RealBackendTest : public testing::Test {
+protected:
+    void SetUp() override {
+        FakeAccount().Reset();
+        RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
+        Answerer().Take();
+        SimulatedUnitSetup kitchen;
+        kitchen.address = 0xA1;
+        kitchen.name = L"OV Kitchen";
+        kitchen.rssiReadings = {-75, -70, -72};
+        kitchen.unit.networks = {{"HomeNet", -55}, {"Caf\xC3\xA9", -70}, {"HomeNet", -61}};
+        SimulatedUnitSetup hall;
+        hall.address = 0xB2;
+        hall.name = L"OV Hall";
+        hall.rssiReadings = {-50};
+        hall.unit.networks = {{"HallNet", -40}};
+        hall.unit.misbehaviour.answerWithErrorReport = true;
+        SimulatedAdvertiser stranger;
+        stranger.address = 0xC3;
+        stranger.name = L"Headphones";
+        SimulatedBle::Install({kitchen, hall}, {stranger});
+        SimulatedBle::UseVirtualTime(true);
+    }
+    void TearDown() override {
+        w.reset();
+        SimulatedBle::Reset();
+        Answerer().Take();
+    }
+    void Open() {
+        w = std::make_unique<WizardWindow>(std::make_unique<Windows10Backend>());
+        ASSERT_TRUE(w->initialised());
+    }
+    std::unique_ptr<WizardWindow> w;
+};
+
+TEST_F(RealBackendTest, FullSetupDeliversThePayloadToTheChosenUnit) {
+    Open();
+    LogInAndReachBaseUnits(*w);
+    ASSERT_EQ(w->Rows(kBaseUnitListView), 2) << "only names starting with OV are listed";
+    EXPECT_EQ(w->RowText(kBaseUnitListView, 0, 0), L"OV Hall");
+    EXPECT_EQ(w->RowText(kBaseUnitListView, 1, 0), L"OV Kitchen");
+    w->SelectRow(kBaseUnitListView, 1);
+    ASSERT_TRUE(w->Click(kConnectButton));
+    ASSERT_TRUE(w->WaitIdle(20000));
+    ASSERT_EQ(w->app().page, WizardPage::WifiSelect);
+    ASSERT_EQ(w->Rows(kWifiListView), 2);
+    EXPECT_EQ(w->RowText(kWifiListView, 0, 0), L"HomeNet");
+    EXPECT_EQ(w->RowText(kWifiListView, 0, 1), L"-55 dBm");
+    EXPECT_EQ(w->RowText(kWifiListView, 1, 0), L"Caf\x00e9");
+    w->SelectRow(kWifiListView, 1);
+    w->TypeInto(kWifiPasswordField, L"cr\x00e8me");
+    w->PressKey(VK_RETURN);
+    ASSERT_TRUE(w->WaitIdle(20000));
+    EXPECT_EQ(w->Text(kResultHeadingText), L"Configuration Sent");
+    EXPECT_EQ(SimulatedBle::ReceivedPayloads(0xA1), std::vector<std::vector<uint8_t>>{PayloadBytes(
+                                                        L"Caf\x00e9", L"cr\x00e8me", L"anna.k")});
+    EXPECT_TRUE(SimulatedBle::ReceivedPayloads(0xB2).empty());
+}
+
+TEST_F(RealBackendTest, UnitAnsweringWithAnErrorLeavesTheWifiPageUsable) {
+    Open();
+    w->PressKey(VK_RETURN);  // Wi-Fi only
+    ASSERT_TRUE(w->WaitIdle(20000));
+    w->SelectRow(kBaseUnitListView, 0);  // OV Hall, the strongest
+    ASSERT_TRUE(w->Click(kConnectButton));
+    ASSERT_TRUE(w->WaitIdle(20000));
+    ASSERT_EQ(w->app().page, WizardPage::WifiSelect);
+    EXPECT_EQ(w->Rows(kWifiListView), 0);
+    EXPECT_NE(w->Text(kStatusText), L"");
+    EXPECT_EQ(w->Text(kStatusText).find(L"found"), std::wstring::npos)
+        << w->Text(kStatusText).c_str();
+    EXPECT_TRUE(w->Enabled(kRefreshWifiButton));
+    w->TypeInto(kNetworkNameField, L"HallNet");
+    w->TypeInto(kWifiPasswordField, L"hall-pass");
+    ASSERT_TRUE(w->Click(kConfigureButton));
+    ASSERT_TRUE(w->WaitIdle(20000));
+    EXPECT_EQ(w->Text(kResultHeadingText), L"Configuration Sent");
+    EXPECT_EQ(SimulatedBle::ReceivedPayloads(0xB2),
+              std::vector<std::vector<uint8_t>>{PayloadBytes(L"HallNet", L"hall-pass", L"")});
+}
+
+}  // namespace

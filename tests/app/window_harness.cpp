@@ -1,0 +1,312 @@
+#include "tests/app/window_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace {
+
+BOOL CALLBACK CollectDialog(HWND window, LPARAM data) {
+    auto* found = reinterpret_cast<std::vector<HWND>*>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (process == GetCurrentProcessId() && wcscmp(className, L"#32770") == 0 &&
+        IsWindowVisible(window)) {
+        found->push_back(window);
+    }
+    return TRUE;
+}
+
+std::wstring WindowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, &text[0], length + 1)));
+    return text;
+}
+
+SeenDialog::Icon IconOf(HWND dialog) {
+    const struct {
+        const wchar_t* id;
+        SeenDialog::Icon icon;
+    } kinds[] = {{IDI_WARNING, SeenDialog::Warning},
+                 {IDI_INFORMATION, SeenDialog::Information},
+                 {IDI_ERROR, SeenDialog::Error}};
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        HICON shown = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+        if (!shown) {
+            continue;
+        }
+        for (const auto& kind : kinds) {
+            if (shown == LoadIconW(nullptr, kind.id)) {
+                return kind.icon;
+            }
+        }
+    }
+    return SeenDialog::Unknown;
+}
+
+}  // namespace
+
+DialogAnswerer::DialogAnswerer() : thread_([this] { Run(); }) {}
+
+DialogAnswerer::~DialogAnswerer() {
+    stop_ = true;
+    thread_.join();
+}
+
+DialogAnswerer& Answerer() {
+    static DialogAnswerer answerer;
+    return answerer;
+}
+
+std::vector<SeenDialog> DialogAnswerer::Take() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::exchange(seen_, {});
+}
+
+void DialogAnswerer::Run() {
+    while (!stop_) {
+        std::vector<HWND> dialogs;
+        EnumWindows(&CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
+        for (HWND dialog : dialogs) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (std::find(answered_.begin(), answered_.end(), dialog) != answered_.end()) {
+                continue;
+            }
+            SeenDialog seen;
+            seen.title = WindowText(dialog);
+            for (HWND child = GetWindow(dialog, GW_CHILD); child;
+                 child = GetWindow(child, GW_HWNDNEXT)) {
+                wchar_t className[16] = {};
+                GetClassNameW(child, className, 16);
+                const std::wstring text = WindowText(child);
+                if (_wcsicmp(className, L"Static") == 0 && !text.empty()) {
+                    seen.text += text;
+                }
+            }
+            seen.icon = IconOf(dialog);
+            seen_.push_back(seen);
+            answered_.push_back(dialog);
+            HWND ok = GetDlgItem(dialog, IDOK);
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(ok));
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            answered_.erase(std::remove_if(answered_.begin(), answered_.end(),
+                                           [](HWND w) { return !IsWindow(w); }),
+                            answered_.end());
+        }
+        Sleep(15);
+    }
+}
+
+WizardWindow::WizardWindow(const ScriptedBackend::Script& script, int showCommand,
+                           const std::wstring& webOrigin) {
+    auto backend = std::make_unique<ScriptedBackend>();
+    backend->SetScript(script);
+    backend_ = backend.get();
+    Start(std::move(backend), showCommand, webOrigin);
+}
+
+WizardWindow::WizardWindow(std::unique_ptr<IBleBackend> backend) {
+    Start(std::move(backend), SW_SHOWNORMAL, L"https://account.example.test");
+}
+
+void WizardWindow::Start(std::unique_ptr<IBleBackend> backend, int showCommand,
+                         const std::wstring& webOrigin) {
+    Answerer();
+    app_ = std::make_unique<WizardApp>(GetModuleHandleW(nullptr), std::move(backend), webOrigin);
+    initialised_ = app_->Initialise(showCommand);
+    Pump();
+}
+
+WizardWindow::~WizardWindow() {
+    if (backend_) {
+        backend_->Release();
+    }
+    WaitIdle(10000);
+    Close();
+}
+
+void WizardWindow::Pump(int milliseconds) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    do {
+        MSG message{};
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                continue;
+            }
+            if (!app_->PreTranslateKey(message)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    } while (std::chrono::steady_clock::now() < deadline);
+}
+
+bool WizardWindow::PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        Pump(5);
+    }
+    Pump(5);
+    return true;
+}
+
+bool WizardWindow::WaitIdle(int timeoutMs) {
+    WizardApp& a = *app_;
+    return PumpUntil([&a] { return !a.loginBusy && !a.bleBusy && !a.wifiScanBusy && !a.sendBusy; },
+                     timeoutMs);
+}
+
+void WizardWindow::PressKey(UINT key, bool shift) {
+    BYTE state[256] = {};
+    GetKeyboardState(state);
+    const BYTE before = state[VK_SHIFT];
+    state[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(state);
+    HWND target = GetFocus() ? GetFocus() : app_->window;
+    const UINT scan = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
+    PostMessageW(target, WM_KEYDOWN, key, 1 | (scan << 16));
+    Pump();
+    PostMessageW(target, WM_KEYUP, key, 1 | (scan << 16) | (3u << 30));
+    Pump();
+    GetKeyboardState(state);
+    state[VK_SHIFT] = before;
+    SetKeyboardState(state);
+}
+
+bool WizardWindow::Click(ControlIndex button) {
+    HWND control = app_->Control(button);
+    if (!IsWindowVisible(control) || !IsWindowEnabled(control)) {
+        return false;
+    }
+    PostMessageW(app_->window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(control));
+    Pump();
+    return true;
+}
+
+void WizardWindow::TypeInto(ControlIndex field, const std::wstring& text) {
+    HWND control = app_->Control(field);
+    SetFocus(control);
+    Pump(5);
+    SendMessageW(control, EM_SETSEL, GetWindowTextLengthW(control), GetWindowTextLengthW(control));
+    for (wchar_t ch : text) {
+        PostMessageW(control, WM_CHAR, ch, 1);
+    }
+    Pump();
+}
+
+void WizardWindow::PasteInto(ControlIndex field, const std::wstring& text) {
+    HWND control = app_->Control(field);
+    SetFocus(control);
+    Pump(5);
+    SendMessageW(control, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+    Pump();
+}
+
+void WizardWindow::SelectRow(ControlIndex list, int row) {
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = row >= 0 ? (LVIS_SELECTED | LVIS_FOCUSED) : 0;
+    SendMessageW(app_->Control(list), LVM_SETITEMSTATE, row >= 0 ? row : -1,
+                 reinterpret_cast<LPARAM>(&item));
+    Pump();
+}
+
+void WizardWindow::DoubleClickRow(ControlIndex list, int row) {
+    SelectRow(list, row);
+    HWND control = app_->Control(list);
+    NMITEMACTIVATE activate{};
+    activate.hdr.hwndFrom = control;
+    activate.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(control));
+    activate.hdr.code = NM_DBLCLK;
+    activate.iItem = row;
+    SendMessageW(app_->window, WM_NOTIFY, activate.hdr.idFrom, reinterpret_cast<LPARAM>(&activate));
+    Pump();
+}
+
+std::wstring WizardWindow::Text(ControlIndex control) const {
+    return WindowText(app_->Control(control));
+}
+
+bool WizardWindow::Visible(ControlIndex control) const {
+    return IsWindowVisible(app_->Control(control)) != FALSE;
+}
+
+bool WizardWindow::Enabled(ControlIndex control) const {
+    return IsWindowEnabled(app_->Control(control)) != FALSE;
+}
+
+ControlRect WizardWindow::ClientRectOf(ControlIndex control) const {
+    RECT r{};
+    GetWindowRect(app_->Control(control), &r);
+    MapWindowPoints(nullptr, app_->window, reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+int WizardWindow::Rows(ControlIndex list) const {
+    return static_cast<int>(SendMessageW(app_->Control(list), LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::wstring WizardWindow::RowText(ControlIndex list, int row, int column) const {
+    wchar_t buffer[512] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = buffer;
+    item.cchTextMax = 512;
+    SendMessageW(app_->Control(list), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return buffer;
+}
+
+void WizardWindow::ResizeClient(int width, int height) {
+    RECT r{0, 0, width, height};
+    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(app_->window, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(app_->window, GWL_EXSTYLE)));
+    SetWindowPos(app_->window, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Pump();
+}
+
+bool WizardWindow::Close() {
+    if (!app_->window) {
+        return true;
+    }
+    PostMessageW(app_->window, WM_CLOSE, 0, 0);
+    WizardApp& a = *app_;
+    return PumpUntil([&a] { return a.window == nullptr; }, 3000);
+}
+
+ScriptedBackend::Script ThreeUnitsScript() {
+    ScriptedBackend::Script script;
+    script.units = {{0x11, L"OV-Kitchen", -71, true},
+                    {0x22, L"OV-Attic", 0, false},
+                    {0x33, L"OV-Hall", -48, true}};
+    script.networks = {{L"HomeNet", -66}, {L"Cafe", -80}, {L"HomeNet", -52}, {L"", -40}};
+    return script;
+}
+
+void LogInAndReachBaseUnits(WizardWindow& w, const std::wstring& user,
+                            const std::wstring& password) {
+    w.TypeInto(kUsernameField, user);
+    w.TypeInto(kPasswordField, password);
+    ASSERT_TRUE(w.Click(kLoginButton));
+    ASSERT_TRUE(w.WaitIdle());
+    ASSERT_EQ(w.app().page, WizardPage::BaseUnitSelect);
+}
+
+void ConnectFirstUnitAndReachWifi(WizardWindow& w) {
+    w.SelectRow(kBaseUnitListView, 0);
+    ASSERT_TRUE(w.Click(kConnectButton));
+    ASSERT_TRUE(w.WaitIdle());
+    ASSERT_EQ(w.app().page, WizardPage::WifiSelect);
+}

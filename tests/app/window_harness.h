@@ -1,0 +1,98 @@
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/wizard_app.h"
+#include "tests/app/scripted_backend.h"
+
+// A message box as a person sees it: title, text and which icon it shows.
+struct SeenDialog {
+    std::wstring title;
+    std::wstring text;
+    enum Icon { Unknown, Warning, Information, Error } icon = Unknown;
+};
+
+// Watches for message boxes of this process, reads them and presses OK, the way a person
+// would. Runs on its own thread because a message box blocks the window thread.
+class DialogAnswerer {
+public:
+    DialogAnswerer();
+    ~DialogAnswerer();
+    std::vector<SeenDialog> Take();
+
+private:
+    void Run();
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<SeenDialog> seen_;
+    std::vector<HWND> answered_;
+    std::thread thread_;
+};
+
+DialogAnswerer& Answerer();
+
+// The real main window with a scripted backend, driven from the test's (window) thread.
+class WizardWindow {
+public:
+    explicit WizardWindow(const ScriptedBackend::Script& script, int showCommand = SW_SHOWNORMAL,
+                          const std::wstring& webOrigin = L"https://account.example.test");
+    // Any other backend, e.g. the real one over simulated base units.
+    explicit WizardWindow(std::unique_ptr<IBleBackend> backend);
+    ~WizardWindow();
+
+    WizardApp& app() { return *app_; }
+    ScriptedBackend& backend() { return *backend_; }
+    bool initialised() const { return initialised_; }
+
+    // Runs the window thread's messages the way the program's loop does.
+    void Pump(int milliseconds = 30);
+    bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 8000);
+    bool WaitIdle(int timeoutMs = 8000);
+
+    // A key press delivered to the focused control through the message queue.
+    void PressKey(UINT key, bool shift = false);
+    // Clicking is only possible on a visible, enabled button; returns whether it was.
+    bool Click(ControlIndex button);
+    // Focuses the field and types each character.
+    void TypeInto(ControlIndex field, const std::wstring& text);
+    // Replaces the field's selection as a paste would (control characters included).
+    void PasteInto(ControlIndex field, const std::wstring& text);
+    void SelectRow(ControlIndex list, int row);
+    void DoubleClickRow(ControlIndex list, int row);
+
+    std::wstring Text(ControlIndex control) const;
+    bool Visible(ControlIndex control) const;
+    bool Enabled(ControlIndex control) const;
+    ControlRect ClientRectOf(ControlIndex control) const;
+    HWND Focused() const { return GetFocus(); }
+    int Rows(ControlIndex list) const;
+    std::wstring RowText(ControlIndex list, int row, int column) const;
+
+    // Sets the client area to exactly width x height.
+    void ResizeClient(int width, int height);
+    // Closes the window as the title bar's close button does; true once it is gone.
+    bool Close();
+
+private:
+    void Start(std::unique_ptr<IBleBackend> backend, int showCommand,
+               const std::wstring& webOrigin);
+
+    ScriptedBackend* backend_ = nullptr;  // null unless scripted
+    std::unique_ptr<WizardApp> app_;
+    bool initialised_ = false;
+};
+
+// The usual journeys, each ending idle on the page named.
+void LogInAndReachBaseUnits(WizardWindow& w, const std::wstring& user = L"anna",
+                            const std::wstring& password = L"pa55word");
+void ConnectFirstUnitAndReachWifi(WizardWindow& w);
+
+ScriptedBackend::Script ThreeUnitsScript();

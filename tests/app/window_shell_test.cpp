@@ -1,0 +1,387 @@
+#include <gtest/gtest.h>
+
+#include "blufi/configuration_payload.h"
+#include "tests/app/fake_account.h"
+#include "tests/app/window_harness.h"
+#include "wizard/page_geometry.h"
+
+std::ostream& operator<<(std::ostream& os, const ControlRect& r) {
+    return os << "(" << r.x << ", " << r.y << ", " << r.width << ", " << r.height << ")";
+}
+
+namespace {
+
+class WindowShellTest : public testing::Test {
+protected:
+    void SetUp() override {
+        FakeAccount().Reset();
+        RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
+        Answerer().Take();
+    }
+    void TearDown() override {
+        w.reset();
+        RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
+        Answerer().Take();
+    }
+    void Open(int showCommand = SW_SHOWNORMAL) {
+        w = std::make_unique<WizardWindow>(ThreeUnitsScript(), showCommand);
+        ASSERT_TRUE(w->initialised());
+    }
+    SIZE WindowSize() const {
+        WINDOWPLACEMENT placement{};
+        placement.length = sizeof(placement);
+        GetWindowPlacement(w->app().window, &placement);
+        const RECT& r = placement.rcNormalPosition;
+        return {r.right - r.left, r.bottom - r.top};
+    }
+
+    std::unique_ptr<WizardWindow> w;
+};
+
+void WritePlacement(std::initializer_list<std::pair<const wchar_t*, DWORD>> values) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kPlacementKey, 0, nullptr, 0, KEY_WRITE, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    for (const auto& value : values) {
+        RegSetValueExW(key, value.first, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value.second),
+                       sizeof(DWORD));
+    }
+    RegCloseKey(key);
+}
+
+DWORD ReadPlacement(const wchar_t* name) {
+    DWORD value = 0xFFFFFFFF;
+    DWORD bytes = sizeof(value);
+    RegGetValueW(HKEY_CURRENT_USER, kPlacementKey, name, RRF_RT_REG_DWORD, nullptr, &value, &bytes);
+    return value;
+}
+
+struct PlacementCase {
+    std::initializer_list<std::pair<const wchar_t*, DWORD>> saved;
+    LONG width;
+    LONG height;
+};
+
+TEST_F(WindowShellTest, SavedSizeIsRestoredWithinLimits) {
+    const PlacementCase cases[] = {
+        {{}, 600, 620},
+        {{{L"Width", 300}, {L"Height", 300}}, 520, 540},
+        {{{L"Width", 1601}, {L"Height", 700}}, 600, 700},
+        {{{L"Width", 1600}, {L"Height", 1400}}, 1600, 1400},
+        {{{L"Width", 800}, {L"Height", 1401}}, 800, 620},
+        {{{L"Width", 0xFFFFFFFF}}, 520, 620},  // negative as a signed number
+        {{{L"Height", 900}}, 600, 900},
+    };
+    for (const PlacementCase& c : cases) {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
+        if (c.saved.size() > 0) {
+            WritePlacement(c.saved);
+        }
+        Open();
+        const SIZE size = WindowSize();
+        EXPECT_EQ(size.cx, c.width);
+        EXPECT_EQ(size.cy, c.height);
+        w.reset();
+    }
+}
+
+TEST_F(WindowShellTest, OpensCentredOnTheWorkArea) {
+    Open();
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    RECT r{};
+    GetWindowRect(w->app().window, &r);
+    EXPECT_EQ(r.left, work.left + (work.right - 600 - work.left) / 2);
+    EXPECT_EQ(r.top, work.top + (work.bottom - 620 - work.top) / 2);
+}
+
+TEST_F(WindowShellTest, SavedMaximizedOpensMaximizedAndKeepsTheRestoredSize) {
+    WritePlacement({{L"Width", 700}, {L"Height", 650}, {L"Maximized", 1}});
+    Open(SW_SHOWNORMAL);
+    EXPECT_TRUE(IsZoomed(w->app().window));
+    ASSERT_TRUE(w->Close());
+    EXPECT_EQ(ReadPlacement(L"Width"), 700u);
+    EXPECT_EQ(ReadPlacement(L"Height"), 650u);
+    EXPECT_EQ(ReadPlacement(L"Maximized"), 1u);
+}
+
+TEST_F(WindowShellTest, ClosingSavesTheCurrentSize) {
+    Open();
+    SetWindowPos(w->app().window, nullptr, 0, 0, 777, 666, SWP_NOMOVE | SWP_NOZORDER);
+    w->Pump();
+    ASSERT_TRUE(w->Close());
+    EXPECT_EQ(ReadPlacement(L"Width"), 777u);
+    EXPECT_EQ(ReadPlacement(L"Height"), 666u);
+    EXPECT_EQ(ReadPlacement(L"Maximized"), 0u);
+    EXPECT_GE(w->backend().disconnects(), 1);
+}
+
+TEST_F(WindowShellTest, WindowCannotBeMadeSmallerThanTheMinimum) {
+    Open();
+    SetWindowPos(w->app().window, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
+    w->Pump();
+    RECT r{};
+    GetWindowRect(w->app().window, &r);
+    EXPECT_EQ(r.right - r.left, 520);
+    EXPECT_EQ(r.bottom - r.top, 540);
+}
+
+TEST_F(WindowShellTest, ControlsSitWhereTheGeometrySaysAtEverySize) {
+    Open();
+    LogInAndReachBaseUnits(*w);
+    RECT minimum{0, 0, 520, 540};
+    SetWindowPos(w->app().window, nullptr, 0, 0, 520, 540, SWP_NOMOVE | SWP_NOZORDER);
+    w->Pump();
+    GetClientRect(w->app().window, &minimum);
+    const SIZE sizes[] = {
+        {minimum.right, minimum.bottom}, {523, 541}, {600, 620}, {560, 1300}, {1500, 640}};
+    for (const SIZE& size : sizes) {
+        w->ResizeClient(size.cx, size.cy);
+        RECT client{};
+        GetClientRect(w->app().window, &client);
+        ASSERT_EQ(client.right, size.cx);
+        ASSERT_EQ(client.bottom, size.cy);
+        for (WizardPage page : {WizardPage::Login, WizardPage::BaseUnitSelect,
+                                WizardPage::WifiSelect, WizardPage::Result}) {
+            w->app().page = page;
+            w->app().ShowPage();
+            w->Pump(5);
+            PageGeometryInput in;
+            in.clientWidth = size.cx;
+            in.clientHeight = size.cy;
+            for (const ControlPlacement& p : ComputePageGeometry(page, in)) {
+                HWND control = w->app().ControlById(p.controlId);
+                if (!IsWindowVisible(control)) {
+                    continue;
+                }
+                for (size_t i = 0; i < kControlCount; ++i) {
+                    if (w->app().controls[i] == control) {
+                        EXPECT_EQ(w->ClientRectOf(static_cast<ControlIndex>(i)), p.rect)
+                            << "control " << p.controlId << " page " << static_cast<int>(page)
+                            << " client " << size.cx << "x" << size.cy;
+                    }
+                }
+            }
+        }
+    }
+    w->app().page = WizardPage::BaseUnitSelect;
+    w->app().ShowPage();
+}
+
+TEST_F(WindowShellTest, TabCyclesThroughVisibleEnabledStopsInCreationOrder) {
+    Open();
+    WizardApp& app = w->app();
+    SetFocus(app.Control(kUsernameField));
+    w->Pump();
+    const ControlIndex order[] = {kPasswordField, kLoginButton, kWifiOnlyButton, kSignUpLink,
+                                  kUsernameField};
+    for (ControlIndex expected : order) {
+        w->PressKey(VK_TAB);
+        EXPECT_EQ(w->Focused(), app.Control(expected)) << expected;
+    }
+    w->PressKey(VK_TAB, true);
+    EXPECT_EQ(w->Focused(), app.Control(kSignUpLink)) << "Shift+Tab wraps to the last";
+
+    LogInAndReachBaseUnits(*w);
+    // No row is selected, so the disabled Connect button is skipped.
+    SetFocus(app.Control(kBaseUnitListView));
+    w->Pump();
+    w->PressKey(VK_TAB);
+    EXPECT_EQ(w->Focused(), app.Control(kRefreshBaseUnitsButton));
+    w->PressKey(VK_TAB);
+    EXPECT_EQ(w->Focused(), app.Control(kBackBaseUnitsButton));
+    w->PressKey(VK_TAB);
+    EXPECT_EQ(w->Focused(), app.Control(kBaseUnitListView));
+}
+
+TEST_F(WindowShellTest, SavedCredentialsArePrefilledAndThePasswordIsNeverShown) {
+    FakeAccount().haveStored = true;
+    FakeAccount().storedUsername = L"anna";
+    FakeAccount().storedPassword = L"saved-pw";
+    Open();
+    WizardApp& app = w->app();
+    EXPECT_EQ(w->Text(kUsernameField), L"anna");
+    EXPECT_EQ(w->Text(kPasswordField), L"saved-pw");
+    EXPECT_EQ(SendMessageW(app.Control(kPasswordField), EM_GETPASSWORDCHAR, 0, 0), 0x25CF);
+    EXPECT_TRUE(app.passwordIsStored);
+    EXPECT_FALSE(w->Visible(kShowPasswordButton));
+
+    // Typing after the last character keeps the stored value (and the button hidden).
+    w->TypeInto(kPasswordField, L"x");
+    EXPECT_TRUE(app.passwordIsStored);
+    EXPECT_FALSE(w->Visible(kShowPasswordButton));
+
+    // Selecting everything and typing replaces it: now it is the person's own text.
+    SendMessageW(app.Control(kPasswordField), EM_SETSEL, 0, -1);
+    PostMessageW(app.Control(kPasswordField), WM_CHAR, L'n', 1);
+    w->Pump();
+    EXPECT_FALSE(app.passwordIsStored);
+    EXPECT_EQ(w->Text(kPasswordField), L"n");
+    EXPECT_TRUE(w->Visible(kShowPasswordButton));
+    const ControlRect field = w->ClientRectOf(kPasswordField);
+    EXPECT_EQ(field.width, 330 - 32);
+}
+
+TEST_F(WindowShellTest, DeletingTheStoredPasswordClearsItsFlag) {
+    FakeAccount().haveStored = true;
+    FakeAccount().storedUsername = L"anna";
+    FakeAccount().storedPassword = L"saved";
+    Open();
+    WizardApp& app = w->app();
+    SetFocus(app.Control(kPasswordField));
+    SendMessageW(app.Control(kPasswordField), EM_SETSEL, 0, -1);
+    PostMessageW(app.Control(kPasswordField), WM_CHAR, VK_BACK, 1);
+    w->Pump();
+    EXPECT_EQ(w->Text(kPasswordField), L"");
+    EXPECT_FALSE(app.passwordIsStored);
+    EXPECT_FALSE(w->Visible(kShowPasswordButton));
+    w->TypeInto(kPasswordField, L"new");
+    EXPECT_TRUE(w->Visible(kShowPasswordButton));
+}
+
+TEST_F(WindowShellTest, RevealToggleAndPlaceholderRoundTrip) {
+    Open();
+    WizardApp& app = w->app();
+    HWND field = app.Control(kPasswordField);
+    EXPECT_EQ(w->Text(kPasswordField), L"Password");
+    EXPECT_EQ(SendMessageW(field, EM_GETPASSWORDCHAR, 0, 0), 0) << "placeholder is plain";
+    w->TypeInto(kPasswordField, L"typed");
+    EXPECT_EQ(SendMessageW(field, EM_GETPASSWORDCHAR, 0, 0), 0x25CF);
+    ASSERT_TRUE(w->Click(kShowPasswordButton));
+    EXPECT_EQ(SendMessageW(field, EM_GETPASSWORDCHAR, 0, 0), 0);
+    ASSERT_TRUE(w->Click(kShowPasswordButton));
+    EXPECT_EQ(SendMessageW(field, EM_GETPASSWORDCHAR, 0, 0), 0x25CF);
+    ASSERT_TRUE(w->Click(kShowPasswordButton));
+
+    SendMessageW(field, EM_SETSEL, 0, -1);
+    PostMessageW(field, WM_CHAR, VK_BACK, 1);
+    w->Pump();
+    SetFocus(app.Control(kUsernameField));
+    w->Pump();
+    EXPECT_TRUE(app.passwordPlaceholder);
+    EXPECT_EQ(w->Text(kPasswordField), L"Password");
+    EXPECT_EQ(SendMessageW(field, EM_GETPASSWORDCHAR, 0, 0), 0);
+    EXPECT_FALSE(w->Visible(kShowPasswordButton));
+    SetFocus(field);
+    w->Pump();
+    EXPECT_EQ(w->Text(kPasswordField), L"");
+    EXPECT_EQ(SendMessageW(field, EM_GETPASSWORDCHAR, 0, 0), 0x25CF);
+    EXPECT_TRUE(w->Text(kUsernameField) == L"Username" && app.usernamePlaceholder);
+}
+
+COLORREF FillOf(HWND button) {
+    RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    HDC dc = GetDC(button);
+    const COLORREF colour = GetPixel(dc, 4, 4);  // inside the frame, clear of the text
+    ReleaseDC(button, dc);
+    return colour;
+}
+
+TEST_F(WindowShellTest, HoverRepaintsButtonsAndLeavesDisabledOnesGrey) {
+    Open();
+    WizardApp& app = w->app();
+    HWND wifiOnly = app.Control(kWifiOnlyButton);
+    HWND signUp = app.Control(kSignUpLink);
+    EXPECT_EQ(FillOf(wifiOnly), RGB(80, 80, 80));
+    SendMessageW(wifiOnly, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(app.hoveredButton, wifiOnly);
+    EXPECT_EQ(FillOf(wifiOnly), RGB(32, 112, 166));
+
+    // Straight onto the next button: both repaint, only the new one is hovered.
+    SendMessageW(signUp, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(app.hoveredButton, signUp);
+    EXPECT_EQ(FillOf(wifiOnly), RGB(80, 80, 80));
+    EXPECT_EQ(FillOf(signUp), RGB(238, 248, 253));
+    SendMessageW(signUp, WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(app.hoveredButton, nullptr);
+    EXPECT_EQ(FillOf(signUp), RGB(255, 255, 255));
+
+    SendMessageW(wifiOnly, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EnableWindow(wifiOnly, FALSE);
+    EXPECT_EQ(FillOf(wifiOnly), RGB(150, 150, 150));
+    EnableWindow(wifiOnly, TRUE);
+}
+
+TEST_F(WindowShellTest, SystemMenuOffersTheUpdateCheck) {
+    Open();
+    HMENU menu = GetSystemMenu(w->app().window, FALSE);
+    wchar_t text[64] = {};
+    ASSERT_GT(GetMenuStringW(menu, IDM_CHECK_FOR_UPDATES, text, 64, MF_BYCOMMAND), 0);
+    EXPECT_STREQ(text, L"Check for updates...");
+    PostMessageW(w->app().window, WM_SYSCOMMAND, IDM_CHECK_FOR_UPDATES, 0);
+    w->Pump();
+    EXPECT_TRUE(IsWindow(w->app().window));
+}
+
+TEST_F(WindowShellTest, TooltipsDescribeTheControls) {
+    Open();
+    WizardApp& app = w->app();
+    ASSERT_NE(app.tooltip, nullptr);
+    EXPECT_EQ(SendMessageW(app.tooltip, TTM_GETTOOLCOUNT, 0, 0), 19);
+    const struct {
+        ControlIndex control;
+        const wchar_t* text;
+    } tips[] = {
+        {kSignUpLink, L"https://account.example.test/signup"},
+        {kFinishButton, L"Continue."},
+        {kNetworkNameField, L"The selected Wi-Fi network name."},
+    };
+    for (const auto& tip : tips) {
+        wchar_t buffer[128] = {};
+        TTTOOLINFOW info{};
+        info.cbSize = sizeof(info);
+        info.hwnd = app.window;
+        info.uId = reinterpret_cast<UINT_PTR>(app.Control(tip.control));
+        info.lpszText = buffer;
+        SendMessageW(app.tooltip, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&info));
+        EXPECT_STREQ(buffer, tip.text);
+    }
+}
+
+TEST_F(WindowShellTest, UnusualInputReachesTheLowerLayersUnchanged) {
+    Open();
+    const std::wstring longName(1500, L'n');
+    const std::wstring password =
+        std::wstring(L"p\x00e4\x00df ") + wchar_t(0xD83D) + wchar_t(0xDE00) + L" \x4e2d";
+    w->PasteInto(kUsernameField, longName);
+    w->PasteInto(kPasswordField, password);
+    ASSERT_TRUE(w->Click(kLoginButton));
+    ASSERT_TRUE(w->WaitIdle());
+    ASSERT_EQ(FakeAccount().logins.size(), 1u);
+    EXPECT_EQ(FakeAccount().logins[0].username, longName);
+    EXPECT_EQ(FakeAccount().logins[0].password, password);
+
+    ConnectFirstUnitAndReachWifi(*w);
+    const std::wstring ssid =
+        std::wstring(L" tab\there \"quoted\" \\ ") + wchar_t(0xD83D) + wchar_t(0xDE00);
+    const std::wstring wifiPassword(1200, L'\x00e9');
+    w->PasteInto(kNetworkNameField, ssid);
+    w->PasteInto(kWifiPasswordField, wifiPassword);
+    ASSERT_TRUE(w->Click(kConfigureButton));
+    ASSERT_TRUE(w->WaitIdle());
+    std::string expected;
+    std::wstring error;
+    if (BuildConfigurationPayload(ssid, wifiPassword, L"anna.k", expected, error)) {
+        EXPECT_EQ(w->backend().payloads(), std::vector<std::string>{expected});
+        EXPECT_EQ(w->Text(kResultHeadingText), L"Configuration Sent");
+    } else {
+        // Refused below the wizard: nothing sent, the reason shown as the result.
+        EXPECT_TRUE(w->backend().payloads().empty());
+        EXPECT_EQ(w->Text(kResultMessageText), error);
+    }
+}
+
+TEST_F(WindowShellTest, StartUpDeletesTheObsoleteTokenFile) {
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring path = std::wstring(folder) + L"tervane-test-token.dat";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    FakeAccount().tokenFilePath = path;
+    Open();
+    EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace

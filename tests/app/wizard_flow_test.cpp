@@ -1,0 +1,430 @@
+#include <gtest/gtest.h>
+
+#include "blufi/configuration_payload.h"
+#include "tests/app/fake_account.h"
+#include "tests/app/window_harness.h"
+
+namespace {
+
+std::string Payload(const std::wstring& ssid, const std::wstring& password,
+                    const std::wstring& username) {
+    std::string payload;
+    std::wstring error;
+    EXPECT_TRUE(BuildConfigurationPayload(ssid, password, username, payload, error));
+    return payload;
+}
+
+class WizardFlowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        FakeAccount().Reset();
+        RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
+        Answerer().Take();
+    }
+    void TearDown() override { Answerer().Take(); }
+
+    void Open(const ScriptedBackend::Script& script = ThreeUnitsScript()) {
+        w = std::make_unique<WizardWindow>(script);
+        ASSERT_TRUE(w->initialised());
+    }
+
+    std::unique_ptr<WizardWindow> w;
+};
+
+TEST_F(WizardFlowTest, FullSetupSendsNetworkPasswordAndConfirmedAccountName) {
+    Open();
+    LogInAndReachBaseUnits(*w);
+    EXPECT_EQ(w->Text(kStatusText), L"3 base units found.");
+    EXPECT_EQ(w->Text(kAccountLineText), L"Configuring for: anna.k");
+    ASSERT_EQ(w->Rows(kBaseUnitListView), 3);
+    EXPECT_EQ(w->RowText(kBaseUnitListView, 0, 0), L"OV-Hall");
+    EXPECT_EQ(w->RowText(kBaseUnitListView, 0, 1), L"-48 dBm");
+    EXPECT_EQ(w->RowText(kBaseUnitListView, 2, 0), L"OV-Attic");
+    EXPECT_EQ(w->RowText(kBaseUnitListView, 2, 1), L"Available");
+
+    ConnectFirstUnitAndReachWifi(*w);
+    EXPECT_EQ(w->backend().connects(), std::vector<uint64_t>{0x33});
+    EXPECT_EQ(w->Text(kBaseUnitLineText), L"Base unit: OV-Hall");
+    EXPECT_EQ(w->Text(kStatusText), L"2 Wi-Fi networks found.");
+    ASSERT_EQ(w->Rows(kWifiListView), 2);
+    EXPECT_EQ(w->RowText(kWifiListView, 0, 0), L"HomeNet");
+    EXPECT_EQ(w->RowText(kWifiListView, 0, 1), L"-52 dBm");
+
+    w->SelectRow(kWifiListView, 0);
+    EXPECT_EQ(w->Text(kNetworkNameField), L"HomeNet");
+    EXPECT_EQ(w->Focused(), w->app().Control(kWifiPasswordField));
+    w->TypeInto(kWifiPasswordField, L"wifi-secret");
+    w->PressKey(VK_RETURN);
+    ASSERT_TRUE(w->WaitIdle());
+
+    EXPECT_EQ(w->app().page, WizardPage::Result);
+    EXPECT_EQ(w->Text(kResultHeadingText), L"Configuration Sent");
+    EXPECT_EQ(w->Text(kResultMessageText),
+              L"The configuration was successfully sent to the Tervane base unit.");
+    EXPECT_EQ(w->Text(kFinishButton), L"Finish");
+    EXPECT_EQ(w->backend().payloads(),
+              std::vector<std::string>{Payload(L"HomeNet", L"wifi-secret", L"anna.k")});
+    EXPECT_EQ(FakeAccount().checkedTokens, std::vector<std::wstring>{L"token-1"});
+    ASSERT_EQ(FakeAccount().saved.size(), 1u);
+    EXPECT_EQ(FakeAccount().saved[0].username, L"anna");
+    EXPECT_EQ(FakeAccount().saved[0].password, L"pa55word");
+    EXPECT_TRUE(Answerer().Take().empty());
+}
+
+TEST_F(WizardFlowTest, ReturnWithEmptyFieldsStartsWifiOnlySetupWithoutAccount) {
+    Open();
+    w->PressKey(VK_RETURN);
+    ASSERT_TRUE(w->WaitIdle());
+    EXPECT_EQ(w->app().page, WizardPage::BaseUnitSelect);
+    EXPECT_TRUE(w->app().wifiOnly);
+    EXPECT_FALSE(w->Visible(kAccountLineText));
+    ConnectFirstUnitAndReachWifi(*w);
+    EXPECT_FALSE(w->Visible(kUsernameOnlyButton));
+    EXPECT_FALSE(w->Visible(kAccountLineText));
+    w->SelectRow(kWifiListView, 1);
+    w->TypeInto(kWifiPasswordField, L"cafe-pass");
+    ASSERT_TRUE(w->Click(kConfigureButton));
+    ASSERT_TRUE(w->WaitIdle());
+    EXPECT_EQ(w->Text(kResultHeadingText), L"Configuration Sent");
+    EXPECT_EQ(w->backend().payloads(),
+              std::vector<std::string>{Payload(L"Cafe", L"cafe-pass", L"")});
+    EXPECT_TRUE(FakeAccount().logins.empty());
+    EXPECT_TRUE(FakeAccount().checkedTokens.empty());
+}
+
+TEST_F(WizardFlowTest, UsernameOnlySendsJustTheAccountNameWithoutValidation) {
+    Open();
+    LogInAndReachBaseUnits(*w);
+    ConnectFirstUnitAndReachWifi(*w);
+    ASSERT_TRUE(w->Click(kUsernameOnlyButton));
+    ASSERT_TRUE(w->WaitIdle());
+    EXPECT_TRUE(Answerer().Take().empty());
+    EXPECT_EQ(w->Text(kResultHeadingText), L"Configuration Sent");
+    EXPECT_EQ(w->backend().payloads(), std::vector<std::string>{Payload(L"", L"", L"anna.k")});
+}
+
+TEST_F(WizardFlowTest, HiddenNetworkTypedByHandIsSent) {
+    ScriptedBackend::Script script = ThreeUnitsScript();
+    script.wifiOk = false;
+    Open(script);
+    LogInAndReachBaseUnits(*w);
+    ConnectFirstUnitAndReachWifi(*w);
+    EXPECT_EQ(w->Text(kStatusText), L"Wi-Fi scan failed. You can enter the network manually.");
+    w->TypeInto(kNetworkNameField, L"Hidden Lab");
+    w->TypeInto(kWifiPasswordField, L"lab-pass");
+    w->PressKey(VK_RETURN);
+    ASSERT_TRUE(w->WaitIdle());
+    EXPECT_EQ(w->backend().payloads(),
+              std::vector<std::string>{Payload(L"Hidden Lab", L"lab-pass", L"anna.k")});
+}
+
+struct LoginBoxCase {
+    const wchar_t* username;
+    const wchar_t* password;
+    const wchar_t* text;
+    ControlIndex focus;
+};
+
+TEST_F(WizardFlowTest, LogInWithMissingFieldsNamesThemAndFocusesTheFirstEmptyOne) {
+    const LoginBoxCase cases[] = {
+        {L"", L"", L"Please enter your username and password.", kUsernameField},
+        {L"", L"only-pass", L"Please enter your username.", kUsernameField},
+        {L"anna", L"", L"Please enter your password.", kPasswordField},
+    };
+    for (const LoginBoxCase& c : cases) {
+        Open();
+        if (*c.username) {
+            w->TypeInto(kUsernameField, c.username);
+        }
+        if (*c.password) {
+            w->TypeInto(kPasswordField, c.password);
+        }
+        SetFocus(w->app().Control(kLoginButton));
+        if (*c.username && !*c.password) {
+            w->PressKey(VK_RETURN);  // Return with one field filled is a log-in attempt
+        } else {
+            ASSERT_TRUE(w->Click(kLoginButton));
+        }
+        const std::vector<SeenDialog> seen = Answerer().Take();
+        ASSERT_EQ(seen.size(), 1u) << "case " << c.text;
+        EXPECT_EQ(seen[0].title, L"Log in");
+        EXPECT_EQ(seen[0].text, c.text);
+        EXPECT_EQ(seen[0].icon, SeenDialog::Warning);
+        EXPECT_EQ(w->Focused(), w->app().Control(c.focus));
+        EXPECT_EQ(w->Text(c.focus), L"") << "placeholder cleared on focus";
+        EXPECT_EQ(w->app().page, WizardPage::Login);
+        EXPECT_TRUE(FakeAccount().logins.empty());
+        w.reset();
+    }
+}
+
+TEST_F(WizardFlowTest, ReturnWithoutSelectedBaseUnitWarnsAndFocusesTheList) {
+    Open();
+    LogInAndReachBaseUnits(*w);
+    w->PressKey(VK_RETURN);
+    const std::vector<SeenDialog> seen = Answerer().Take();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].title, L"Select Base Unit");
+    EXPECT_EQ(seen[0].text, L"Please select a base unit before continuing.");
+    EXPECT_EQ(w->Focused(), w->app().Control(kBaseUnitListView));
+    EXPECT_TRUE(w->backend().connects().empty());
+    EXPECT_FALSE(w->Enabled(kConnectButton));
+}
+
+TEST_F(WizardFlowTest, ConfigureWithoutNetworkOrPasswordWarns) {
+    Open();
+    LogInAndReachBaseUnits(*w);
+    ConnectFirstUnitAndReachWifi(*w);
+    ASSERT_TRUE(w->Click(kConfigureButton));
+    std::vector<SeenDialog> seen = Answerer().Take();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].title, L"Wi-Fi Network");
+    EXPECT_EQ(seen[0].text,
+              L"Please select a Wi-Fi network before continuing or setup Username only.");
+    EXPECT_EQ(w->Focused(), w->app().Control(kWifiListView));
+
+    w->SelectRow(kWifiListView, 0);
+    SetFocus(w->app().Control(kConfigureButton));
+    w->Pump();
+    EXPECT_TRUE(w->app().wifiPasswordPlaceholder);
+    ASSERT_TRUE(w->Click(kConfigureButton));
+    seen = Answerer().Take();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].title, L"Wi-Fi Password");
+    EXPECT_EQ(seen[0].text, L"Please enter the Wi-Fi password before continuing.");
+    EXPECT_EQ(w->Focused(), w->app().Control(kWifiPasswordField));
+    EXPECT_FALSE(w->app().wifiPasswordPlaceholder);
+    EXPECT_EQ(SendMessageW(w->app().Control(kWifiPasswordField), EM_GETPASSWORDCHAR, 0, 0), 0x25CF);
+    EXPECT_TRUE(w->backend().payloads().empty());
+}
+
+TEST_F(WizardFlowTest, FailedLogInShowsTheServiceSentenceAndKeepsTheFields) {
+    FakeAccount().loginOk = false;
+    FakeAccount().loginError = L"The username or password is incorrect.";
+    Open();
+    w->TypeInto(kUsernameField, L"anna");
+    w->TypeInto(kPasswordField, L"wrong");
+    ASSERT_TRUE(w->Click(kLoginButton));
+    ASSERT_TRUE(w->WaitIdle());
+    EXPECT_EQ(w->app().page, WizardPage::Login);
+    EXPECT_EQ(w->Text(kStatusText), L"The username or password is incorrect.");
+    EXPECT_EQ(w->Text(kPasswordField), L"wrong");
+    EXPECT_TRUE(w->app().pendingLoginPassword.empty());
+    EXPECT_TRUE(FakeAccount().saved.empty());
+    EXPECT_TRUE(Answerer().Take().empty());
+
+    FakeAccount().loginError.clear();
+    ASSERT_TRUE(w->Click(kLoginButton));
+    ASSERT_TRUE(w->WaitIdle());
+    EXPECT_EQ(w->Text(kStatusText), L"Log in failed.");
+}
+
+struct ScanCase {
+    std::vector<BaseUnitInfo> units;
+    bool ok;
+    std::wstring error;
+    std::wstring status;
+};
+
+TEST_F(WizardFlowTest, BaseUnitScanStatusCountsOrFallsBack) {
+    const ScanCase cases[] = {
+        {{}, true, L"", L"No base units found."},
+        {{{0x1, L"OV-One", -60, true}}, true, L"", L"1 base unit found."},
+        {{}, false, L"", L"Bluetooth scan failed."},
+        {{}, false, L"Bluetooth is turned off.", L"Bluetooth is turned off."},
+    };
+    for (const ScanCase& c : cases) {
+        ScriptedBackend::Script script = ThreeUnitsScript();
+        Open(script);
+        LogInAndReachBaseUnits(*w);  // first scan finds three
+        script.units = c.units;
+        script.scanOk = c.ok;
+        script.scanError = c.error;
+        w->backend().SetScript(script);
+        ASSERT_TRUE(w->Click(kRefreshBaseUnitsButton));
+        ASSERT_TRUE(w->WaitIdle());
+        EXPECT_EQ(w->Text(kStatusText), c.status);
+        // A failed scan keeps the earlier list.
+        EXPECT_EQ(w->Rows(kBaseUnitListView), c.ok ? static_cast<int>(c.units.size()) : 3);
+        w.reset();
+    }
+}
+
+TEST_F(WizardFlowTest, FailedConnectStaysOnBaseUnitsWithTheSentence) {
+    ScriptedBackend::Script script = ThreeUnitsScript();
+    script.connectOk = false;
+    Open(script);
+    LogInAndReachBaseUnits(*w);
+    w->DoubleClickRow(kBaseUnitListView, 1);
+    ASSERT_TRUE(w->WaitIdle());
+    EXPECT_EQ(w->backend().connects(), std::vector<uint64_t>{0x11});
+    EXPECT_EQ(w->app().page, WizardPage::BaseUnitSelect);
+    EXPECT_EQ(w->Text(kStatusText), L"Could not connect to the selected base unit.");
+    EXPECT_TRUE(w->app().selectedBaseUnitName.empty());
+}
+
+TEST_F(WizardFlowTest, FailedSendOffersRetryThatResendsTheRememberedSettings) {
+    ScriptedBackend::Script script = ThreeUnitsScript();
+    script.sendOk = false;
+    script.sendError = L"The base unit did not confirm the write.";
+    Open(script);
+    LogInAndReachBaseUnits(*w);
+    ConnectFirstUnitAndReachWifi(*w);
+    w->SelectRow(kWifiListView, 0);
+    w->TypeInto(kWifiPasswordField, L"first-try");
+    ASSERT_TRUE(w->Click(kConfigureButton));
+    ASSERT_TRUE(w->WaitIdle());
+    EXPECT_EQ(w->Text(kResultHeadingText), L"Configuration Failed");
+    EXPECT_EQ(w->Text(kResultMessageText), L"The base unit did not confirm the write.");
+    EXPECT_EQ(w->Text(kFinishButton), L"Retry");
+
+    script.sendOk = true;
+    w->backend().SetScript(script);
+    w->backend().Hold();
+    w->PressKey(VK_RETURN);  // Return on the result page retries
+    ASSERT_TRUE(w->PumpUntil([&] { return w->backend().Waiting(); }));
+    EXPECT_EQ(w->app().page, WizardPage::WifiSelect);
+    EXPECT_EQ(w->Text(kNetworkNameField), L"HomeNet");
+    EXPECT_TRUE(w->app().wifiPasswordRemembered);
+    EXPECT_FALSE(w->Visible(kShowWifiPasswordButton)) << "a remembered password is never shown";
+    w->backend().Release();
+    ASSERT_TRUE(w->WaitIdle());
+    EXPECT_EQ(w->Text(kResultHeadingText), L"Configuration Sent");
+    const std::string expected = Payload(L"HomeNet", L"first-try", L"anna.k");
+    EXPECT_EQ(w->backend().payloads(), (std::vector<std::string>{expected, expected}));
+}
+
+TEST_F(WizardFlowTest, SendFailureWithoutSentenceShowsTheFallback) {
+    ScriptedBackend::Script script = ThreeUnitsScript();
+    script.sendOk = false;
+    Open(script);
+    LogInAndReachBaseUnits(*w);
+    ConnectFirstUnitAndReachWifi(*w);
+    ASSERT_TRUE(w->Click(kUsernameOnlyButton));
+    ASSERT_TRUE(w->WaitIdle());
+    EXPECT_EQ(w->Text(kResultMessageText),
+              L"The configuration could not be sent. Check the connection and try again.");
+}
+
+TEST_F(WizardFlowTest, RejectedAccountSendsNothingAndRetryLeadsBackToLogIn) {
+    FakeAccount().checkOk = false;
+    FakeAccount().checkError = L"Your session has expired.";
+    Open();
+    LogInAndReachBaseUnits(*w);
+    ConnectFirstUnitAndReachWifi(*w);
+    w->SelectRow(kWifiListView, 0);
+    w->TypeInto(kWifiPasswordField, L"pw");
+    ASSERT_TRUE(w->Click(kConfigureButton));
+    ASSERT_TRUE(w->WaitIdle());
+    EXPECT_TRUE(w->backend().payloads().empty());
+    EXPECT_EQ(w->Text(kResultHeadingText), L"Configuration Failed");
+    EXPECT_EQ(w->Text(kResultMessageText),
+              L"Your Tervane account could not be verified.\r\n\r\nYour session has expired.");
+    EXPECT_TRUE(w->app().account.token.empty());
+
+    const int disconnectsBefore = w->backend().disconnects();
+    ASSERT_TRUE(w->Click(kFinishButton));
+    EXPECT_EQ(w->app().page, WizardPage::Login);
+    EXPECT_EQ(w->Text(kStatusText), L"Please log in again before retrying.");
+    EXPECT_EQ(w->backend().disconnects(), disconnectsBefore + 1);
+    EXPECT_TRUE(w->app().wifiNetworks.empty());
+}
+
+TEST_F(WizardFlowTest, FinishRescansWithAnEmptyWifiPageAndTheAccountKept) {
+    Open();
+    LogInAndReachBaseUnits(*w);
+    ConnectFirstUnitAndReachWifi(*w);
+    w->SelectRow(kWifiListView, 0);
+    w->TypeInto(kWifiPasswordField, L"pw");
+    ASSERT_TRUE(w->Click(kConfigureButton));
+    ASSERT_TRUE(w->WaitIdle());
+    FakeAccount().checkAccountName = L"";  // an empty confirmed name keeps the old one
+    const int scans = w->backend().scans();
+    ASSERT_TRUE(w->Click(kFinishButton));
+    ASSERT_TRUE(w->WaitIdle());
+    EXPECT_EQ(w->app().page, WizardPage::BaseUnitSelect);
+    EXPECT_EQ(w->backend().scans(), scans + 1);
+    EXPECT_EQ(w->Text(kAccountLineText), L"Configuring for: anna.k");
+    EXPECT_EQ(w->Rows(kWifiListView), 0);
+    EXPECT_EQ(w->Text(kNetworkNameField), L"");
+    EXPECT_TRUE(w->app().wifiPasswordPlaceholder);
+    EXPECT_EQ(w->Text(kWifiPasswordField), L"Password");
+    EXPECT_TRUE(w->app().lastWifiPassword.empty());
+}
+
+TEST_F(WizardFlowTest, BackButtonsReturnOnePageAndClearWhatWasBehind) {
+    Open();
+    LogInAndReachBaseUnits(*w);
+    ConnectFirstUnitAndReachWifi(*w);
+    w->SelectRow(kWifiListView, 0);
+    const int scans = w->backend().scans();
+    ASSERT_TRUE(w->Click(kBackWifiButton));
+    ASSERT_TRUE(w->WaitIdle());
+    EXPECT_EQ(w->app().page, WizardPage::BaseUnitSelect);
+    EXPECT_EQ(w->backend().scans(), scans + 1);
+    EXPECT_EQ(w->Text(kNetworkNameField), L"");
+    EXPECT_EQ(w->Rows(kWifiListView), 0);
+
+    ASSERT_TRUE(w->Click(kBackBaseUnitsButton));
+    EXPECT_EQ(w->app().page, WizardPage::Login);
+    EXPECT_EQ(w->Rows(kBaseUnitListView), 0);
+    EXPECT_EQ(w->Text(kStatusText), L"");
+    EXPECT_EQ(w->Focused(), w->app().Control(kUsernameField));
+    EXPECT_FALSE(w->app().account.token.empty()) << "the account stays";
+}
+
+TEST_F(WizardFlowTest, BusyPageRefusesActionsReturnAndClosing) {
+    Open();
+    LogInAndReachBaseUnits(*w);
+    w->backend().Hold();
+    ASSERT_TRUE(w->Click(kRefreshBaseUnitsButton));
+    ASSERT_TRUE(w->PumpUntil([&] { return w->backend().Waiting(); }));
+    EXPECT_EQ(w->Text(kStatusText), L"Scanning...");
+    for (ControlIndex c :
+         {kBaseUnitListView, kBackBaseUnitsButton, kRefreshBaseUnitsButton, kConnectButton}) {
+        EXPECT_FALSE(w->Enabled(c)) << c;
+    }
+    EXPECT_FALSE(w->Click(kBackBaseUnitsButton));
+    w->PressKey(VK_RETURN);
+    EXPECT_TRUE(Answerer().Take().empty()) << "Return is swallowed while scanning";
+
+    PostMessageW(w->app().window, WM_CLOSE, 0, 0);
+    w->Pump(200);
+    const std::vector<SeenDialog> seen = Answerer().Take();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].title, L"Tervane");
+    EXPECT_EQ(seen[0].text,
+              L"Please wait for the current operation to finish before closing the application.");
+    EXPECT_EQ(seen[0].icon, SeenDialog::Information);
+    EXPECT_TRUE(IsWindow(w->app().window));
+
+    w->backend().Release();
+    ASSERT_TRUE(w->WaitIdle());
+    EXPECT_TRUE(w->Enabled(kBackBaseUnitsButton));
+    EXPECT_TRUE(w->Close());
+}
+
+TEST_F(WizardFlowTest, LogInPageIsDisabledWhileLoggingIn) {
+    Open();
+    w->TypeInto(kUsernameField, L"anna");
+    w->TypeInto(kPasswordField, L"pw");
+    FakeAccount().HoldLogin();
+    ASSERT_TRUE(w->Click(kLoginButton));
+    ASSERT_TRUE(w->PumpUntil([] { return FakeAccount().LoginWaiting(); }));
+    EXPECT_EQ(w->Text(kStatusText), L"Logging in...");
+    for (ControlIndex c :
+         {kUsernameField, kPasswordField, kLoginButton, kWifiOnlyButton, kSignUpLink}) {
+        EXPECT_FALSE(w->Enabled(c)) << c;
+    }
+    EXPECT_FALSE(w->Click(kWifiOnlyButton));
+    w->PressKey(VK_RETURN);
+    EXPECT_EQ(FakeAccount().logins.size(), 0u);
+    EXPECT_FALSE(w->Close());
+    EXPECT_EQ(Answerer().Take().size(), 1u);
+    FakeAccount().ReleaseLogin();
+    ASSERT_TRUE(w->WaitIdle());
+    EXPECT_EQ(FakeAccount().logins.size(), 1u) << "one log-in despite the second Return";
+    EXPECT_TRUE(w->app().pendingLoginPassword.empty());
+}
+
+}  // namespace

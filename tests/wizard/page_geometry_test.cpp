@@ -1,0 +1,154 @@
+#include "wizard/page_geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <set>
+
+std::ostream& operator<<(std::ostream& os, const ControlRect& r) {
+    return os << "(" << r.x << ", " << r.y << ", " << r.width << ", " << r.height << ")";
+}
+
+namespace {
+
+ControlRect RectOf(WizardPage page, int width, int height, int id, bool showButton = false) {
+    PageGeometryInput in;
+    in.clientWidth = width;
+    in.clientHeight = height;
+    in.showPasswordButtonVisible = showButton;
+    in.showWifiPasswordButtonVisible = showButton;
+    for (const ControlPlacement& p : ComputePageGeometry(page, in)) {
+        if (p.controlId == id) {
+            return p.rect;
+        }
+    }
+    ADD_FAILURE() << "control " << id << " has no place on page " << static_cast<int>(page);
+    return {};
+}
+
+struct TopOffsetCase {
+    int height;
+    int expectedShift;
+};
+
+TEST(LoginGeometry, TallWindowsMoveTheFormDownUpToSeventyPixels) {
+    const TopOffsetCase cases[] = {{540, 0}, {680, 0}, {684, 1}, {700, 5}, {960, 70}, {1000, 70}};
+    for (const TopOffsetCase& c : cases) {
+        EXPECT_EQ(RectOf(WizardPage::Login, 600, c.height, control_id::kUsername).y,
+                  250 + c.expectedShift)
+            << "client height " << c.height;
+    }
+}
+
+TEST(LoginGeometry, SignUpLinkNeverLeavesTheBottomMargin) {
+    for (int height : {300, 480, 500, 540, 541, 620, 700, 900, 1400}) {
+        const ControlRect link = RectOf(WizardPage::Login, 600, height, control_id::kSignUp);
+        EXPECT_LE(link.y, height - 42) << "client height " << height;
+    }
+    // With room to spare it sits under the Wi-Fi-only button, pushed a little on tall windows.
+    EXPECT_EQ(RectOf(WizardPage::Login, 600, 620, control_id::kSignUp).y, 458);
+    EXPECT_EQ(RectOf(WizardPage::Login, 600, 1000, control_id::kSignUp).y, 70 + 458 + 20);
+}
+
+TEST(LoginGeometry, NarrowWindowScalesTheLogoAndKeepsFullFieldWidth) {
+    const ControlRect logo = RectOf(WizardPage::Login, 400, 600, control_id::kLogo);
+    EXPECT_EQ(logo, (ControlRect{32, 20, 336, 69}));
+    EXPECT_EQ(RectOf(WizardPage::Login, 400, 600, control_id::kUsername).width, 330);
+}
+
+TEST(LoginGeometry, PasswordFieldMakesRoomForItsShowButton) {
+    const ControlRect without = RectOf(WizardPage::Login, 600, 620, control_id::kPassword, false);
+    const ControlRect with = RectOf(WizardPage::Login, 600, 620, control_id::kPassword, true);
+    const ControlRect button = RectOf(WizardPage::Login, 600, 620, control_id::kShowPassword, true);
+    EXPECT_EQ(without.width, 330);
+    EXPECT_EQ(with.width, 298);
+    EXPECT_LE(with.x + with.width, button.x);
+    EXPECT_EQ(button.x + button.width, without.x + without.width);
+}
+
+TEST(WifiGeometry, BottomRowStopsAtTheFormOnShortWindows) {
+    const int heights[] = {480, 525, 526, 527, 620};
+    const int expected[] = {452, 452, 452, 453, 546};
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(RectOf(WizardPage::WifiSelect, 600, heights[i], control_id::kConfigure).y,
+                  expected[i])
+            << "client height " << heights[i];
+        EXPECT_EQ(RectOf(WizardPage::WifiSelect, 600, heights[i], control_id::kStatus).y,
+                  expected[i] + 3);
+    }
+}
+
+TEST(WifiGeometry, PasswordFieldMakesRoomForItsShowButton) {
+    EXPECT_EQ(RectOf(WizardPage::WifiSelect, 600, 620, control_id::kWifiPassword, false).width,
+              536);
+    EXPECT_EQ(RectOf(WizardPage::WifiSelect, 600, 620, control_id::kWifiPassword, true).width, 504);
+    EXPECT_EQ(RectOf(WizardPage::WifiSelect, 600, 620, control_id::kShowWifiPassword).x, 538);
+}
+
+// Right- and bottom-anchored controls follow the window's edges.
+struct AnchorCase {
+    WizardPage page;
+    int id;
+    int rightGap;   // W - (x + width), or -1 when not right-anchored
+    int bottomGap;  // H - (y + height), or -1 when not bottom-anchored
+};
+
+TEST(PageGeometry, AnchoredControlsKeepTheirDistanceFromTheEdges) {
+    const AnchorCase cases[] = {
+        {WizardPage::BaseUnitSelect, control_id::kConnect, 32, 42},
+        {WizardPage::BaseUnitSelect, control_id::kRefreshBaseUnits, 32, -1},
+        {WizardPage::BaseUnitSelect, control_id::kBaseUnitList, 32, 92},
+        {WizardPage::BaseUnitSelect, control_id::kStatus, 152, 32},
+        {WizardPage::WifiSelect, control_id::kConfigure, 32, 40},
+        {WizardPage::WifiSelect, control_id::kRefreshWifi, 32, -1},
+        {WizardPage::Result, control_id::kFinish, 32, 34},
+    };
+    const int sizes[][2] = {{504, 501}, {523, 541}, {600, 620}, {640, 1200}, {1500, 700}};
+    for (const AnchorCase& c : cases) {
+        for (const auto& size : sizes) {
+            const ControlRect r = RectOf(c.page, size[0], size[1], c.id);
+            if (c.rightGap >= 0) {
+                EXPECT_EQ(size[0] - (r.x + r.width), c.rightGap) << "id " << c.id;
+            }
+            // The Wi-Fi page's bottom row stops following below 526 (tested above).
+            const bool pinned = c.page == WizardPage::WifiSelect && size[1] < 526;
+            if (c.bottomGap >= 0 && !pinned) {
+                EXPECT_EQ(size[1] - (r.y + r.height), c.bottomGap) << "id " << c.id;
+            }
+        }
+    }
+}
+
+TEST(PageGeometry, ResultMessageIsCentredAndAtMostFourHundredFiftyWide) {
+    EXPECT_EQ(RectOf(WizardPage::Result, 600, 620, control_id::kResultMessage),
+              (ControlRect{75, 164, 450, 110}));
+    EXPECT_EQ(RectOf(WizardPage::Result, 505, 620, control_id::kResultMessage),
+              (ControlRect{32, 164, 441, 110}));
+}
+
+TEST(PageGeometry, EachPagePlacesOnlyItsOwnControlsOnce) {
+    const std::set<int> expected[] = {
+        {control_id::kLogo, control_id::kPageTitle, control_id::kUsername, control_id::kPassword,
+         control_id::kShowPassword, control_id::kLogin, control_id::kWifiOnly, control_id::kSignUp,
+         control_id::kStatus},
+        {control_id::kPageTitle, control_id::kAccountLine, control_id::kBaseUnitList,
+         control_id::kRefreshBaseUnits, control_id::kConnect, control_id::kBackBaseUnits,
+         control_id::kStatus},
+        {control_id::kPageTitle, control_id::kAccountLine, control_id::kBaseUnitLine,
+         control_id::kWifiList, control_id::kRefreshWifi, control_id::kNetworkName,
+         control_id::kWifiPassword, control_id::kShowWifiPassword, control_id::kUsernameOnly,
+         control_id::kConfigure, control_id::kBackWifi, control_id::kStatus},
+        {control_id::kResultHeading, control_id::kResultMessage, control_id::kFinish},
+    };
+    for (int page = 0; page < 4; ++page) {
+        PageGeometryInput in{600, 620, false, false};
+        std::multiset<int> placed;
+        for (const ControlPlacement& p : ComputePageGeometry(static_cast<WizardPage>(page), in)) {
+            placed.insert(p.controlId);
+        }
+        EXPECT_EQ(std::set<int>(placed.begin(), placed.end()), expected[page]) << "page " << page;
+        EXPECT_EQ(placed.size(), expected[page].size()) << "page " << page;
+    }
+}
+
+}  // namespace
