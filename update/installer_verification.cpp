@@ -17,7 +17,9 @@ namespace {
 
 constexpr DWORD kBufferSize = 65536;
 
-bool Failed(NTSTATUS status) { return status < 0; }
+bool Failed(NTSTATUS status) {
+    return status < 0;
+}
 
 struct AlgorithmTraits {
     static void Close(BCRYPT_ALG_HANDLE handle) { BCryptCloseAlgorithmProvider(handle, 0); }
@@ -64,20 +66,20 @@ public:
         object_.resize(objectLength);
         digest_.resize(digestLength);
         BCRYPT_HASH_HANDLE hash = nullptr;
-        if (Failed(BCryptCreateHash(algorithm, &hash, object_.data(), objectLength, nullptr, 0,
-                                    0))) {
+        if (Failed(
+                BCryptCreateHash(algorithm, &hash, object_.data(), objectLength, nullptr, 0, 0))) {
             return false;
         }
         hash_.reset(hash);
         return true;
     }
     bool Add(const void* data, DWORD length) {
-        return !Failed(BCryptHashData(hash_.get(),
-                                      static_cast<PUCHAR>(const_cast<void*>(data)), length, 0));
+        return !Failed(
+            BCryptHashData(hash_.get(), static_cast<PUCHAR>(const_cast<void*>(data)), length, 0));
     }
     bool Finish(std::wstring& hex) {
-        if (Failed(BCryptFinishHash(hash_.get(), digest_.data(),
-                                    static_cast<ULONG>(digest_.size()), 0))) {
+        if (Failed(BCryptFinishHash(hash_.get(), digest_.data(), static_cast<ULONG>(digest_.size()),
+                                    0))) {
             return false;
         }
         hex = HexEncodeLower(digest_.data(), digest_.size());
@@ -185,15 +187,15 @@ bool IdentifyInstallerSigner(const std::wstring& path, std::wstring& signerName,
     CERT_INFO wanted{};
     wanted.Issuer = signer->Issuer;
     wanted.SerialNumber = signer->SerialNumber;
-    UniqueCertContext certificate(CertFindCertificateInStore(
-        store.get(), X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, CERT_FIND_SUBJECT_CERT, &wanted,
-        nullptr));
+    UniqueCertContext certificate(
+        CertFindCertificateInStore(store.get(), X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
+                                   CERT_FIND_SUBJECT_CERT, &wanted, nullptr));
     if (!certificate) {
         return false;
     }
 
-    const DWORD nameLength =
-        CertGetNameStringW(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+    const DWORD nameLength = CertGetNameStringW(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0,
+                                                nullptr, nullptr, 0);
     if (nameLength > 1) {
         std::vector<wchar_t> name(nameLength);
         if (CertGetNameStringW(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr,
@@ -216,8 +218,8 @@ bool IdentifyInstallerSigner(const std::wstring& path, std::wstring& signerName,
         // Not every system can give the property (Wine cannot); it is the SHA-256 of the
         // certificate's DER bytes, so compute that.
         Sha256 sha;
-        if (sha.Open() && sha.Add(certificate.get()->pbCertEncoded,
-                                  certificate.get()->cbCertEncoded)) {
+        if (sha.Open() &&
+            sha.Add(certificate.get()->pbCertEncoded, certificate.get()->cbCertEncoded)) {
             sha.Finish(fingerprint);
         }
     }

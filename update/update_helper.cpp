@@ -54,11 +54,10 @@ bool LaunchUpdateHelper(const std::wstring& installerPath, bool allUsers,
         error = L"Could not prepare the update helper.";
         return false;
     }
-    std::wstring commandLine = QuoteArgument(helperPath) + L" --apply-update " +
-                               QuoteArgument(installerPath) + L" " +
-                               std::to_wstring(parentProcessId) + L" " +
-                               (allUsers ? L"allusers" : L"currentuser") + L" " +
-                               QuoteArgument(appPath);
+    std::wstring commandLine =
+        QuoteArgument(helperPath) + L" --apply-update " + QuoteArgument(installerPath) + L" " +
+        std::to_wstring(parentProcessId) + L" " + (allUsers ? L"allusers" : L"currentuser") + L" " +
+        QuoteArgument(appPath);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};

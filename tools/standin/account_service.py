@@ -379,7 +379,9 @@ TLS_VERSIONS = {
 }
 
 
-def main(argv=None):
+def main(argv=None, handler=Handler, add_arguments=None, prepare=None):
+    """Runs the stand-in; a service built on this one passes its own handler class, a hook that
+    adds its command-line options, and one that readies the server from the parsed options."""
     parser = argparse.ArgumentParser(description="Stand-in Tervane account service (loopback only).")
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--host", default="127.0.0.1", choices=LOOPBACK_HOSTS)
@@ -393,6 +395,8 @@ def main(argv=None):
     parser.add_argument("--log")
     parser.add_argument("--port-file")
     parser.add_argument("--fault")
+    if add_arguments is not None:
+        add_arguments(parser)
     args = parser.parse_args(argv)
 
     users = {}
@@ -409,8 +413,10 @@ def main(argv=None):
         tokens[token] = account
 
     server_class = Server6 if args.host == "::1" else Server
-    server = server_class((args.host, args.port), Handler)
+    server = server_class((args.host, args.port), handler)
     server.state = State(users, tokens, args.log, parse_fault(args.fault) if args.fault else None)
+    if prepare is not None:
+        prepare(server, args)
     if args.https:
         if not args.cert or not args.key:
             parser.error("--https needs --cert and --key")

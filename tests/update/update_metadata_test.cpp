@@ -1,0 +1,219 @@
+#include "update/update_metadata.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+const char kDigest[] = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
+const wchar_t kIncomplete[] = L"The update server returned incomplete metadata.";
+const wchar_t kInvalid[] = L"The update metadata did not pass validation.";
+const wchar_t kBadVersion[] = L"The update server returned an invalid version number.";
+
+// A metadata body with every field; an override replaces a member's raw JSON value, and an
+// override with a null value leaves the member out.
+using Member = std::pair<std::string, const char*>;
+
+std::string Body(const std::vector<Member>& overrides = {}) {
+    std::vector<std::pair<std::string, std::string>> members = {
+        {"schema_version", "1"},
+        {"platform", "\"windows\""},
+        {"package_type", "\"installer\""},
+        {"version", "\"1.0.1\""},
+        {"release_notes", "\"Faster pairing.\""},
+        {"filename", "\"TervaneConnectSetup-1.0.1.exe\""},
+        {"size_bytes", "123456"},
+        {"sha256", std::string("\"") + kDigest + "\""},
+        {"download_url",
+         "\"https://connect.tervane.invalid/app/windows/installer/download/7/setup.exe\""},
+    };
+    std::string body = "{";
+    for (const auto& member : members) {
+        const char* value = member.second.c_str();
+        for (const Member& o : overrides) {
+            if (o.first == member.first)
+                value = o.second;
+        }
+        if (value == nullptr)
+            continue;
+        if (body.size() > 1)
+            body += ", ";
+        body += "\"" + member.first + "\": " + value;
+    }
+    return body + "}";
+}
+
+TEST(ReadUpdateMetadata, KeepsEveryFieldOfValidMetadata) {
+    UpdateInfo info;
+    std::wstring error = L"stale";
+    ASSERT_TRUE(ReadUpdateMetadata(Body(), true, info, error));
+    EXPECT_TRUE(error.empty());
+    EXPECT_EQ(info.schema_version, 1u);
+    EXPECT_EQ(info.package_type, L"installer");
+    EXPECT_EQ(info.version, L"1.0.1");
+    EXPECT_EQ(info.release_notes, L"Faster pairing.");
+    EXPECT_EQ(info.filename, L"TervaneConnectSetup-1.0.1.exe");
+    EXPECT_EQ(info.size_bytes, 123456u);
+    EXPECT_EQ(info.sha256, std::wstring(kDigest, kDigest + 64));
+    EXPECT_EQ(info.download_url,
+              L"https://connect.tervane.invalid/app/windows/installer/download/7/setup.exe");
+}
+
+TEST(ReadUpdateMetadata, DecodesEscapesAndUtf8InTexts) {
+    UpdateInfo info;
+    std::wstring error;
+    ASSERT_TRUE(ReadUpdateMetadata(
+        Body({{"release_notes", "\"Line\\none \\u00e9 \xE2\x82\xAC \\ud83d\\ude00\""},
+              {"version", "\"1.0.\\u0031\""}}),
+        true, info, error));
+    EXPECT_EQ(info.release_notes, L"Line\none \x00E9 \x20AC \xD83D\xDE00");
+    EXPECT_EQ(info.version, L"1.0.1");
+}
+
+struct MetadataCase {
+    const char* name;
+    std::vector<Member> overrides;
+    bool installedCopy;
+    const wchar_t* error;  // nullptr: accepted
+};
+
+class ReadUpdateMetadataCases : public testing::TestWithParam<MetadataCase> {};
+
+TEST_P(ReadUpdateMetadataCases, GivesTheSentenceOfTheFirstBrokenRule) {
+    const MetadataCase& c = GetParam();
+    UpdateInfo info;
+    info.version = L"stale";
+    std::wstring error = L"stale";
+    const bool ok = ReadUpdateMetadata(Body(c.overrides), c.installedCopy, info, error);
+    if (c.error == nullptr) {
+        EXPECT_TRUE(ok) << testing::PrintToString(error);
+        EXPECT_TRUE(error.empty());
+    } else {
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(error, c.error);
+        EXPECT_TRUE(info.version.empty() && info.download_url.empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ReadUpdateMetadataCases,
+    testing::Values(
+        MetadataCase{
+            "PortableCopyTakesPortablePackage", {{"package_type", "\"portable\""}}, false, nullptr},
+        MetadataCase{"LetterCaseOfPlatformAndTypeIsFree",
+                     {{"platform", "\"Windows\""}, {"package_type", "\"INSTALLER\""}},
+                     true,
+                     nullptr},
+        MetadataCase{"ReleaseNotesMayBeMissing", {{"release_notes", nullptr}}, true, nullptr},
+        MetadataCase{
+            "MalformedReleaseNotesAreNone", {{"release_notes", "\"a\\q\""}}, true, nullptr},
+        MetadataCase{"SizeZeroIsAccepted", {{"size_bytes", "0"}}, true, nullptr},
+        MetadataCase{
+            "LargestSizeIsAccepted", {{"size_bytes", "18446744073709551615"}}, true, nullptr},
+        MetadataCase{"EmptyFilenameIsPresent", {{"filename", "\"\""}}, true, nullptr},
+        MetadataCase{"FourComponentVersion", {{"version", "\"1.0.0.1\""}}, true, nullptr},
+
+        MetadataCase{"NoSchemaVersion", {{"schema_version", nullptr}}, true, kIncomplete},
+        MetadataCase{"NoPlatform", {{"platform", nullptr}}, true, kIncomplete},
+        MetadataCase{"NoPackageType", {{"package_type", nullptr}}, true, kIncomplete},
+        MetadataCase{"NoVersion", {{"version", nullptr}}, true, kIncomplete},
+        MetadataCase{"NoFilename", {{"filename", nullptr}}, true, kIncomplete},
+        MetadataCase{"NoSize", {{"size_bytes", nullptr}}, true, kIncomplete},
+        MetadataCase{"NoDigest", {{"sha256", nullptr}}, true, kIncomplete},
+        MetadataCase{"NoDownloadUrl", {{"download_url", nullptr}}, true, kIncomplete},
+        MetadataCase{"SchemaAsString", {{"schema_version", "\"1\""}}, true, kIncomplete},
+        MetadataCase{"NegativeSize", {{"size_bytes", "-1"}}, true, kIncomplete},
+        MetadataCase{
+            "SizeBeyond64Bits", {{"size_bytes", "18446744073709551616"}}, true, kIncomplete},
+        MetadataCase{"VersionAsNumber", {{"version", "101"}}, true, kIncomplete},
+        MetadataCase{
+            "UrlWithBadEscape", {{"download_url", "\"https://x/\\x\""}}, true, kIncomplete},
+        MetadataCase{"UnterminatedDigest", {{"sha256", "\"0123"}}, true, kIncomplete},
+        // Reading comes first: a missing field wins over a wrong schema.
+        MetadataCase{"MissingBeatsInvalid",
+                     {{"schema_version", "2"}, {"download_url", nullptr}},
+                     true,
+                     kIncomplete},
+
+        MetadataCase{"SchemaTwo", {{"schema_version", "2"}}, true, kInvalid},
+        MetadataCase{"SchemaZero", {{"schema_version", "0"}}, true, kInvalid},
+        MetadataCase{"SchemaWithLow32BitsOne", {{"schema_version", "4294967297"}}, true, kInvalid},
+        MetadataCase{"OtherPlatform", {{"platform", "\"linux\""}}, true, kInvalid},
+        MetadataCase{"EmptyPlatform", {{"platform", "\"\""}}, true, kInvalid},
+        MetadataCase{"PlatformWithBadUtf8", {{"platform", "\"windows\xC0\""}}, true, kInvalid},
+        MetadataCase{
+            "NonAsciiLookalikePlatform", {{"platform", "\"W\\u0130NDOWS\""}}, true, kInvalid},
+        MetadataCase{
+            "InstalledCopyGivenPortable", {{"package_type", "\"portable\""}}, true, kInvalid},
+        MetadataCase{"PortableCopyGivenInstaller", {}, false, kInvalid},
+        MetadataCase{
+            "UpperCaseDigest",
+            {{"sha256", "\"0123456789ABCDEF0123456789abcdef0123456789abcdef0123456789abcdef\""}},
+            true,
+            kInvalid},
+        MetadataCase{
+            "Digest63",
+            {{"sha256", "\"0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcde\""}},
+            true,
+            kInvalid},
+        MetadataCase{
+            "Digest65",
+            {{"sha256", "\"0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef0\""}},
+            true,
+            kInvalid},
+        MetadataCase{
+            "DigestWithNonHex",
+            {{"sha256", "\"g123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef\""}},
+            true,
+            kInvalid},
+        // Validation comes before the version.
+        MetadataCase{"InvalidBeatsBadVersion",
+                     {{"schema_version", "2"}, {"version", "\"x\""}},
+                     true,
+                     kInvalid},
+
+        MetadataCase{"TwoComponents", {{"version", "\"1.0\""}}, true, kBadVersion},
+        MetadataCase{"EmptyComponent", {{"version", "\"1..0\""}}, true, kBadVersion},
+        MetadataCase{"TrailingDot", {{"version", "\"1.0.0.\""}}, true, kBadVersion},
+        MetadataCase{"PreRelease", {{"version", "\"1.0.0-beta\""}}, true, kBadVersion},
+        MetadataCase{"ComponentTooLarge", {{"version", "\"1.70000.0\""}}, true, kBadVersion},
+        MetadataCase{"FiveComponents", {{"version", "\"1.2.3.4.5\""}}, true, kBadVersion},
+        MetadataCase{"EmptyVersion", {{"version", "\"\""}}, true, kBadVersion},
+        MetadataCase{"VersionWithBadUtf8", {{"version", "\"1.0.1\xFF\""}}, true, kBadVersion}),
+    [](const testing::TestParamInfo<MetadataCase>& info) { return info.param.name; });
+
+TEST(ReadUpdateMetadata, IllFormedUtf8InATextLeavesThatTextEmpty) {
+    UpdateInfo info;
+    std::wstring error;
+    ASSERT_TRUE(ReadUpdateMetadata(
+        Body({{"release_notes", "\"caf\xE9\""}, {"filename", "\"setup\xED\xA0\x80.exe\""}}), true,
+        info, error));
+    EXPECT_TRUE(info.release_notes.empty());
+    EXPECT_TRUE(info.filename.empty());
+    // The URL is left for the URL check to refuse.
+    ASSERT_TRUE(
+        ReadUpdateMetadata(Body({{"download_url", "\"https://\x80/\""}}), true, info, error));
+    EXPECT_TRUE(info.download_url.empty());
+}
+
+TEST(ReadUpdateMetadata, NonObjectBodiesAreIncomplete) {
+    for (const char* body :
+         {"", "null", "[]", "{", "not json", "{\"data\": {\"version\": \"1.0.1\"}}"}) {
+        UpdateInfo info;
+        std::wstring error;
+        EXPECT_FALSE(ReadUpdateMetadata(body, true, info, error)) << body;
+        EXPECT_EQ(error, kIncomplete) << body;
+    }
+}
+
+TEST(EqualsIgnoringAsciiCase, FoldsAsciiLettersOnly) {
+    EXPECT_TRUE(EqualsIgnoringAsciiCase(L"WiNdOwS", L"windows"));
+    EXPECT_FALSE(EqualsIgnoringAsciiCase(L"windows", L"window"));
+    EXPECT_FALSE(EqualsIgnoringAsciiCase(L"\x00C9", L"\x00E9"));
+    EXPECT_FALSE(EqualsIgnoringAsciiCase(L"[", L"{"));  // '[' + 0x20 is '{'
+}
+
+}  // namespace

@@ -1,0 +1,695 @@
+// The update check and the update download against the stand-in update service over HTTPS.
+// Run by run_update_service_tests.py, which starts the stand-in and names it in the
+// environment; the test authority is trusted in this program's Wine prefix only.
+#include <windows.h>
+#include <psapi.h>
+#include <wincrypt.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "account/service_request.h"
+#include "account/text_conversion.h"
+#include "update/installer_verification.h"
+#include "update/update_check.h"
+#include "update/update_download.h"
+#include "update/update_info.h"
+
+namespace {
+
+std::wstring Env(const wchar_t* name) {
+    const wchar_t* value = _wgetenv(name);
+    return value != nullptr ? value : L"";
+}
+
+std::string Narrow(const std::wstring& text) {
+    return Utf16ToUtf8(text);
+}
+
+const wchar_t kHost[] = L"localhost";
+
+uint16_t Port(const wchar_t* name = L"TERVANE_STANDIN_PORT") {
+    return static_cast<uint16_t>(_wtoi(Env(name).c_str()));
+}
+std::wstring Origin(uint16_t port = Port()) {
+    return L"https://localhost:" + std::to_wstring(port);
+}
+UpdateServer StandIn(uint16_t port = Port()) {
+    UpdateServer server;
+    server.host = kHost;
+    server.port = port;
+    return server;
+}
+
+// The stand-in's control endpoints, over the same origin.
+std::string Control(const std::wstring& path, const std::string& body = std::string(),
+                    const std::wstring& verb = L"POST") {
+    uint32_t status = 0;
+    std::string answer;
+    std::wstring error;
+    EXPECT_TRUE(
+        SendServiceRequestTo(Origin().c_str(), verb, path, L"", body, status, answer, error))
+        << Narrow(error);
+    EXPECT_EQ(status, 200u) << Narrow(path);
+    return answer;
+}
+void ArmFault(const std::wstring& query, const std::string& body = std::string()) {
+    Control(L"/_standin/fault?" + query, body);
+}
+int RequestCount() {
+    return std::stoi(Control(L"/_standin/count", "", L"GET"));
+}
+std::string LastRequest() {
+    return Control(L"/_standin/last", "", L"GET");
+}
+
+struct Published {
+    std::wstring url;
+    uint64_t size = 0;
+    std::wstring sha256;
+};
+
+std::wstring JsonText(const std::string& json, const char* key) {
+    const std::string quoted = std::string("\"") + key + "\": \"";
+    const size_t start = json.find(quoted);
+    if (start == std::string::npos)
+        return L"";
+    const size_t from = start + quoted.size();
+    return Utf8ToUtf16(json.substr(from, json.find('"', from) - from));
+}
+
+// Publishes a package; the answer is the metadata the stand-in will serve.
+Published Publish(const std::wstring& query, const std::string& package = std::string()) {
+    const std::string metadata = Control(L"/_standin/publish?" + query, package);
+    Published p;
+    p.url = JsonText(metadata, "download_url");
+    const size_t origin = p.url.find(L"{origin}");
+    if (origin != std::wstring::npos)
+        p.url.replace(origin, 8, Origin());
+    const size_t size = metadata.find("\"size_bytes\": ");
+    p.size = std::strtoull(metadata.c_str() + size + 14, nullptr, 10);
+    p.sha256 = JsonText(metadata, "sha256");
+    return p;
+}
+
+std::string Package(size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + 7) % 251);
+    return bytes;
+}
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string FileBytes(const std::wstring& path) {
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+        bytes.append(buffer, read);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+std::wstring TempFolder() {
+    wchar_t folder[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, folder);
+    return folder;
+}
+
+// Every OVC* file in the temporary folder: downloads and their placeholders.
+std::vector<std::wstring> UpdateFilesInTemp() {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((TempFolder() + L"OVC*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+// Trusts the test authority in this prefix's machine root store, the only place it is ever
+// trusted.
+class TrustTestAuthority : public testing::Environment {
+public:
+    void SetUp() override {
+        const std::string der = FileBytes(Env(L"TERVANE_STANDIN_CA"));
+        ASSERT_FALSE(der.empty()) << "run through run_update_service_tests.py";
+        HCERTSTORE store =
+            CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+        ASSERT_NE(store, nullptr);
+        EXPECT_TRUE(CertAddEncodedCertificateToStore(
+            store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+            static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr));
+        CertCloseStore(store, 0);
+    }
+};
+const auto* const kTrust = testing::AddGlobalTestEnvironment(new TrustTestAuthority);
+
+class UpdateServiceTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(Port(), 0) << "run through run_update_service_tests.py";
+        Control(L"/_standin/reset");
+        before_ = UpdateFilesInTemp();
+    }
+    // Whatever a test did, it leaves no downloaded file or placeholder behind.
+    void TearDown() override { EXPECT_EQ(UpdateFilesInTemp(), before_); }
+
+private:
+    std::vector<std::wstring> before_;
+};
+
+// --- the check --------------------------------------------------------------------------
+
+struct Check {
+    bool ok = false;
+    bool none = true;
+    UpdateInfo info;
+    std::wstring error = L"stale";
+};
+
+Check RunCheck(bool installedCopy, const UpdateServer& server = StandIn()) {
+    Check c;
+    c.info.version = L"stale";
+    c.ok = CheckForUpdateAt(server, installedCopy, c.info, c.none, c.error);
+    return c;
+}
+
+using UpdateCheckTest = UpdateServiceTest;
+
+TEST_F(UpdateCheckTest, FindsThePublishedInstallerWithTheFixedRequest) {
+    const Published p = Publish(L"package_type=installer&version=1.0.1", Package(1000));
+    const Check c = RunCheck(true);
+    ASSERT_TRUE(c.ok) << Narrow(c.error);
+    EXPECT_FALSE(c.none);
+    EXPECT_TRUE(c.error.empty());
+    EXPECT_EQ(c.info.version, L"1.0.1");
+    EXPECT_EQ(c.info.size_bytes, 1000u);
+    EXPECT_EQ(c.info.sha256, p.sha256);
+    EXPECT_EQ(c.info.download_url, p.url);
+    EXPECT_EQ(c.info.release_notes, L"Steadier pairing.");
+
+    const std::string raw = LastRequest();
+    EXPECT_EQ(raw.rfind("GET /api/app/windows/latest/ HTTP/1.1\r\n", 0), 0u) << raw;
+    EXPECT_NE(raw.find("\r\nUser-Agent: TervaneConfig/1.0.0\r\n"), std::string::npos) << raw;
+    EXPECT_EQ(raw.find("Authorization"), std::string::npos);
+    EXPECT_EQ(raw.find("Content-Length"), std::string::npos);
+}
+
+TEST_F(UpdateCheckTest, PortableCopyAsksForThePortablePackage) {
+    Publish(L"package_type=portable&version=1.0.1", Package(10));
+    const Check c = RunCheck(false);
+    ASSERT_TRUE(c.ok) << Narrow(c.error);
+    EXPECT_EQ(c.info.package_type, L"portable");
+    EXPECT_EQ(LastRequest().rfind("GET /api/app/windows/latest/?package_type=portable HTTP/1.1", 0),
+              0u);
+}
+
+TEST_F(UpdateCheckTest, NothingPublishedIsNoFailure) {
+    Publish(L"package_type=portable&version=1.0.1", Package(10));
+    const Check c = RunCheck(true);
+    EXPECT_TRUE(c.ok);
+    EXPECT_TRUE(c.none);
+    EXPECT_TRUE(c.error.empty());
+}
+
+struct CheckFault {
+    const char* name;
+    const wchar_t* fault;  // query of a one-shot fault
+    const wchar_t* error;
+};
+
+class UpdateCheckFaults : public UpdateServiceTest,
+                          public testing::WithParamInterface<CheckFault> {};
+
+TEST_P(UpdateCheckFaults, EndInTheirSentence) {
+    Publish(L"package_type=installer&version=1.0.1", Package(10));
+    const int before = RequestCount();
+    ArmFault(GetParam().fault);
+    const Check c = RunCheck(true);
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.error, GetParam().error);
+    // One request, never a second one to where a redirect points.
+    EXPECT_EQ(RequestCount(), before + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, UpdateCheckFaults,
+    testing::Values(
+        CheckFault{"MovedPermanently",
+                   L"kind=redirect&code=301&location=/api/app/windows/latest/%3Fx=1",
+                   L"The update server returned HTTP 301."},
+        CheckFault{"Found", L"kind=redirect&code=302&location=https://localhost/",
+                   L"The update server returned HTTP 302."},
+        CheckFault{"ServerError", L"kind=status&code=500", L"The update server returned HTTP 500."},
+        CheckFault{"Oversized", L"kind=size&bytes=1048577",
+                   L"The update response was unexpectedly large."},
+        CheckFault{"OversizedChunked", L"kind=size&bytes=3000000&chunked=1",
+                   L"The update response was unexpectedly large."},
+        CheckFault{"DroppedConnection", L"kind=drop", L"The update server request failed."},
+        CheckFault{"NotHttp", L"kind=raw", L"The update server request failed."},
+        CheckFault{"NotJson", L"kind=status&code=200&type=text/html",
+                   L"The update server returned incomplete metadata."}),
+    [](const testing::TestParamInfo<CheckFault>& info) { return info.param.name; });
+
+// A body cut short by a closed connection fails the read on Windows; Wine reports the end of
+// the body instead, and what arrived is then no metadata. Either way the check fails.
+TEST_F(UpdateCheckTest, ABodyCutShortFails) {
+    Publish(L"package_type=installer&version=1.0.1", Package(10));
+    ArmFault(L"kind=truncate&bytes=4000");
+    const Check c = RunCheck(true);
+    EXPECT_FALSE(c.ok);
+    EXPECT_TRUE(c.error == L"The update server request failed." ||
+                c.error == L"The update server returned incomplete metadata.")
+        << Narrow(c.error);
+    std::printf("a metadata body cut short gives: %s\n", Narrow(c.error).c_str());
+}
+
+// A valid document padded with spaces to the exact size.
+std::string PaddedMetadata(const std::wstring& url, size_t size) {
+    std::string body =
+        "{\"schema_version\": 1, \"platform\": \"windows\", \"package_type\": "
+        "\"installer\", \"version\": \"1.0.1\", \"filename\": \"a.exe\", "
+        "\"size_bytes\": 10, \"sha256\": \"" +
+        std::string(64, 'a') + "\", \"download_url\": \"" + Narrow(url) + "\"}";
+    body.insert(1, size - body.size(), ' ');
+    return body;
+}
+
+TEST_F(UpdateCheckTest, BodyOfExactlyTheCapIsAcceptedAndOneMoreByteIsNot) {
+    const std::wstring url = Origin() + L"/app/windows/installer/download/1/a.exe";
+    Control(L"/_standin/metadata?package_type=installer", PaddedMetadata(url, 1048576));
+    Check c = RunCheck(true);
+    EXPECT_TRUE(c.ok) << Narrow(c.error);
+    EXPECT_EQ(c.info.download_url, url);
+
+    Control(L"/_standin/metadata?package_type=installer", PaddedMetadata(url, 1048577));
+    c = RunCheck(true);
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.error, L"The update response was unexpectedly large.");
+}
+
+struct UrlInMetadata {
+    const char* name;
+    const wchar_t* url;  // "{origin}" stands for the stand-in's origin
+    bool installedCopy;
+    const wchar_t* error;
+};
+
+class UpdateCheckUrls : public UpdateServiceTest,
+                        public testing::WithParamInterface<UrlInMetadata> {};
+
+TEST_P(UpdateCheckUrls, AreRefusedWithTheirSentence) {
+    std::wstring url = GetParam().url;
+    const size_t origin = url.find(L"{origin}");
+    if (origin != std::wstring::npos)
+        url.replace(origin, 8, Origin());
+    Publish(std::wstring(L"package_type=") +
+                (GetParam().installedCopy ? L"installer" : L"portable") +
+                L"&version=1.0.1&download_url=" + url,
+            Package(10));
+    const Check c = RunCheck(GetParam().installedCopy);
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, UpdateCheckUrls,
+    testing::Values(UrlInMetadata{"PortableCopyGivenInstallerUrl",
+                                  L"{origin}/app/windows/installer/download/1/a.exe", false,
+                                  L"The update download URL has an unexpected path."},
+                    UrlInMetadata{"PlainHttp",
+                                  L"http://localhost/app/windows/installer/download/1/a.exe", true,
+                                  L"The update download URL was not HTTPS."},
+                    UrlInMetadata{"OtherHost",
+                                  L"https://127.0.0.1/app/windows/installer/download/1/a.exe", true,
+                                  L"The update download URL points to an unexpected server."},
+                    UrlInMetadata{"NotAUrl", L"setup.exe", true,
+                                  L"The update server returned an invalid download URL."}),
+    [](const testing::TestParamInfo<UrlInMetadata>& info) { return info.param.name; });
+
+TEST_F(UpdateCheckTest, AnUntrustedServerCertificateIsRefused) {
+    const Check c = RunCheck(true, StandIn(Port(L"TERVANE_ROGUE_PORT")));
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.error, L"The update server request failed.");
+}
+
+TEST_F(UpdateCheckTest, NothingListeningIsARequestFailure) {
+    const Check c = RunCheck(true, StandIn(Port(L"TERVANE_CLOSED_PORT")));
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.error, L"The update server request failed.");
+}
+
+TEST_F(UpdateCheckTest, AServerThatStallsIsGivenUpAfterTheReceiveTimeout) {
+    ArmFault(L"kind=stall&ms=16000");
+    const DWORD start = GetTickCount();
+    const Check c = RunCheck(true);
+    const DWORD waited = GetTickCount() - start;
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.error, L"The update server request failed.");
+    std::printf("a stalled metadata request ended after %lu ms\n",
+                static_cast<unsigned long>(waited));
+}
+
+// --- the download URL -------------------------------------------------------------------
+
+struct UrlCase {
+    const char* name;
+    std::wstring url;
+    const wchar_t* prefix;
+    const wchar_t* error;  // nullptr: accepted
+    const wchar_t* pathAndQuery;
+    uint16_t port;
+};
+
+class ValidateDownloadUrlCases : public testing::TestWithParam<UrlCase> {};
+
+TEST_P(ValidateDownloadUrlCases, AcceptOnlyHttpsOnTheServiceHostUnderThePrefix) {
+    const UrlCase& c = GetParam();
+    std::wstring pathAndQuery = L"stale", error = L"stale";
+    uint16_t port = 1;
+    const bool ok = ValidateDownloadUrlFor(kHost, c.url, c.prefix, pathAndQuery, port, error);
+    if (c.error == nullptr) {
+        ASSERT_TRUE(ok) << Narrow(error);
+        EXPECT_TRUE(error.empty());
+        EXPECT_EQ(pathAndQuery, c.pathAndQuery);
+        EXPECT_EQ(port, c.port);
+    } else {
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(error, c.error);
+        EXPECT_TRUE(pathAndQuery.empty());
+    }
+}
+
+const wchar_t kInstaller[] = L"/app/windows/installer/download/";
+const wchar_t kPortable[] = L"/app/windows/portable/download/";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ValidateDownloadUrlCases,
+    testing::Values(
+        UrlCase{"DefaultPort", L"https://localhost/app/windows/installer/download/7/a.exe",
+                kInstaller, nullptr, L"/app/windows/installer/download/7/a.exe", 443},
+        UrlCase{"OtherPortAndQuery",
+                L"https://localhost:8443/app/windows/installer/download/a.exe?t=1&u=2", kInstaller,
+                nullptr, L"/app/windows/installer/download/a.exe?t=1&u=2", 8443},
+        UrlCase{"UpperCaseHost", L"https://LOCALHOST/app/windows/installer/download/a.exe",
+                kInstaller, nullptr, L"/app/windows/installer/download/a.exe", 443},
+        UrlCase{"PortablePrefix", L"https://localhost/app/windows/portable/download/a.zip",
+                kPortable, nullptr, L"/app/windows/portable/download/a.zip", 443},
+        UrlCase{"Empty", L"", kInstaller, L"The update server returned an invalid download URL.",
+                nullptr, 0},
+        UrlCase{"Relative", L"/app/windows/installer/download/a.exe", kInstaller,
+                L"The update server returned an invalid download URL.", nullptr, 0},
+        UrlCase{"WithNul",
+                std::wstring(L"https://localhost/app/windows/installer/download/a") + L'\0' + L"b",
+                kInstaller, L"The update server returned an invalid download URL.", nullptr, 0},
+        UrlCase{"Http", L"http://localhost/app/windows/installer/download/a.exe", kInstaller,
+                L"The update download URL was not HTTPS.", nullptr, 0},
+        UrlCase{"OtherServer", L"https://example.invalid/app/windows/installer/download/a.exe",
+                kInstaller, L"The update download URL points to an unexpected server.", nullptr, 0},
+        UrlCase{"LongerHostName",
+                L"https://localhost.example.invalid/app/windows/installer/download/a.exe",
+                kInstaller, L"The update download URL points to an unexpected server.", nullptr, 0},
+        UrlCase{"HostAfterUserName",
+                L"https://localhost@example.invalid/app/windows/installer/download/a.exe",
+                kInstaller, L"The update download URL points to an unexpected server.", nullptr, 0},
+        UrlCase{"PathCaseMatters", L"https://localhost/App/windows/installer/download/a.exe",
+                kInstaller, L"The update download URL has an unexpected path.", nullptr, 0},
+        UrlCase{"PortableUrlForInstaller", L"https://localhost/app/windows/portable/download/a",
+                kInstaller, L"The update download URL has an unexpected path.", nullptr, 0},
+        UrlCase{"PrefixWithoutSlash", L"https://localhost/app/windows/installer/download",
+                kInstaller, L"The update download URL has an unexpected path.", nullptr, 0}),
+    [](const testing::TestParamInfo<UrlCase>& info) { return info.param.name; });
+
+TEST(ValidateDownloadUrl, TheBuiltInServiceHostIsTheOriginsHost) {
+    EXPECT_EQ(BuiltInUpdateServer().host, L"127.0.0.1");
+    EXPECT_EQ(BuiltInUpdateServer().port, 443);
+    EXPECT_TRUE(BuiltInUpdateServer().secure);
+    std::wstring pathAndQuery, error;
+    uint16_t port = 0;
+    EXPECT_TRUE(ValidateDownloadUrl(L"https://127.0.0.1/app/windows/installer/download/a.exe",
+                                    kInstaller, pathAndQuery, port, error));
+    EXPECT_FALSE(ValidateDownloadUrl(L"https://localhost/app/windows/installer/download/a.exe",
+                                     kInstaller, pathAndQuery, port, error));
+}
+
+// --- the download -----------------------------------------------------------------------
+
+TEST(MakeUpdateTempPath, NamesAnExeInTheTemporaryFolderWithNothingBehindIt) {
+    const std::vector<std::wstring> before = UpdateFilesInTemp();
+    const std::wstring path = MakeUpdateTempPath();
+    ASSERT_FALSE(path.empty());
+    const std::wstring folder = TempFolder();
+    EXPECT_EQ(path.compare(0, folder.size(), folder), 0) << Narrow(path);
+    const std::wstring name = path.substr(folder.size());
+    EXPECT_EQ(name.compare(0, 3, L"OVC"), 0) << Narrow(name);
+    EXPECT_EQ(name.substr(name.size() - 4), L".exe");
+    EXPECT_EQ(name.find(L'.'), name.size() - 4);
+    EXPECT_FALSE(Exists(path));
+    EXPECT_EQ(UpdateFilesInTemp(), before);  // the placeholder is gone too
+}
+
+TEST(MakeUpdateTempPath, GivesNothingWhenTheTemporaryFolderIsMissing) {
+    std::vector<std::wstring> saved;
+    for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+        saved.push_back(Env(name));
+        SetEnvironmentVariableW(name, L"C:\\tervane-no-such-folder");
+    }
+    const std::wstring path = MakeUpdateTempPath();
+    SetEnvironmentVariableW(L"TMP", saved[0].empty() ? nullptr : saved[0].c_str());
+    SetEnvironmentVariableW(L"TEMP", saved[1].empty() ? nullptr : saved[1].c_str());
+    EXPECT_TRUE(path.empty()) << Narrow(path);
+}
+
+struct Download {
+    bool ok = false;
+    std::wstring path;
+    std::wstring error = L"stale";
+};
+
+Download RunDownload(const std::wstring& url, uint64_t size) {
+    Download d;
+    d.path = MakeUpdateTempPath();
+    EXPECT_FALSE(d.path.empty());
+    d.ok = DownloadUpdateFrom(kHost, url, d.path, size, d.error);
+    return d;
+}
+
+using UpdateDownloadTest = UpdateServiceTest;
+
+TEST_F(UpdateDownloadTest, ExactlyTheAnnouncedBytesAreKept) {
+    const std::string package = Package(300000);
+    const Published p = Publish(L"package_type=installer&version=1.0.1", package);
+    Download d = RunDownload(p.url, p.size);
+    ASSERT_TRUE(d.ok) << Narrow(d.error);
+    EXPECT_TRUE(d.error.empty());
+    EXPECT_EQ(FileBytes(d.path), package);
+    std::wstring error;
+    EXPECT_TRUE(VerifyUpdateSha256(d.path, p.sha256, error)) << Narrow(error);
+    const std::string raw = LastRequest();
+    EXPECT_NE(raw.find("\r\nUser-Agent: TervaneConfig/1.0.0\r\n"), std::string::npos) << raw;
+    EXPECT_TRUE(DeleteFileW(d.path.c_str()));
+}
+
+struct DownloadFault {
+    const char* name;
+    int64_t announcedDelta;  // announced size minus the real size
+    const wchar_t* fault;    // one-shot fault for the download request, or nullptr
+    const wchar_t* error;
+};
+
+class UpdateDownloadFaults : public UpdateServiceTest,
+                             public testing::WithParamInterface<DownloadFault> {};
+
+TEST_P(UpdateDownloadFaults, EndInTheirSentenceAndLeaveNoFile) {
+    const DownloadFault& f = GetParam();
+    const size_t size = 200000;
+    std::wstring query = L"package_type=installer&version=1.0.1";
+    if (f.announcedDelta != 0) {
+        query += L"&size_bytes=" + std::to_wstring(static_cast<int64_t>(size) + f.announcedDelta);
+    }
+    const Published p = Publish(query, Package(size));
+    if (f.fault != nullptr)
+        ArmFault(f.fault);
+    const int before = RequestCount();
+    const Download d = RunDownload(p.url, p.size);
+    EXPECT_FALSE(d.ok);
+    EXPECT_EQ(d.error, f.error);
+    EXPECT_FALSE(Exists(d.path));
+    EXPECT_EQ(RequestCount(), before + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, UpdateDownloadFaults,
+    testing::Values(
+        DownloadFault{"OneByteMoreThanAnnounced", -1, nullptr,
+                      L"The update download was incomplete."},
+        DownloadFault{"OneByteFewerThanAnnounced", +1, nullptr,
+                      L"The update download was incomplete."},
+        DownloadFault{"FarMoreThanAnnounced", -199999, nullptr,
+                      L"The update download was incomplete."},
+        DownloadFault{"Redirect", 0, L"kind=redirect&code=302&location=/elsewhere",
+                      L"The update download returned HTTP 302."},
+        DownloadFault{"ServerError", 0, L"kind=status&code=503",
+                      L"The update download returned HTTP 503."},
+        DownloadFault{"TruncatedBody", 0, L"kind=truncate&bytes=200000",
+                      L"The update download was incomplete."},
+        DownloadFault{"CutAfterTheHeaders", 0, L"kind=stall&ms=500&after=headers",
+                      L"The update download was incomplete."},
+        DownloadFault{"DroppedConnection", 0, L"kind=drop", L"The update download was incomplete."},
+        DownloadFault{"NotHttp", 0, L"kind=raw", L"The update download was incomplete."}),
+    [](const testing::TestParamInfo<DownloadFault>& info) { return info.param.name; });
+
+TEST_F(UpdateDownloadTest, ASupersededPackageIsReportedAsReplaced) {
+    const Published old = Publish(L"package_type=installer&version=1.0.1", Package(1000));
+    Publish(L"package_type=installer&version=1.0.2", Package(1000));
+    const Download d = RunDownload(old.url, old.size);
+    EXPECT_FALSE(d.ok);
+    EXPECT_EQ(d.error,
+              L"The update was replaced while it was being downloaded. Please check again.");
+    EXPECT_FALSE(Exists(d.path));
+}
+
+TEST_F(UpdateDownloadTest, AnUnknownPackageIsNotFound) {
+    const Download d = RunDownload(Origin() + L"/app/windows/installer/download/none/a.exe", 1000);
+    EXPECT_FALSE(d.ok);
+    EXPECT_EQ(d.error, L"The update download returned HTTP 404.");
+    EXPECT_FALSE(Exists(d.path));
+}
+
+TEST_F(UpdateDownloadTest, APortableUrlIsRefusedBeforeAnyRequest) {
+    const Published p = Publish(L"package_type=portable&version=1.0.1", Package(1000));
+    const int before = RequestCount();
+    const Download d = RunDownload(p.url, p.size);
+    EXPECT_FALSE(d.ok);
+    EXPECT_EQ(d.error, L"The update download URL has an unexpected path.");
+    EXPECT_FALSE(Exists(d.path));
+    EXPECT_EQ(RequestCount(), before);
+}
+
+TEST_F(UpdateDownloadTest, AnUntrustedServerIsNeverReadFrom) {
+    const Published p = Publish(L"package_type=installer&version=1.0.1", Package(1000));
+    std::wstring url = p.url;
+    url.replace(0, Origin().size(), Origin(Port(L"TERVANE_ROGUE_PORT")));
+    const Download d = RunDownload(url, p.size);
+    EXPECT_FALSE(d.ok);
+    EXPECT_EQ(d.error, L"The update download was incomplete.");
+    EXPECT_FALSE(Exists(d.path));
+}
+
+TEST_F(UpdateDownloadTest, AFileAlreadyAtThePathIsLeftAlone) {
+    const Published p = Publish(L"package_type=installer&version=1.0.1", Package(1000));
+    const std::wstring path = TempFolder() + L"tervane-existing.exe";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, "mine", 4, &written, nullptr);
+    CloseHandle(file);
+    std::wstring error;
+    EXPECT_FALSE(DownloadUpdateFrom(kHost, p.url, path, p.size, error));
+    EXPECT_EQ(error, L"The update download was incomplete.");
+    EXPECT_EQ(FileBytes(path), "mine");
+    DeleteFileW(path.c_str());
+}
+
+TEST_F(UpdateDownloadTest, AWrongDigestIsCaughtByTheChecksumAfterTheDownload) {
+    const Published p = Publish(
+        L"package_type=installer&version=1.0.1&sha256=" + std::wstring(64, L'0'), Package(5000));
+    Download d = RunDownload(p.url, p.size);
+    ASSERT_TRUE(d.ok) << Narrow(d.error);
+    std::wstring error;
+    EXPECT_FALSE(VerifyUpdateSha256(d.path, p.sha256, error));
+    EXPECT_EQ(error, L"The downloaded update failed its SHA-256 checksum.");
+    EXPECT_TRUE(DeleteFileW(d.path.c_str()));
+}
+
+TEST_F(UpdateDownloadTest, ASlowButSteadyDownloadCompletes) {
+    const std::string package = Package(256 * 1024);
+    const Published p =
+        Publish(L"package_type=installer&version=1.0.1&pace_bytes=16384&pace_ms=150", package);
+    const DWORD start = GetTickCount();
+    Download d = RunDownload(p.url, p.size);
+    ASSERT_TRUE(d.ok) << Narrow(d.error);
+    EXPECT_EQ(FileBytes(d.path), package);
+    std::printf("paced download of %zu bytes took %lu ms\n", package.size(),
+                static_cast<unsigned long>(GetTickCount() - start));
+    EXPECT_TRUE(DeleteFileW(d.path.c_str()));
+}
+
+TEST_F(UpdateDownloadTest, ADownloadThatStallsIsGivenUpAfterTheReceiveTimeout) {
+    const Published p = Publish(
+        L"package_type=installer&version=1.0.1&pace_bytes=65536&pace_ms=40000", Package(200000));
+    const DWORD start = GetTickCount();
+    const Download d = RunDownload(p.url, p.size);
+    EXPECT_FALSE(d.ok);
+    EXPECT_EQ(d.error, L"The update download was incomplete.");
+    EXPECT_FALSE(Exists(d.path));
+    std::printf("a stalled download ended after %lu ms\n",
+                static_cast<unsigned long>(GetTickCount() - start));
+}
+
+// --- memory -----------------------------------------------------------------------------
+
+size_t WorkingSet() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters.WorkingSetSize;
+}
+
+// Samples the working set while a download runs and gives the highest value seen.
+size_t PeakWorkingSetDuring(const std::wstring& url, uint64_t size, Download& d) {
+    std::atomic<bool> done{false};
+    size_t peak = WorkingSet();
+    std::thread sampler([&] {
+        while (!done) {
+            peak = std::max(peak, WorkingSet());
+            Sleep(5);
+        }
+    });
+    d = RunDownload(url, size);
+    done = true;
+    sampler.join();
+    return std::max(peak, WorkingSet());
+}
+
+// A figure, not a limit: the peak working set must not grow with the package size.
+TEST_F(UpdateDownloadTest, PeakWorkingSetWhileDownloading) {
+    const double mib = 1024.0 * 1024.0;
+    for (const uint64_t size : {uint64_t{5} << 20, uint64_t{50} << 20}) {
+        const Published p =
+            Publish(L"package_type=installer&version=1.0.1&generate=" + std::to_wstring(size));
+        const size_t baseline = WorkingSet();
+        Download d;
+        const DWORD start = GetTickCount();
+        const size_t peak = PeakWorkingSetDuring(p.url, p.size, d);
+        const DWORD took = GetTickCount() - start;
+        ASSERT_TRUE(d.ok) << Narrow(d.error);
+        std::printf(
+            "download of %.0f MiB: working set %.1f MiB before, peak %.1f MiB "
+            "(+%.1f MiB), %lu ms\n",
+            size / mib, baseline / mib, peak / mib, (peak > baseline ? peak - baseline : 0) / mib,
+            static_cast<unsigned long>(took));
+        EXPECT_TRUE(DeleteFileW(d.path.c_str()));
+    }
+}
+
+}  // namespace

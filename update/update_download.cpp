@@ -1,0 +1,142 @@
+#include "update/update_download.h"
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "account/unique_handle.h"
+#include "update/update_check.h"
+#include "update/update_http.h"
+#include "update/update_info.h"
+
+namespace {
+
+constexpr UpdateTimeouts kDownloadTimeouts{5000, 5000, 15000, 30000};
+constexpr DWORD kBufferBytes = 65536;
+
+const wchar_t kIncomplete[] = L"The update download was incomplete.";
+
+enum class StreamEnd { Complete, Failed };
+
+// Copies the body to the file. Never asks for more than one byte past the expected size, so a
+// padded body is noticed at its first extra byte and nothing past that is written.
+StreamEnd StreamBody(HINTERNET request, HANDLE file, uint64_t expectedSize, uint64_t& total) {
+    std::vector<char> buffer(kBufferBytes);
+    total = 0;
+    for (;;) {
+        const uint64_t left = expectedSize - total;  // total never passes expectedSize here
+        const DWORD wanted = left >= kBufferBytes ? kBufferBytes : static_cast<DWORD>(left + 1);
+        DWORD read = 0;
+        if (!WinHttpReadData(request, buffer.data(), wanted, &read)) {
+            return StreamEnd::Failed;
+        }
+        if (read == 0) {
+            return StreamEnd::Complete;
+        }
+        read = std::min(read, wanted);
+        if (read > expectedSize - total) {
+            total += read;
+            return StreamEnd::Failed;
+        }
+        DWORD written = 0;
+        if (!WriteFile(file, buffer.data(), read, &written, nullptr) || written != read) {
+            return StreamEnd::Failed;
+        }
+        total += read;
+    }
+}
+
+}  // namespace
+
+std::wstring MakeUpdateTempPath() {
+    wchar_t folder[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH, folder);
+    if (length == 0 || length > MAX_PATH) {
+        return std::wstring();
+    }
+    wchar_t name[MAX_PATH + 1] = {};
+    if (GetTempFileNameW(folder, L"OVC", 0, name) == 0) {
+        return std::wstring();
+    }
+    DeleteFileW(name);
+    std::wstring path(name);
+    const size_t dot = path.rfind(L'.');
+    if (dot != std::wstring::npos) {
+        path.erase(dot);
+    }
+    return path + L".exe";
+}
+
+bool DownloadUpdateFrom(const std::wstring& serviceHost, const std::wstring& url,
+                        const std::wstring& path, uint64_t expectedSize, std::wstring& error) {
+    error.clear();
+    std::wstring pathAndQuery;
+    uint16_t port = 0;
+    if (!ValidateDownloadUrlFor(serviceHost, url, kInstallerDownloadPrefix, pathAndQuery, port,
+                                error)) {
+        return false;
+    }
+    UniqueWinHttpHandle session = OpenUpdateSession(serviceHost, kDownloadTimeouts);
+    if (!session) {
+        error = L"Could not initialise the update download.";
+        return false;
+    }
+    UniqueWinHttpHandle connection(WinHttpConnect(session.get(), serviceHost.c_str(), port, 0));
+    if (!connection) {
+        error = L"Could not create the update download request.";
+        return false;
+    }
+    UniqueWinHttpHandle request =
+        OpenUpdateRequest(connection.get(), pathAndQuery, true, kDownloadTimeouts);
+    if (!request) {
+        error = L"Could not create the update download request.";
+        return false;
+    }
+
+    bool created = false;
+    bool complete = false;
+    if (SendUpdateRequest(request.get())) {
+        // A status that cannot be read is told like any other broken answer: as incomplete.
+        uint32_t status = 0;
+        if (QueryUpdateStatus(request.get(), status)) {
+            if (status == 409) {
+                error =
+                    L"The update was replaced while it was being downloaded. Please check "
+                    L"again.";
+            } else if (status != 200) {
+                error = L"The update download returned HTTP " + std::to_wstring(status) + L".";
+            } else {
+                UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                  CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+                if (file) {
+                    created = true;
+                    uint64_t total = 0;
+                    complete = StreamBody(request.get(), file.get(), expectedSize, total) ==
+                                   StreamEnd::Complete &&
+                               total == expectedSize;
+                }
+            }
+        }
+    }
+    request.reset();
+    connection.reset();
+    session.reset();
+    if (complete) {
+        return true;
+    }
+    // Only a file this call made is removed; one that was there already is not ours.
+    if (created) {
+        DeleteFileW(path.c_str());
+    }
+    if (error.empty()) {
+        error = kIncomplete;
+    }
+    return false;
+}
+
+bool DownloadUpdate(const std::wstring& url, const std::wstring& path, uint64_t expectedSize,
+                    std::wstring& error) {
+    return DownloadUpdateFrom(BuiltInUpdateServer().host, url, path, expectedSize, error);
+}

@@ -1,0 +1,62 @@
+#include "update/update_http.h"
+
+#include "account/service_request.h"
+#include "update/update_info.h"
+
+UniqueWinHttpHandle OpenUpdateSession(const std::wstring& host, const UpdateTimeouts& timeouts) {
+    // Loopback hosts (the stand-in service) skip the proxy, as the account requests do.
+    const DWORD access =
+        BypassesProxy(host) ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY;
+    UniqueWinHttpHandle session(
+        WinHttpOpen(kUpdateUserAgent, access, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    if (session) {
+        WinHttpSetTimeouts(session.get(), timeouts.resolveMs, timeouts.connectMs, timeouts.sendMs,
+                           timeouts.receiveMs);
+    }
+    return session;
+}
+
+UniqueWinHttpHandle OpenUpdateRequest(HINTERNET connection, const std::wstring& pathAndQuery,
+                                      bool secure, const UpdateTimeouts& timeouts) {
+    UniqueWinHttpHandle request(
+        WinHttpOpenRequest(connection, L"GET", pathAndQuery.c_str(), nullptr, WINHTTP_NO_REFERER,
+                           WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
+    if (request) {
+        // A redirect answer is reported with its status, never followed elsewhere.
+        DWORD disabled = WINHTTP_DISABLE_REDIRECTS;
+        WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);
+        // The wait for the headers has its own 90 s default; hold it to the receive time-out
+        // so a stalled service cannot keep the worker longer than the time-outs promise.
+        DWORD responseTimeout = static_cast<DWORD>(timeouts.receiveMs);
+        WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout,
+                         sizeof responseTimeout);
+    }
+    return request;
+}
+
+bool SendUpdateRequest(HINTERNET request) {
+    return WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+                              0, 0) &&
+           WinHttpReceiveResponse(request, nullptr);
+}
+
+bool QueryUpdateStatus(HINTERNET request, uint32_t& status) {
+    DWORD code = 0;
+    DWORD size = sizeof code;
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &code, &size, WINHTTP_NO_HEADER_INDEX)) {
+        return false;
+    }
+    status = code;
+    return true;
+}
+
+std::wstring HostOfUrl(const wchar_t* url) {
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    if (url == nullptr || !WinHttpCrackUrl(url, 0, 0, &parts) || parts.lpszHostName == nullptr) {
+        return std::wstring();
+    }
+    return std::wstring(parts.lpszHostName, parts.dwHostNameLength);
+}
