@@ -80,6 +80,41 @@ BleUuid ToBleUuid(const GUID& guid) {
     return uuid;
 }
 
+// The common tail of the two GATT discovery reads: the result's communication status, then the
+// UUID of every entry of the list it holds (kept in list for the caller's later pick).
+template <typename Result, typename List, typename Item>
+int32_t CollectUuids(Result* result, HRESULT (STDMETHODCALLTYPE Result::*getList)(List**),
+                     ComPtr<List>& list, int32_t& status, std::vector<BleUuid>& uuids) {
+    if (result == nullptr) {
+        return Code(E_POINTER);
+    }
+    INT32 communication = 0;
+    HRESULT hr = result->get_Status(&communication);
+    if (FAILED(hr)) {
+        return Code(hr);
+    }
+    status = communication;
+    if (communication != kCommunicationSuccess) {
+        return 0;
+    }
+    hr = (result->*getList)(list.ReleaseAndGetAddressOf());
+    if (FAILED(hr) || !list) {
+        return Code(FAILED(hr) ? hr : E_POINTER);
+    }
+    UINT32 size = 0;
+    hr = list->get_Size(&size);
+    for (UINT32 i = 0; SUCCEEDED(hr) && i < size; ++i) {
+        ComPtr<Item> item;
+        hr = list->GetAt(i, item.GetAddressOf());
+        GUID uuid{};
+        if (SUCCEEDED(hr) && item) {
+            hr = item->get_Uuid(&uuid);
+        }
+        uuids.push_back(ToBleUuid(uuid));
+    }
+    return Code(hr);
+}
+
 // A delegate of our own: atomic reference count, agile, no exception leaves Invoke.
 template <typename Interface, typename... Args>
 class Delegate final : public Interface {
@@ -348,34 +383,9 @@ public:
         if (FAILED(hr)) {
             return Code(hr);
         }
-        if (!result) {
-            return Code(E_POINTER);
-        }
-        INT32 communication = 0;
-        hr = result->get_Status(&communication);
-        if (FAILED(hr)) {
-            return Code(hr);
-        }
-        status = communication;
-        if (communication != kCommunicationSuccess) {
-            return 0;
-        }
-        hr = result->get_Services(serviceList_.ReleaseAndGetAddressOf());
-        if (FAILED(hr) || !serviceList_) {
-            return Code(FAILED(hr) ? hr : E_POINTER);
-        }
-        UINT32 size = 0;
-        hr = serviceList_->get_Size(&size);
-        for (UINT32 i = 0; SUCCEEDED(hr) && i < size; ++i) {
-            ComPtr<IGattDeviceService> service;
-            hr = serviceList_->GetAt(i, service.GetAddressOf());
-            GUID uuid{};
-            if (SUCCEEDED(hr) && service) {
-                hr = service->get_Uuid(&uuid);
-            }
-            services.push_back(ToBleUuid(uuid));
-        }
-        return Code(hr);
+        return CollectUuids<IGattDeviceServicesResult, IServiceVectorView, IGattDeviceService>(
+            result.Get(), &IGattDeviceServicesResult::get_Services, serviceList_, status,
+            services);
     }
 
     int32_t KeepService(size_t index) override {
@@ -406,34 +416,10 @@ public:
         if (FAILED(hr)) {
             return Code(hr);
         }
-        if (!result) {
-            return Code(E_POINTER);
-        }
-        INT32 communication = 0;
-        hr = result->get_Status(&communication);
-        if (FAILED(hr)) {
-            return Code(hr);
-        }
-        status = communication;
-        if (communication != kCommunicationSuccess) {
-            return 0;
-        }
-        hr = result->get_Characteristics(characteristicList_.ReleaseAndGetAddressOf());
-        if (FAILED(hr) || !characteristicList_) {
-            return Code(FAILED(hr) ? hr : E_POINTER);
-        }
-        UINT32 size = 0;
-        hr = characteristicList_->get_Size(&size);
-        for (UINT32 i = 0; SUCCEEDED(hr) && i < size; ++i) {
-            ComPtr<IGattCharacteristic> characteristic;
-            hr = characteristicList_->GetAt(i, characteristic.GetAddressOf());
-            GUID uuid{};
-            if (SUCCEEDED(hr) && characteristic) {
-                hr = characteristic->get_Uuid(&uuid);
-            }
-            characteristics.push_back(ToBleUuid(uuid));
-        }
-        return Code(hr);
+        return CollectUuids<IGattCharacteristicsResult, ICharacteristicVectorView,
+                            IGattCharacteristic>(result.Get(),
+                                                 &IGattCharacteristicsResult::get_Characteristics,
+                                                 characteristicList_, status, characteristics);
     }
 
     int32_t KeepCharacteristics(size_t writeIndex, size_t notifyIndex) override {
