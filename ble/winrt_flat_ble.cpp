@@ -162,9 +162,11 @@ private:
 
 template <typename Interface, typename... Args, typename Body>
 ComPtr<Interface> MakeDelegate(const GUID& iid, Body body) {
+    // Adopts the reference the delegate starts with: mingw-w64's ComPtr::Attach would add a
+    // second one, and the delegate would never be freed.
     ComPtr<Interface> pointer;
-    pointer.Attach(
-        new Delegate<Interface, Args...>(iid, std::function<void(Args...)>(std::move(body))));
+    *pointer.GetAddressOf() =
+        new Delegate<Interface, Args...>(iid, std::function<void(Args...)>(std::move(body)));
     return pointer;
 }
 
@@ -355,12 +357,13 @@ public:
         if (FAILED(hr)) {
             return Code(hr);
         }
-        IBluetoothLEDevice* device = nullptr;
-        hr = Await(operation.Get(), IID_IAsyncDeviceOperationHandler, timeout, &device);
+        // GetResults hands over a reference of its own; ComPtr::Attach would add another.
+        hr = Await(operation.Get(), IID_IAsyncDeviceOperationHandler, timeout,
+                   device_.ReleaseAndGetAddressOf());
         if (FAILED(hr)) {
+            device_.Reset();
             return Code(hr);
         }
-        device_.Attach(device);
         opened = device_ != nullptr;
         return 0;
     }
@@ -384,8 +387,7 @@ public:
             return Code(hr);
         }
         return CollectUuids<IGattDeviceServicesResult, IServiceVectorView, IGattDeviceService>(
-            result.Get(), &IGattDeviceServicesResult::get_Services, serviceList_, status,
-            services);
+            result.Get(), &IGattDeviceServicesResult::get_Services, serviceList_, status, services);
     }
 
     int32_t KeepService(size_t index) override {

@@ -45,3 +45,26 @@ function(tervane_add_wine_prefix_fixture)
                              FIXTURES_REQUIRED wine_display LABELS "wine")
     endif()
 endfunction()
+
+# tervane_use_winrt_provider(<test executable target>): puts the test provider DLL beside the
+# executable and runs its test in a prefix of its own, where the provider registers itself.
+function(tervane_use_winrt_provider target)
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:tervane_winrt_provider>
+                $<TARGET_FILE_DIR:${target}>)
+    if(TERVANE_WINEPREFIX)
+        set(prefix "${CMAKE_BINARY_DIR}/wineprefix-winrt")
+        if(NOT TEST winrt_prefix_setup)
+            add_test(NAME winrt_prefix_setup
+                     COMMAND "${CMAKE_SOURCE_DIR}/tools/wine-prefix-init.sh" "${prefix}")
+            set_tests_properties(winrt_prefix_setup PROPERTIES FIXTURES_SETUP winrt_prefix
+                                 LABELS "wine")
+        endif()
+        if(TEST ${target})
+            set_tests_properties(${target} PROPERTIES
+                ENVIRONMENT "WINEPREFIX=${prefix}"
+                FIXTURES_REQUIRED "winrt_prefix"
+                LABELS "wine")
+        endif()
+    endif()
+endfunction()

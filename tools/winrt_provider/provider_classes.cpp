@@ -1,0 +1,1881 @@
+// The runtime classes: watcher with its event arguments, device statics and device, GATT
+// services and characteristics with their results and lists, asynchronous operations, buffers
+// and the activation factories, all against the declarations the flat layer uses. Methods the
+// flat layer never calls answer E_NOTIMPL and are counted.
+
+#include <windows.h>
+#include <activation.h>
+#include <roapi.h>
+#include <winstring.h>
+#include <wrl/client.h>
+
+#include <cstring>
+#include <type_traits>
+
+#include "ble/winrt_ble_interfaces.h"
+#include "tools/winrt_provider/provider_runtime.h"
+
+using Microsoft::WRL::ComPtr;
+using namespace winrt_ble;
+
+namespace winrt_provider {
+namespace {
+
+constexpr GUID kIidUnknown = {
+    0x00000000, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID kIidInspectable = {
+    0xaf86e2e0, 0xb12d, 0x4c6a, {0x9c, 0x5a, 0xd7, 0xaa, 0x65, 0x10, 0x1e, 0x90}};
+constexpr GUID kIidActivationFactory = {
+    0x00000035, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+constexpr INT32 kGattSuccess = 0;
+constexpr INT32 kGattUnreachable = 1;
+constexpr INT32 kGattProtocolError = 2;
+constexpr INT32 kGattAccessDenied = 3;
+constexpr INT32 kBluetoothRadioNotAvailable = 1;
+constexpr INT32 kBluetoothOtherError = 4;
+
+GUID BaseUuid(uint16_t shortId) {
+    return GUID{shortId, 0x0000, 0x1000, {0x80, 0x00, 0x00, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
+}
+
+// Takes over the reference a new object starts with. (mingw-w64's ComPtr::Attach adds one
+// more, so it cannot be used for that.)
+template <typename Interface, typename Object>
+void Adopt(ComPtr<Interface>& pointer, Object* object) {
+    pointer.Reset();
+    *pointer.GetAddressOf() = object;
+}
+
+template <typename Interface>
+HRESULT Give(Interface* pointer, void** out) {
+    *out = pointer;
+    pointer->AddRef();
+    return S_OK;
+}
+
+// Hands out an owned reference, or null when the call is to yield null.
+template <typename Interface, typename Held>
+HRESULT GiveOut(const char* call, Held* held, Interface** out) {
+    if (out == nullptr) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (NullResult(call) || held == nullptr) {
+        return S_OK;
+    }
+    *out = held;
+    held->AddRef();
+    return S_OK;
+}
+
+#define PROVIDER_INSPECTABLE(className)                                                      \
+    ULONG STDMETHODCALLTYPE AddRef() override {                                              \
+        return AddRefObject();                                                               \
+    }                                                                                        \
+    ULONG STDMETHODCALLTYPE Release() override {                                             \
+        return ReleaseObject();                                                              \
+    }                                                                                        \
+    HRESULT STDMETHODCALLTYPE GetIids(ULONG* count, IID** iids) override {                   \
+        if (count == nullptr || iids == nullptr)                                             \
+            return E_POINTER;                                                                \
+        *count = 0;                                                                          \
+        *iids = nullptr;                                                                     \
+        return S_OK;                                                                         \
+    }                                                                                        \
+    HRESULT STDMETHODCALLTYPE GetRuntimeClassName(HSTRING* name) override {                  \
+        if (name == nullptr)                                                                 \
+            return E_POINTER;                                                                \
+        return WindowsCreateString(className, static_cast<UINT32>(wcslen(className)), name); \
+    }                                                                                        \
+    HRESULT STDMETHODCALLTYPE GetTrustLevel(TrustLevel* level) override {                    \
+        if (level == nullptr)                                                                \
+            return E_POINTER;                                                                \
+        *level = BaseTrust;                                                                  \
+        return S_OK;                                                                         \
+    }
+
+#define PROVIDER_UNUSED(call) return Unimplemented(this, call)
+
+// ---- Buffers ---------------------------------------------------------------------------------
+
+class ByteBuffer final : public IBuffer, public IBufferByteAccess, public Object {
+public:
+    explicit ByteBuffer(UINT32 capacity) : Object("Buffer"), bytes_(capacity) {}
+    explicit ByteBuffer(const Bytes& bytes)
+        : Object("Buffer"), bytes_(bytes), length_(bytes.size()) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_Buffer) {
+            return Give(static_cast<IBuffer*>(this), out);
+        }
+        if (iid == IID_BufferByteAccess) {
+            return Give(static_cast<IBufferByteAccess*>(this), out);
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    PROVIDER_INSPECTABLE(L"Windows.Storage.Streams.Buffer")
+
+    HRESULT STDMETHODCALLTYPE get_Capacity(UINT32* capacity) override {
+        HRESULT hr = Enter(this, "Buffer.get_Capacity");
+        if (FAILED(hr))
+            return hr;
+        if (capacity == nullptr)
+            return E_POINTER;
+        *capacity = static_cast<UINT32>(bytes_.size());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Length(UINT32* length) override {
+        HRESULT hr = Enter(this, "Buffer.get_Length");
+        if (FAILED(hr))
+            return hr;
+        if (length == nullptr)
+            return E_POINTER;
+        *length = static_cast<UINT32>(length_);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_Length(UINT32 length) override {
+        HRESULT hr = Enter(this, "Buffer.put_Length");
+        if (FAILED(hr))
+            return hr;
+        if (length > bytes_.size())
+            return E_INVALIDARG;
+        length_ = length;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Buffer(BYTE** bytes) override {
+        HRESULT hr = Enter(this, "Buffer.Buffer");
+        if (FAILED(hr))
+            return hr;
+        if (bytes == nullptr)
+            return E_POINTER;
+        *bytes = NullResult("Buffer.Buffer") ? nullptr : bytes_.data();
+        return S_OK;
+    }
+
+    Bytes Content() const { return Bytes(bytes_.begin(), bytes_.begin() + length_); }
+
+private:
+    Bytes bytes_;
+    size_t length_ = 0;
+};
+
+class BufferFactory final : public IActivationFactory, public IBufferFactory, public Object {
+public:
+    BufferFactory() : Object("BufferFactory") {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        if (iid == kIidUnknown || iid == kIidInspectable || iid == kIidActivationFactory) {
+            return Give(static_cast<IActivationFactory*>(this), out);
+        }
+        if (iid == IID_BufferFactory) {
+            return Give(static_cast<IBufferFactory*>(this), out);
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    PROVIDER_INSPECTABLE(L"Windows.Storage.Streams.Buffer")
+
+    HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable**) override {
+        PROVIDER_UNUSED("BufferFactory.ActivateInstance");
+    }
+    HRESULT STDMETHODCALLTYPE Create(UINT32 capacity, IBuffer** buffer) override {
+        HRESULT hr = Enter(this, "BufferFactory.Create");
+        if (FAILED(hr))
+            return hr;
+        if (buffer == nullptr)
+            return E_POINTER;
+        ComPtr<ByteBuffer> made;
+        Adopt(made, new ByteBuffer(capacity));
+        return GiveOut<IBuffer>("BufferFactory.Create", static_cast<IBuffer*>(made.Get()), buffer);
+    }
+};
+
+Bytes BytesOf(IBuffer* buffer, HRESULT& hr) {
+    hr = E_POINTER;
+    if (buffer == nullptr)
+        return {};
+    UINT32 length = 0;
+    hr = buffer->get_Length(&length);
+    if (FAILED(hr))
+        return {};
+    ComPtr<IBufferByteAccess> access;
+    hr = buffer->QueryInterface(IID_BufferByteAccess,
+                                reinterpret_cast<void**>(access.GetAddressOf()));
+    if (FAILED(hr))
+        return {};
+    BYTE* data = nullptr;
+    hr = access->Buffer(&data);
+    if (FAILED(hr))
+        return {};
+    if (data == nullptr && length > 0) {
+        hr = E_POINTER;
+        return {};
+    }
+    return Bytes(data, data + length);
+}
+
+// ---- Asynchronous operations --------------------------------------------------------------------
+
+template <typename Operation>
+class AsyncOperation final : public Operation, public IAsyncInfo, public Object {
+public:
+    using Handler = typename Operation::Handler;
+    using Result = typename Operation::Result;
+    using Stored = std::conditional_t<std::is_pointer<Result>::value,
+                                      ComPtr<std::remove_pointer_t<Result>>, Result>;
+    struct Outcome {
+        INT32 status = kAsyncCompleted;
+        Stored value{};
+        HRESULT error = S_OK;
+    };
+    using Work = std::function<Outcome()>;
+
+    AsyncOperation(const char* name, const GUID& iid, const GUID& handlerIid)
+        : Object(name), name_(name), iid_(iid), handlerIid_(handlerIid) {}
+
+    // Starts the operation: it finishes after latency with what work yields, never when it
+    // hangs; when it finishes relative to put_Completed follows the faults' timing.
+    void Begin(std::chrono::milliseconds latency, bool hang, Work work) {
+        timing_ = NextTiming();
+        if (hang) {
+            return;
+        }
+        work_ = std::move(work);
+        latency_ = latency;
+        created_ = Clock().Now();
+        if (timing_ != CompletionTiming::Later) {
+            if (latency.count() > 0) {
+                Clock().SleepFor(latency);
+            }
+            Finish(work_());
+        }
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        if (iid == kIidUnknown || iid == kIidInspectable || iid == iid_) {
+            return Give(static_cast<Operation*>(this), out);
+        }
+        if (iid == IID_AsyncInfo) {
+            return Give(static_cast<IAsyncInfo*>(this), out);
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    PROVIDER_INSPECTABLE(L"Windows.Foundation.IAsyncOperation`1")
+
+    HRESULT STDMETHODCALLTYPE put_Completed(Handler* handler) override {
+        HRESULT hr = Enter(this, Call(".put_Completed"));
+        if (FAILED(hr))
+            return hr;
+        if (handler == nullptr)
+            return E_INVALIDARG;
+        bool finished = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (handler_ != nullptr || handlerSet_) {
+                return kHrIllegalDelegateAssignment;
+            }
+            handler->AddRef();
+            CountDelegates(1);
+            handler_ = handler;
+            handlerSet_ = true;
+            finished = status_ != kAsyncStarted;
+        }
+        if (finished && timing_ == CompletionTiming::InsidePutCompleted) {
+            InvokeHandler();
+        } else if (finished) {
+            // Completion on a provider thread while this call has not yet returned.
+            auto invoked = std::make_shared<std::pair<std::mutex, std::condition_variable>>();
+            auto done = std::make_shared<bool>(false);
+            ComPtr<AsyncOperation> self(this);
+            Tasks().ScheduleNow(nullptr, [self, invoked, done] {
+                self->InvokeHandler();
+                std::lock_guard<std::mutex> lock(invoked->first);
+                *done = true;
+                invoked->second.notify_all();
+            });
+            std::unique_lock<std::mutex> lock(invoked->first);
+            invoked->second.wait(lock, [&] { return *done; });
+        } else if (work_) {
+            ComPtr<AsyncOperation> self(this);
+            auto returned = returned_;
+            TimePoint due = created_ + latency_;
+            Tasks().Schedule(due, nullptr, [self, returned] {
+                while (!returned->load()) {
+                    std::this_thread::yield();
+                }
+                self->Finish(self->work_());
+            });
+            returned_->store(true);
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Completed(Handler** handler) override {
+        HRESULT hr = Enter(this, Call(".get_Completed"));
+        if (FAILED(hr))
+            return hr;
+        if (handler == nullptr)
+            return E_POINTER;
+        std::lock_guard<std::mutex> lock(mutex_);
+        *handler = handler_;
+        if (handler_ != nullptr)
+            handler_->AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetResults(Result* results) override {
+        HRESULT hr = Enter(this, Call(".GetResults"));
+        if (FAILED(hr))
+            return hr;
+        if (results == nullptr)
+            return E_POINTER;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (status_ != kAsyncCompleted || closed_) {
+            return kHrIllegalMethodCall;
+        }
+        if constexpr (std::is_pointer<Result>::value) {
+            *results = NullResult(Call(".GetResults")) ? nullptr : value_.Get();
+            if (*results != nullptr)
+                (*results)->AddRef();
+        } else {
+            *results = value_;
+        }
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE get_Id(UINT32* id) override {
+        if (id == nullptr)
+            return E_POINTER;
+        *id = 1;
+        return Enter(this, Call(".get_Id"));
+    }
+    HRESULT STDMETHODCALLTYPE get_Status(INT32* status) override {
+        HRESULT hr = Enter(this, Call(".get_Status"));
+        if (FAILED(hr))
+            return hr;
+        if (status == nullptr)
+            return E_POINTER;
+        std::lock_guard<std::mutex> lock(mutex_);
+        *status = status_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_ErrorCode(HRESULT* code) override {
+        HRESULT hr = Enter(this, Call(".get_ErrorCode"));
+        if (FAILED(hr))
+            return hr;
+        if (code == nullptr)
+            return E_POINTER;
+        std::lock_guard<std::mutex> lock(mutex_);
+        *code = error_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Cancel() override {
+        HRESULT hr = Enter(this, Call(".Cancel"));
+        if (FAILED(hr))
+            return hr;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (status_ != kAsyncStarted) {
+                return S_OK;
+            }
+            status_ = kAsyncCanceled;
+        }
+        InvokeHandler();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Close() override {
+        HRESULT hr = Enter(this, Call(".Close"));
+        if (FAILED(hr))
+            return hr;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (status_ == kAsyncStarted) {
+            return kHrIllegalMethodCall;  // a running operation cannot be closed
+        }
+        closed_ = true;
+        return S_OK;
+    }
+
+private:
+    const char* Call(const char* method) {
+        // The names are a handful of literals; keep them for the call log's lifetime.
+        static std::mutex namesMutex;
+        static std::map<std::string, std::string>* names = new std::map<std::string, std::string>;
+        std::lock_guard<std::mutex> lock(namesMutex);
+        std::string& name = (*names)[std::string(name_) + method];
+        if (name.empty())
+            name = std::string(name_) + method;
+        return name.c_str();
+    }
+
+    void Finish(Outcome outcome) {
+        bool invoke = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (status_ != kAsyncStarted) {
+                return;  // cancelled meanwhile
+            }
+            status_ = outcome.status;
+            value_ = std::move(outcome.value);
+            error_ = outcome.error;
+            invoke = handler_ != nullptr;
+        }
+        if (invoke) {
+            InvokeHandler();
+        }
+    }
+
+    void InvokeHandler() {
+        Handler* handler = nullptr;
+        INT32 status = kAsyncStarted;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            handler = handler_;
+            handler_ = nullptr;
+            status = status_;
+        }
+        if (handler == nullptr) {
+            return;
+        }
+        CountHandlerCall(false);
+        handler->Invoke(static_cast<Operation*>(this), status);
+        handler->Release();
+        CountDelegates(-1);
+    }
+
+    void OnFinalRelease() override {
+        Handler* handler = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            handler = handler_;
+            handler_ = nullptr;
+            value_ = Stored{};
+        }
+        if (handler != nullptr) {
+            handler->Release();
+            CountDelegates(-1);
+        }
+    }
+
+    const char* name_;
+    const GUID& iid_;
+    const GUID& handlerIid_;
+    std::mutex mutex_;
+    INT32 status_ = kAsyncStarted;
+    Stored value_{};
+    HRESULT error_ = S_OK;
+    Handler* handler_ = nullptr;
+    bool handlerSet_ = false;
+    bool closed_ = false;
+    CompletionTiming timing_ = CompletionTiming::Later;
+    Work work_;
+    std::chrono::milliseconds latency_{0};
+    TimePoint created_{};
+    std::shared_ptr<std::atomic<bool>> returned_ = std::make_shared<std::atomic<bool>>(false);
+};
+
+using DeviceOperation = AsyncOperation<IAsyncDeviceOperation>;
+using ServicesOperation = AsyncOperation<IAsyncServicesOperation>;
+using CharacteristicsOperation = AsyncOperation<IAsyncCharacteristicsOperation>;
+using StatusOperation = AsyncOperation<IAsyncStatusOperation>;
+
+// ---- Vector views -------------------------------------------------------------------------------
+
+template <typename View, typename Item>
+class VectorView final : public View, public Object {
+public:
+    VectorView(const char* name, const GUID& iid, std::vector<ComPtr<Item>> items)
+        : Object(name), name_(name), iid_(iid), items_(std::move(items)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        if (iid == kIidUnknown || iid == kIidInspectable || iid == iid_) {
+            return Give(static_cast<View*>(this), out);
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    PROVIDER_INSPECTABLE(L"Windows.Foundation.Collections.IVectorView`1")
+
+    HRESULT STDMETHODCALLTYPE GetAt(UINT32 index, Item** item) override {
+        HRESULT hr =
+            Enter(this, Is("ServiceList") ? "ServiceList.GetAt" : "CharacteristicList.GetAt");
+        if (FAILED(hr))
+            return hr;
+        if (item == nullptr)
+            return E_POINTER;
+        *item = nullptr;
+        if (index >= items_.size())
+            return kHrBounds;
+        return GiveOut(Is("ServiceList") ? "ServiceList.GetAt" : "CharacteristicList.GetAt",
+                       items_[index].Get(), item);
+    }
+    HRESULT STDMETHODCALLTYPE get_Size(UINT32* size) override {
+        HRESULT hr =
+            Enter(this, Is("ServiceList") ? "ServiceList.get_Size" : "CharacteristicList.get_Size");
+        if (FAILED(hr))
+            return hr;
+        if (size == nullptr)
+            return E_POINTER;
+        *size = static_cast<UINT32>(items_.size());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE IndexOf(Item*, UINT32*, boolean*) override {
+        PROVIDER_UNUSED("VectorView.IndexOf");
+    }
+    HRESULT STDMETHODCALLTYPE GetMany(UINT32, UINT32, Item**, UINT32*) override {
+        PROVIDER_UNUSED("VectorView.GetMany");
+    }
+
+private:
+    bool Is(const char* name) const { return std::strcmp(name_, name) == 0; }
+    void OnFinalRelease() override { items_.clear(); }
+
+    const char* name_;
+    const GUID& iid_;
+    std::vector<ComPtr<Item>> items_;
+};
+
+// ---- Advertisement watcher ----------------------------------------------------------------------
+
+class Advertisement final : public IBluetoothLEAdvertisement, public Object {
+public:
+    explicit Advertisement(std::wstring name) : Object("Advertisement"), name_(std::move(name)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_Advertisement) {
+            return Give(static_cast<IBluetoothLEAdvertisement*>(this), out);
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisement")
+
+    HRESULT STDMETHODCALLTYPE get_Flags(IInspectable**) override {
+        PROVIDER_UNUSED("Advertisement.get_Flags");
+    }
+    HRESULT STDMETHODCALLTYPE put_Flags(IInspectable*) override {
+        PROVIDER_UNUSED("Advertisement.put_Flags");
+    }
+    HRESULT STDMETHODCALLTYPE get_LocalName(HSTRING* name) override {
+        HRESULT hr = Enter(this, "Advertisement.get_LocalName");
+        if (FAILED(hr))
+            return hr;
+        if (name == nullptr)
+            return E_POINTER;
+        *name = nullptr;
+        if (NullResult("Advertisement.get_LocalName") || name_.empty()) {
+            return S_OK;  // a null HSTRING is the empty name
+        }
+        return WindowsCreateString(name_.c_str(), static_cast<UINT32>(name_.size()), name);
+    }
+    HRESULT STDMETHODCALLTYPE put_LocalName(HSTRING) override {
+        PROVIDER_UNUSED("Advertisement.put_LocalName");
+    }
+    HRESULT STDMETHODCALLTYPE get_ServiceUuids(IInspectable**) override {
+        PROVIDER_UNUSED("Advertisement.get_ServiceUuids");
+    }
+    HRESULT STDMETHODCALLTYPE get_ManufacturerData(IInspectable**) override {
+        PROVIDER_UNUSED("Advertisement.get_ManufacturerData");
+    }
+    HRESULT STDMETHODCALLTYPE get_DataSections(IInspectable**) override {
+        PROVIDER_UNUSED("Advertisement.get_DataSections");
+    }
+    HRESULT STDMETHODCALLTYPE GetManufacturerDataByCompanyId(UINT16, IInspectable**) override {
+        PROVIDER_UNUSED("Advertisement.GetManufacturerDataByCompanyId");
+    }
+    HRESULT STDMETHODCALLTYPE GetSectionsByType(BYTE, IInspectable**) override {
+        PROVIDER_UNUSED("Advertisement.GetSectionsByType");
+    }
+
+private:
+    std::wstring name_;
+};
+
+class ReceivedArgs final : public IBluetoothLEAdvertisementReceivedEventArgs, public Object {
+public:
+    ReceivedArgs(uint64_t address, int16_t rssi, const std::wstring& name)
+        : Object("ReceivedArgs"), address_(address), rssi_(rssi) {
+        Adopt(advertisement_, new Advertisement(name));
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        if (iid == kIidUnknown || iid == kIidInspectable ||
+            iid == IID_AdvertisementReceivedEventArgs) {
+            return Give(static_cast<IBluetoothLEAdvertisementReceivedEventArgs*>(this), out);
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    PROVIDER_INSPECTABLE(
+        L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisementReceivedEventArgs")
+
+    HRESULT STDMETHODCALLTYPE get_RawSignalStrengthInDBm(INT16* rssi) override {
+        HRESULT hr = Enter(this, "ReceivedArgs.get_RawSignalStrengthInDBm");
+        if (FAILED(hr))
+            return hr;
+        if (rssi == nullptr)
+            return E_POINTER;
+        *rssi = rssi_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_BluetoothAddress(UINT64* address) override {
+        HRESULT hr = Enter(this, "ReceivedArgs.get_BluetoothAddress");
+        if (FAILED(hr))
+            return hr;
+        if (address == nullptr)
+            return E_POINTER;
+        *address = address_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_AdvertisementType(INT32*) override {
+        PROVIDER_UNUSED("ReceivedArgs.get_AdvertisementType");
+    }
+    HRESULT STDMETHODCALLTYPE get_Timestamp(DateTime*) override {
+        PROVIDER_UNUSED("ReceivedArgs.get_Timestamp");
+    }
+    HRESULT STDMETHODCALLTYPE
+    get_Advertisement(IBluetoothLEAdvertisement** advertisement) override {
+        HRESULT hr = Enter(this, "ReceivedArgs.get_Advertisement");
+        if (FAILED(hr))
+            return hr;
+        return GiveOut<IBluetoothLEAdvertisement>("ReceivedArgs.get_Advertisement",
+                                                  advertisement_.Get(), advertisement);
+    }
+
+private:
+    void OnFinalRelease() override { advertisement_.Reset(); }
+
+    uint64_t address_;
+    int16_t rssi_;
+    ComPtr<Advertisement> advertisement_;
+};
+
+class StoppedArgs final : public IBluetoothLEAdvertisementWatcherStoppedEventArgs, public Object {
+public:
+    explicit StoppedArgs(INT32 error) : Object("StoppedArgs"), error_(error) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_WatcherStoppedEventArgs) {
+            return Give(static_cast<IBluetoothLEAdvertisementWatcherStoppedEventArgs*>(this), out);
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    PROVIDER_INSPECTABLE(
+        L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisementWatcherStoppedEventArgs")
+
+    HRESULT STDMETHODCALLTYPE get_Error(INT32* error) override {
+        HRESULT hr = Enter(this, "StoppedArgs.get_Error");
+        if (FAILED(hr))
+            return hr;
+        if (error == nullptr)
+            return E_POINTER;
+        *error = error_;
+        return S_OK;
+    }
+
+private:
+    INT32 error_;
+};
+
+// What the watcher's scheduled events need; outlives the watcher object by design, so an
+// event due after the last release finds it dead and does nothing.
+struct WatcherCore {
+    std::mutex mutex;
+    bool alive = true;
+    INT32 status = kWatcherCreated;
+    int afterStop = 0;
+    IBluetoothLEAdvertisementWatcher* self = nullptr;
+    EventRegistry<IReceivedHandler> received;
+    EventRegistry<IStoppedHandler> stopped;
+};
+
+void DeliverAdvertisement(const std::shared_ptr<WatcherCore>& core, uint64_t address, int16_t rssi,
+                          const std::wstring& name) {
+    {
+        std::lock_guard<std::mutex> lock(core->mutex);
+        if (!core->alive)
+            return;
+        if (core->status != kWatcherStarted) {
+            if (core->afterStop <= 0)
+                return;
+            --core->afterStop;
+        }
+    }
+    ComPtr<ReceivedArgs> args;
+    Adopt(args, new ReceivedArgs(address, rssi, name));
+    core->received.Deliver(
+        [&](IReceivedHandler* handler) { handler->Invoke(core->self, args.Get()); });
+}
+
+void DeliverStopped(const std::shared_ptr<WatcherCore>& core, INT32 error, bool abort) {
+    {
+        std::lock_guard<std::mutex> lock(core->mutex);
+        if (!core->alive)
+            return;
+        if (abort)
+            core->status = kWatcherAborted;
+    }
+    ComPtr<StoppedArgs> args;
+    Adopt(args, new StoppedArgs(error));
+    core->stopped.Deliver(
+        [&](IStoppedHandler* handler) { handler->Invoke(core->self, args.Get()); });
+}
+
+class Watcher final : public IBluetoothLEAdvertisementWatcher, public Object {
+public:
+    Watcher() : Object("Watcher"), core_(std::make_shared<WatcherCore>()) { core_->self = this; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_AdvertisementWatcher) {
+            return Give(static_cast<IBluetoothLEAdvertisementWatcher*>(this), out);
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisementWatcher")
+
+    HRESULT STDMETHODCALLTYPE get_MinSamplingInterval(TimeSpan*) override {
+        PROVIDER_UNUSED("Watcher.get_MinSamplingInterval");
+    }
+    HRESULT STDMETHODCALLTYPE get_MaxSamplingInterval(TimeSpan*) override {
+        PROVIDER_UNUSED("Watcher.get_MaxSamplingInterval");
+    }
+    HRESULT STDMETHODCALLTYPE get_MinOutOfRangeTimeout(TimeSpan*) override {
+        PROVIDER_UNUSED("Watcher.get_MinOutOfRangeTimeout");
+    }
+    HRESULT STDMETHODCALLTYPE get_MaxOutOfRangeTimeout(TimeSpan*) override {
+        PROVIDER_UNUSED("Watcher.get_MaxOutOfRangeTimeout");
+    }
+    HRESULT STDMETHODCALLTYPE get_Status(INT32* status) override {
+        HRESULT hr = Enter(this, "Watcher.get_Status");
+        if (FAILED(hr))
+            return hr;
+        if (status == nullptr)
+            return E_POINTER;
+        std::lock_guard<std::mutex> lock(core_->mutex);
+        *status = core_->status;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_ScanningMode(INT32*) override {
+        PROVIDER_UNUSED("Watcher.get_ScanningMode");
+    }
+    HRESULT STDMETHODCALLTYPE put_ScanningMode(INT32 mode) override {
+        HRESULT hr = Enter(this, "Watcher.put_ScanningMode");
+        if (FAILED(hr))
+            return hr;
+        return mode == kScanningPassive || mode == kScanningActive ? S_OK : E_INVALIDARG;
+    }
+    HRESULT STDMETHODCALLTYPE get_SignalStrengthFilter(IInspectable**) override {
+        PROVIDER_UNUSED("Watcher.get_SignalStrengthFilter");
+    }
+    HRESULT STDMETHODCALLTYPE put_SignalStrengthFilter(IInspectable*) override {
+        PROVIDER_UNUSED("Watcher.put_SignalStrengthFilter");
+    }
+    HRESULT STDMETHODCALLTYPE get_AdvertisementFilter(IInspectable**) override {
+        PROVIDER_UNUSED("Watcher.get_AdvertisementFilter");
+    }
+    HRESULT STDMETHODCALLTYPE put_AdvertisementFilter(IInspectable*) override {
+        PROVIDER_UNUSED("Watcher.put_AdvertisementFilter");
+    }
+    HRESULT STDMETHODCALLTYPE Start() override {
+        HRESULT hr = Enter(this, "Watcher.Start");
+        if (FAILED(hr))
+            return hr;
+        const PlatformFaults faults = Faults();
+        if (faults.scanner == SimulatedScanner::RadioOff)
+            return kHrDeviceNotReady;
+        if (faults.scanner == SimulatedScanner::StartFails) {
+            return static_cast<HRESULT>(faults.scannerErrorCode);
+        }
+        {
+            std::lock_guard<std::mutex> lock(core_->mutex);
+            if (core_->status == kWatcherStarted)
+                return S_OK;
+            core_->status = kWatcherStarted;
+        }
+        const TimePoint start = Clock().Now();
+        const std::shared_ptr<WatcherCore> core = core_;
+        if (faults.scanner == SimulatedScanner::RadioUnavailable ||
+            faults.scanner == SimulatedScanner::ScannerFails) {
+            const INT32 error = faults.scanner == SimulatedScanner::RadioUnavailable
+                                    ? kBluetoothRadioNotAvailable
+                                    : kBluetoothOtherError;
+            Tasks().Schedule(start + std::chrono::milliseconds(20), core.get(),
+                             [core, error] { DeliverStopped(core, error, true); });
+            return S_OK;
+        }
+        std::vector<SimulatedAdvertiser> heard;
+        {
+            World& world = TheWorld();
+            std::lock_guard<std::mutex> lock(world.mutex);
+            for (const auto& entry : world.units) {
+                heard.push_back(
+                    {entry.first, entry.second->setup.name, entry.second->setup.rssiReadings});
+            }
+            heard.insert(heard.end(), world.others.begin(), world.others.end());
+        }
+        firstHeard_ = heard.empty() ? SimulatedAdvertiser{} : heard.front();
+        for (const SimulatedAdvertiser& advertiser : heard) {
+            const size_t count = advertiser.rssiReadings.size();
+            for (size_t i = 0; i < count; ++i) {
+                const auto offset = faults.advertisementWindow * static_cast<int64_t>(i + 1) /
+                                    static_cast<int64_t>(count + 1);
+                const int16_t rssi = advertiser.rssiReadings[i];
+                Tasks().Schedule(start + offset, core.get(), [core, advertiser, rssi] {
+                    DeliverAdvertisement(core, advertiser.address, rssi, advertiser.name);
+                });
+            }
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Stop() override {
+        HRESULT hr = Enter(this, "Watcher.Stop");
+        if (FAILED(hr))
+            return hr;
+        const PlatformFaults faults = Faults();
+        if (faults.scanner == SimulatedScanner::StopFails) {
+            return static_cast<HRESULT>(faults.scannerErrorCode);
+        }
+        {
+            std::lock_guard<std::mutex> lock(core_->mutex);
+            if (core_->status != kWatcherStarted)
+                return S_OK;
+            core_->status = kWatcherStopped;
+            core_->afterStop = faults.advertisementsAfterStop;
+        }
+        const std::shared_ptr<WatcherCore> core = core_;
+        const TimePoint now = Clock().Now();
+        const SimulatedAdvertiser late = firstHeard_;
+        for (int i = 0; i < faults.advertisementsAfterStop; ++i) {
+            Tasks().Schedule(now + std::chrono::milliseconds(i), core.get(), [core, late] {
+                DeliverAdvertisement(core, late.address, -20, late.name);
+            });
+        }
+        Tasks().Schedule(now + std::chrono::milliseconds(faults.advertisementsAfterStop),
+                         core.get(), [core] { DeliverStopped(core, 0, false); });
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE add_Received(IReceivedHandler* handler, Token* token) override {
+        HRESULT hr = Enter(this, "Watcher.add_Received");
+        if (FAILED(hr))
+            return hr;
+        return core_->received.Add(handler, token);
+    }
+    HRESULT STDMETHODCALLTYPE remove_Received(Token token) override {
+        HRESULT hr = Enter(this, "Watcher.remove_Received");
+        if (FAILED(hr))
+            return hr;
+        return core_->received.Remove(token);
+    }
+    HRESULT STDMETHODCALLTYPE add_Stopped(IStoppedHandler* handler, Token* token) override {
+        HRESULT hr = Enter(this, "Watcher.add_Stopped");
+        if (FAILED(hr))
+            return hr;
+        return core_->stopped.Add(handler, token);
+    }
+    HRESULT STDMETHODCALLTYPE remove_Stopped(Token token) override {
+        HRESULT hr = Enter(this, "Watcher.remove_Stopped");
+        if (FAILED(hr))
+            return hr;
+        return core_->stopped.Remove(token);
+    }
+
+private:
+    void OnFinalRelease() override {
+        {
+            std::lock_guard<std::mutex> lock(core_->mutex);
+            core_->alive = false;
+        }
+        core_->received.Clear();
+        core_->stopped.Clear();
+    }
+
+    std::shared_ptr<WatcherCore> core_;
+    SimulatedAdvertiser firstHeard_;
+};
+
+class WatcherFactory final : public IActivationFactory, public Object {
+public:
+    WatcherFactory() : Object("WatcherFactory") {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        if (iid == kIidUnknown || iid == kIidInspectable || iid == kIidActivationFactory) {
+            return Give(static_cast<IActivationFactory*>(this), out);
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisementWatcher")
+
+    HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable** instance) override {
+        HRESULT hr = Enter(this, "WatcherFactory.ActivateInstance");
+        if (FAILED(hr))
+            return hr;
+        if (instance == nullptr)
+            return E_POINTER;
+        ComPtr<Watcher> watcher;
+        Adopt(watcher, new Watcher);
+        return GiveOut<IInspectable>("WatcherFactory.ActivateInstance",
+                                     static_cast<IBluetoothLEAdvertisementWatcher*>(watcher.Get()),
+                                     instance);
+    }
+};
+
+// ---- GATT -----------------------------------------------------------------------------------
+
+// One opened device: the unit behind it and whether it has been closed.
+struct Connection {
+    std::mutex mutex;
+    std::shared_ptr<UnitRecord> record;
+    bool closed = false;
+    std::vector<std::weak_ptr<struct NotifyTarget>> targets;
+
+    bool Closed() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return closed;
+    }
+};
+
+class Characteristic;
+
+// Where a unit's notifications go. Delivery holds the mutex; the characteristic's last release
+// takes it and clears the pointer, so no value change reaches a characteristic that is gone.
+struct NotifyTarget {
+    std::mutex mutex;
+    Characteristic* characteristic = nullptr;
+    std::mutex pacing;
+    TimePoint last{};
+    std::chrono::milliseconds delay{0};
+    std::chrono::milliseconds spacing{1};
+};
+
+void Post(const std::shared_ptr<NotifyTarget>& target, Bytes bytes, bool anyThread);
+
+class ValueChangedArgs final : public IGattValueChangedEventArgs, public Object {
+public:
+    explicit ValueChangedArgs(Bytes bytes) : Object("ValueChangedArgs"), bytes_(std::move(bytes)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_ValueChangedEventArgs) {
+            return Give(static_cast<IGattValueChangedEventArgs*>(this), out);
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    PROVIDER_INSPECTABLE(
+        L"Windows.Devices.Bluetooth.GenericAttributeProfile.GattValueChangedEventArgs")
+
+    HRESULT STDMETHODCALLTYPE get_CharacteristicValue(IBuffer** value) override {
+        HRESULT hr = Enter(this, "ValueChangedArgs.get_CharacteristicValue");
+        if (FAILED(hr))
+            return hr;
+        ComPtr<ByteBuffer> buffer;
+        Adopt(buffer, new ByteBuffer(bytes_));
+        return GiveOut<IBuffer>("ValueChangedArgs.get_CharacteristicValue",
+                                static_cast<IBuffer*>(buffer.Get()), value);
+    }
+    HRESULT STDMETHODCALLTYPE get_Timestamp(DateTime*) override {
+        PROVIDER_UNUSED("ValueChangedArgs.get_Timestamp");
+    }
+
+private:
+    Bytes bytes_;
+};
+
+template <typename Op, typename OpInterface>
+HRESULT Launch(const char* call, const char* name, const GUID& iid, const GUID& handlerIid,
+               std::chrono::milliseconds latency, bool hang, typename Op::Work work,
+               OpInterface** out) {
+    if (out == nullptr)
+        return E_POINTER;
+    *out = nullptr;
+    ComPtr<Op> op;
+    Adopt(op, new Op(name, iid, handlerIid));
+    op->Begin(latency, hang, std::move(work));
+    return GiveOut<OpInterface>(call, static_cast<OpInterface*>(op.Get()), out);
+}
+
+StatusOperation::Outcome StatusOutcome(INT32 status) {
+    StatusOperation::Outcome outcome;
+    outcome.value = status;
+    return outcome;
+}
+
+class Characteristic final : public IGattCharacteristic, public Object {
+public:
+    Characteristic(uint16_t uuid, std::shared_ptr<Connection> connection)
+        : Object("Characteristic"),
+          uuid_(uuid),
+          connection_(std::move(connection)),
+          target_(std::make_shared<NotifyTarget>()) {
+        target_->characteristic = this;
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_Characteristic) {
+            return Give(static_cast<IGattCharacteristic*>(this), out);
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.GenericAttributeProfile.GattCharacteristic")
+
+    HRESULT STDMETHODCALLTYPE GetDescriptors(GUID, IInspectable**) override {
+        PROVIDER_UNUSED("Characteristic.GetDescriptors");
+    }
+    HRESULT STDMETHODCALLTYPE get_CharacteristicProperties(UINT32*) override {
+        PROVIDER_UNUSED("Characteristic.get_CharacteristicProperties");
+    }
+    HRESULT STDMETHODCALLTYPE get_ProtectionLevel(INT32*) override {
+        PROVIDER_UNUSED("Characteristic.get_ProtectionLevel");
+    }
+    HRESULT STDMETHODCALLTYPE put_ProtectionLevel(INT32) override {
+        PROVIDER_UNUSED("Characteristic.put_ProtectionLevel");
+    }
+    HRESULT STDMETHODCALLTYPE get_UserDescription(HSTRING*) override {
+        PROVIDER_UNUSED("Characteristic.get_UserDescription");
+    }
+    HRESULT STDMETHODCALLTYPE get_Uuid(GUID* uuid) override {
+        HRESULT hr = Enter(this, "Characteristic.get_Uuid");
+        if (FAILED(hr))
+            return hr;
+        if (uuid == nullptr)
+            return E_POINTER;
+        *uuid = BaseUuid(uuid_);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_AttributeHandle(UINT16*) override {
+        PROVIDER_UNUSED("Characteristic.get_AttributeHandle");
+    }
+    HRESULT STDMETHODCALLTYPE get_PresentationFormats(IInspectable**) override {
+        PROVIDER_UNUSED("Characteristic.get_PresentationFormats");
+    }
+    HRESULT STDMETHODCALLTYPE ReadValueAsync(IInspectable**) override {
+        PROVIDER_UNUSED("Characteristic.ReadValueAsync");
+    }
+    HRESULT STDMETHODCALLTYPE ReadValueWithCacheModeAsync(INT32, IInspectable**) override {
+        PROVIDER_UNUSED("Characteristic.ReadValueWithCacheModeAsync");
+    }
+    HRESULT STDMETHODCALLTYPE WriteValueAsync(IBuffer* value,
+                                              IAsyncStatusOperation** operation) override {
+        HRESULT hr = Enter(this, "Characteristic.WriteValueAsync");
+        if (FAILED(hr))
+            return hr;
+        return Write("Characteristic.WriteValueAsync", value, kWriteWithResponse, operation);
+    }
+    HRESULT STDMETHODCALLTYPE WriteValueWithOptionAsync(
+        IBuffer* value, INT32 option, IAsyncStatusOperation** operation) override {
+        HRESULT hr = Enter(this, "Characteristic.WriteValueWithOptionAsync");
+        if (FAILED(hr))
+            return hr;
+        return Write("Characteristic.WriteValueWithOptionAsync", value, option, operation);
+    }
+    HRESULT STDMETHODCALLTYPE
+    ReadClientCharacteristicConfigurationDescriptorAsync(IInspectable**) override {
+        PROVIDER_UNUSED("Characteristic.ReadClientCharacteristicConfigurationDescriptorAsync");
+    }
+    HRESULT STDMETHODCALLTYPE WriteClientCharacteristicConfigurationDescriptorAsync(
+        INT32 value, IAsyncStatusOperation** operation) override {
+        const char* call = "Characteristic.WriteClientCharacteristicConfigurationDescriptorAsync";
+        HRESULT hr = Enter(this, call);
+        if (FAILED(hr))
+            return hr;
+        if (connection_->Closed())
+            return kHrClosed;
+        const std::shared_ptr<UnitRecord> record = connection_->record;
+        const SimulatedConnectFailure failure = record->setup.connectFailure;
+        const uint16_t uuid = uuid_;
+        const std::shared_ptr<NotifyTarget> target = target_;
+        const std::shared_ptr<Connection> connection = connection_;
+        return Launch<StatusOperation>(
+            call, "DescriptorWriteOperation", IID_IAsyncStatusOperation,
+            IID_IAsyncStatusOperationHandler, record->setup.connectStepLatency,
+            failure == SimulatedConnectFailure::NotificationSwitchHangs,
+            [=]() {
+                if (uuid != 0xFF02)
+                    return StatusOutcome(kGattProtocolError);
+                if (failure == SimulatedConnectFailure::NotificationsRefused) {
+                    return StatusOutcome(kGattAccessDenied);
+                }
+                if (value == kDescriptorNone) {
+                    record->unit->SetNotificationSink(nullptr);
+                    return StatusOutcome(kGattSuccess);
+                }
+                {
+                    std::lock_guard<std::mutex> lock(target->pacing);
+                    target->delay = record->setup.answerDelay;
+                    target->spacing = record->setup.notificationSpacing;
+                }
+                {
+                    std::lock_guard<std::mutex> lock(connection->mutex);
+                    connection->targets.push_back(target);
+                }
+                {
+                    World& world = TheWorld();
+                    std::lock_guard<std::mutex> lock(world.mutex);
+                    record->writesThisConnection = 0;
+                }
+                record->unit->Connect();
+                record->unit->SetNotificationSink(
+                    [target](const Bytes& bytes) { Post(target, bytes, false); });
+                const int flood = Faults().notificationFlood;
+                for (int i = 0; i < flood; ++i) {
+                    Post(target, Bytes{0x4D, 0x00, static_cast<uint8_t>(i), 0x00}, true);
+                }
+                return StatusOutcome(kGattSuccess);
+            },
+            operation);
+    }
+    HRESULT STDMETHODCALLTYPE add_ValueChanged(IValueChangedHandler* handler,
+                                               Token* token) override {
+        HRESULT hr = Enter(this, "Characteristic.add_ValueChanged");
+        if (FAILED(hr))
+            return hr;
+        return valueChanged_.Add(handler, token);
+    }
+    HRESULT STDMETHODCALLTYPE remove_ValueChanged(Token token) override {
+        HRESULT hr = Enter(this, "Characteristic.remove_ValueChanged");
+        if (FAILED(hr))
+            return hr;
+        return valueChanged_.Remove(token);
+    }
+
+    void Deliver(const Bytes& bytes) {
+        ComPtr<ValueChangedArgs> args;
+        Adopt(args, new ValueChangedArgs(bytes));
+        valueChanged_.Deliver([&](IValueChangedHandler* handler) {
+            handler->Invoke(static_cast<IGattCharacteristic*>(this), args.Get());
+        });
+    }
+
+private:
+    HRESULT Write(const char* call, IBuffer* value, INT32 option,
+                  IAsyncStatusOperation** operation) {
+        if (operation == nullptr)
+            return E_POINTER;
+        *operation = nullptr;
+        if (connection_->Closed())
+            return kHrClosed;
+        if (option != kWriteWithResponse)
+            Count(&Counts::writesWithoutResponse);
+        HRESULT hr = S_OK;
+        Bytes frame = BytesOf(value, hr);
+        if (FAILED(hr))
+            return hr;
+        const std::shared_ptr<UnitRecord> record = connection_->record;
+        const SimulatedUnitSetup& setup = record->setup;
+        int number = 0;
+        {
+            World& world = TheWorld();
+            std::lock_guard<std::mutex> lock(world.mutex);
+            number = ++record->writesThisConnection;
+        }
+        const bool failing = setup.failWriteNumber > 0 && number == setup.failWriteNumber;
+        if (failing && setup.writeFailure == SimulatedWriteFailure::Platform) {
+            return static_cast<HRESULT>(setup.writeErrorCode);
+        }
+        const uint16_t uuid = uuid_;
+        return Launch<StatusOperation>(
+            call, "WriteOperation", IID_IAsyncStatusOperation, IID_IAsyncStatusOperationHandler,
+            setup.writeLatency, failing && setup.writeFailure == SimulatedWriteFailure::Hang,
+            [record, frame, failing, uuid]() {
+                if (failing || uuid != 0xFF01)
+                    return StatusOutcome(kGattUnreachable);
+                {
+                    World& world = TheWorld();
+                    std::lock_guard<std::mutex> lock(world.mutex);
+                    record->written.push_back(frame);
+                }
+                // The firmware's verdict travels back as notifications, not as the status.
+                record->unit->WriteFrame(frame);
+                return StatusOutcome(kGattSuccess);
+            },
+            operation);
+    }
+
+    void OnFinalRelease() override {
+        {
+            std::lock_guard<std::mutex> lock(target_->mutex);
+            target_->characteristic = nullptr;
+        }
+        valueChanged_.Clear();
+    }
+
+    uint16_t uuid_;
+    std::shared_ptr<Connection> connection_;
+    std::shared_ptr<NotifyTarget> target_;
+    EventRegistry<IValueChangedHandler> valueChanged_;
+};
+
+void Post(const std::shared_ptr<NotifyTarget>& target, Bytes bytes, bool anyThread) {
+    TimePoint due = Clock().Now();
+    {
+        std::lock_guard<std::mutex> lock(target->pacing);
+        due += target->delay;
+        if (!anyThread && target->last != TimePoint{} && due < target->last + target->spacing) {
+            due = target->last + target->spacing;
+        }
+        if (!anyThread)
+            target->last = due;
+    }
+    Tasks().Schedule(due, anyThread ? nullptr : target.get(), [target, bytes = std::move(bytes)] {
+        std::lock_guard<std::mutex> lock(target->mutex);
+        if (target->characteristic != nullptr) {
+            target->characteristic->Deliver(bytes);
+        }
+    });
+}
+
+using CharacteristicList = VectorView<ICharacteristicVectorView, IGattCharacteristic>;
+using ServiceList = VectorView<IServiceVectorView, IGattDeviceService>;
+
+class CharacteristicsResult final : public IGattCharacteristicsResult, public Object {
+public:
+    CharacteristicsResult(INT32 status, ComPtr<CharacteristicList> list)
+        : Object("CharacteristicsResult"), status_(status), list_(std::move(list)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_CharacteristicsResult) {
+            return Give(static_cast<IGattCharacteristicsResult*>(this), out);
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    PROVIDER_INSPECTABLE(
+        L"Windows.Devices.Bluetooth.GenericAttributeProfile.GattCharacteristicsResult")
+
+    HRESULT STDMETHODCALLTYPE get_Status(INT32* status) override {
+        HRESULT hr = Enter(this, "CharacteristicsResult.get_Status");
+        if (FAILED(hr))
+            return hr;
+        if (status == nullptr)
+            return E_POINTER;
+        *status = status_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_ProtocolError(IInspectable**) override {
+        PROVIDER_UNUSED("CharacteristicsResult.get_ProtocolError");
+    }
+    HRESULT STDMETHODCALLTYPE
+    get_Characteristics(ICharacteristicVectorView** characteristics) override {
+        HRESULT hr = Enter(this, "CharacteristicsResult.get_Characteristics");
+        if (FAILED(hr))
+            return hr;
+        return GiveOut<ICharacteristicVectorView>(
+            "CharacteristicsResult.get_Characteristics",
+            static_cast<ICharacteristicVectorView*>(list_.Get()), characteristics);
+    }
+
+private:
+    void OnFinalRelease() override { list_.Reset(); }
+    INT32 status_;
+    ComPtr<CharacteristicList> list_;
+};
+
+class Service final : public IGattDeviceService,
+                      public IGattDeviceService3,
+                      public IClosable,
+                      public Object {
+public:
+    Service(uint16_t uuid, std::shared_ptr<Connection> connection)
+        : Object("Service"), uuid_(uuid), connection_(std::move(connection)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_DeviceService) {
+            return Give(static_cast<IGattDeviceService*>(this), out);
+        }
+        if (iid == IID_DeviceService3)
+            return Give(static_cast<IGattDeviceService3*>(this), out);
+        if (iid == IID_Closable)
+            return Give(static_cast<IClosable*>(this), out);
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.GenericAttributeProfile.GattDeviceService")
+
+    HRESULT STDMETHODCALLTYPE GetCharacteristics(GUID, ICharacteristicVectorView**) override {
+        PROVIDER_UNUSED("Service.GetCharacteristics");
+    }
+    HRESULT STDMETHODCALLTYPE GetIncludedServices(GUID, IServiceVectorView**) override {
+        PROVIDER_UNUSED("Service.GetIncludedServices");
+    }
+    HRESULT STDMETHODCALLTYPE get_DeviceId(HSTRING*) override {
+        PROVIDER_UNUSED("Service.get_DeviceId");
+    }
+    HRESULT STDMETHODCALLTYPE get_Uuid(GUID* uuid) override {
+        HRESULT hr = Enter(this, "Service.get_Uuid");
+        if (FAILED(hr))
+            return hr;
+        if (uuid == nullptr)
+            return E_POINTER;
+        *uuid = BaseUuid(uuid_);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_AttributeHandle(UINT16*) override {
+        PROVIDER_UNUSED("Service.get_AttributeHandle");
+    }
+    HRESULT STDMETHODCALLTYPE get_DeviceAccessInformation(IInspectable**) override {
+        PROVIDER_UNUSED("Service3.get_DeviceAccessInformation");
+    }
+    HRESULT STDMETHODCALLTYPE get_Session(IInspectable**) override {
+        PROVIDER_UNUSED("Service3.get_Session");
+    }
+    HRESULT STDMETHODCALLTYPE get_SharingMode(INT32*) override {
+        PROVIDER_UNUSED("Service3.get_SharingMode");
+    }
+    HRESULT STDMETHODCALLTYPE RequestAccessAsync(IInspectable**) override {
+        PROVIDER_UNUSED("Service3.RequestAccessAsync");
+    }
+    HRESULT STDMETHODCALLTYPE OpenAsync(INT32, IInspectable**) override {
+        PROVIDER_UNUSED("Service3.OpenAsync");
+    }
+    HRESULT STDMETHODCALLTYPE
+    GetCharacteristicsAsync(IAsyncCharacteristicsOperation** operation) override {
+        HRESULT hr = Enter(this, "Service3.GetCharacteristicsAsync");
+        if (FAILED(hr))
+            return hr;
+        Count(&Counts::cachedReads);
+        return Read("Service3.GetCharacteristicsAsync", operation);
+    }
+    HRESULT STDMETHODCALLTYPE GetCharacteristicsWithCacheModeAsync(
+        INT32 cacheMode, IAsyncCharacteristicsOperation** operation) override {
+        HRESULT hr = Enter(this, "Service3.GetCharacteristicsWithCacheModeAsync");
+        if (FAILED(hr))
+            return hr;
+        if (cacheMode != kUncached)
+            Count(&Counts::cachedReads);
+        return Read("Service3.GetCharacteristicsWithCacheModeAsync", operation);
+    }
+    HRESULT STDMETHODCALLTYPE Close() override {
+        HRESULT hr = Enter(this, "Service.Close");
+        if (FAILED(hr))
+            return hr;
+        closed_ = true;
+        return S_OK;
+    }
+
+private:
+    HRESULT Read(const char* call, IAsyncCharacteristicsOperation** operation) {
+        if (closed_ || connection_->Closed())
+            return kHrClosed;
+        const std::shared_ptr<Connection> connection = connection_;
+        const SimulatedConnectFailure failure = connection->record->setup.connectFailure;
+        const uint16_t uuid = uuid_;
+        return Launch<CharacteristicsOperation>(
+            call, "CharacteristicsOperation", IID_IAsyncCharacteristicsOperation,
+            IID_IAsyncCharacteristicsOperationHandler, connection->record->setup.connectStepLatency,
+            false,
+            [connection, failure, uuid]() {
+                std::vector<ComPtr<IGattCharacteristic>> items;
+                const auto add = [&](uint16_t id) {
+                    ComPtr<IGattCharacteristic> item;
+                    Adopt(item, new Characteristic(id, connection));
+                    items.push_back(item);
+                };
+                if (uuid == 0xFFFF) {
+                    if (failure != SimulatedConnectFailure::MissingWriteCharacteristic)
+                        add(0xFF01);
+                    if (failure != SimulatedConnectFailure::MissingNotifyCharacteristic) {
+                        add(0xFF02);
+                    }
+                }
+                ComPtr<CharacteristicList> list;
+                Adopt(list, new CharacteristicList("CharacteristicList",
+                                                   IID_CharacteristicVectorView, items));
+                CharacteristicsOperation::Outcome outcome;
+                Adopt(outcome.value,
+                      new CharacteristicsResult(
+                          failure == SimulatedConnectFailure::CharacteristicDiscoveryFails
+                              ? kGattUnreachable
+                              : kGattSuccess,
+                          list));
+                return outcome;
+            },
+            operation);
+    }
+
+    uint16_t uuid_;
+    std::shared_ptr<Connection> connection_;
+    std::atomic<bool> closed_{false};
+};
+
+class ServicesResult final : public IGattDeviceServicesResult, public Object {
+public:
+    ServicesResult(INT32 status, ComPtr<ServiceList> list)
+        : Object("ServicesResult"), status_(status), list_(std::move(list)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_DeviceServicesResult) {
+            return Give(static_cast<IGattDeviceServicesResult*>(this), out);
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    PROVIDER_INSPECTABLE(
+        L"Windows.Devices.Bluetooth.GenericAttributeProfile.GattDeviceServicesResult")
+
+    HRESULT STDMETHODCALLTYPE get_Status(INT32* status) override {
+        HRESULT hr = Enter(this, "ServicesResult.get_Status");
+        if (FAILED(hr))
+            return hr;
+        if (status == nullptr)
+            return E_POINTER;
+        *status = status_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_ProtocolError(IInspectable**) override {
+        PROVIDER_UNUSED("ServicesResult.get_ProtocolError");
+    }
+    HRESULT STDMETHODCALLTYPE get_Services(IServiceVectorView** services) override {
+        HRESULT hr = Enter(this, "ServicesResult.get_Services");
+        if (FAILED(hr))
+            return hr;
+        return GiveOut<IServiceVectorView>("ServicesResult.get_Services",
+                                           static_cast<IServiceVectorView*>(list_.Get()), services);
+    }
+
+private:
+    void OnFinalRelease() override { list_.Reset(); }
+    INT32 status_;
+    ComPtr<ServiceList> list_;
+};
+
+void DropLink(const std::shared_ptr<Connection>& connection, bool closing) {
+    std::vector<std::weak_ptr<NotifyTarget>> targets;
+    {
+        std::lock_guard<std::mutex> lock(connection->mutex);
+        if (connection->closed)
+            return;
+        connection->closed = true;
+        targets.swap(connection->targets);
+    }
+    connection->record->unit->SetNotificationSink(nullptr);
+    if (!closing)
+        return;
+    const int late = Faults().notificationsAfterClose;
+    for (const auto& weak : targets) {
+        if (const auto target = weak.lock()) {
+            for (int i = 0; i < late; ++i) {
+                Post(target, Bytes{0x4D, 0x04, static_cast<uint8_t>(i), 0x00}, false);
+            }
+        }
+    }
+}
+
+class Device final : public IBluetoothLEDevice,
+                     public IBluetoothLEDevice3,
+                     public IClosable,
+                     public Object {
+public:
+    explicit Device(std::shared_ptr<UnitRecord> record)
+        : Object("Device"), connection_(std::make_shared<Connection>()) {
+        connection_->record = std::move(record);
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_Device) {
+            return Give(static_cast<IBluetoothLEDevice*>(this), out);
+        }
+        if (iid == IID_Device3)
+            return Give(static_cast<IBluetoothLEDevice3*>(this), out);
+        if (iid == IID_Closable)
+            return Give(static_cast<IClosable*>(this), out);
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.BluetoothLEDevice")
+
+    HRESULT STDMETHODCALLTYPE get_DeviceId(HSTRING*) override {
+        PROVIDER_UNUSED("Device.get_DeviceId");
+    }
+    HRESULT STDMETHODCALLTYPE get_Name(HSTRING*) override { PROVIDER_UNUSED("Device.get_Name"); }
+    HRESULT STDMETHODCALLTYPE get_GattServices(IInspectable**) override {
+        PROVIDER_UNUSED("Device.get_GattServices");
+    }
+    HRESULT STDMETHODCALLTYPE get_ConnectionStatus(INT32*) override {
+        PROVIDER_UNUSED("Device.get_ConnectionStatus");
+    }
+    HRESULT STDMETHODCALLTYPE get_BluetoothAddress(UINT64* address) override {
+        HRESULT hr = Enter(this, "Device.get_BluetoothAddress");
+        if (FAILED(hr))
+            return hr;
+        if (address == nullptr)
+            return E_POINTER;
+        *address = connection_->record->setup.address;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetGattService(GUID, IGattDeviceService**) override {
+        PROVIDER_UNUSED("Device.GetGattService");
+    }
+    HRESULT STDMETHODCALLTYPE add_NameChanged(IUnknown*, Token*) override {
+        PROVIDER_UNUSED("Device.add_NameChanged");
+    }
+    HRESULT STDMETHODCALLTYPE remove_NameChanged(Token) override {
+        PROVIDER_UNUSED("Device.remove_NameChanged");
+    }
+    HRESULT STDMETHODCALLTYPE add_GattServicesChanged(IUnknown*, Token*) override {
+        PROVIDER_UNUSED("Device.add_GattServicesChanged");
+    }
+    HRESULT STDMETHODCALLTYPE remove_GattServicesChanged(Token) override {
+        PROVIDER_UNUSED("Device.remove_GattServicesChanged");
+    }
+    HRESULT STDMETHODCALLTYPE add_ConnectionStatusChanged(IUnknown*, Token*) override {
+        PROVIDER_UNUSED("Device.add_ConnectionStatusChanged");
+    }
+    HRESULT STDMETHODCALLTYPE remove_ConnectionStatusChanged(Token) override {
+        PROVIDER_UNUSED("Device.remove_ConnectionStatusChanged");
+    }
+    HRESULT STDMETHODCALLTYPE get_DeviceAccessInformation(IInspectable**) override {
+        PROVIDER_UNUSED("Device3.get_DeviceAccessInformation");
+    }
+    HRESULT STDMETHODCALLTYPE RequestAccessAsync(IInspectable**) override {
+        PROVIDER_UNUSED("Device3.RequestAccessAsync");
+    }
+    HRESULT STDMETHODCALLTYPE GetGattServicesAsync(IAsyncServicesOperation** operation) override {
+        HRESULT hr = Enter(this, "Device3.GetGattServicesAsync");
+        if (FAILED(hr))
+            return hr;
+        Count(&Counts::cachedReads);
+        return Read("Device3.GetGattServicesAsync", operation);
+    }
+    HRESULT STDMETHODCALLTYPE GetGattServicesWithCacheModeAsync(
+        INT32 cacheMode, IAsyncServicesOperation** operation) override {
+        HRESULT hr = Enter(this, "Device3.GetGattServicesWithCacheModeAsync");
+        if (FAILED(hr))
+            return hr;
+        if (cacheMode != kUncached)
+            Count(&Counts::cachedReads);
+        return Read("Device3.GetGattServicesWithCacheModeAsync", operation);
+    }
+    HRESULT STDMETHODCALLTYPE Close() override {
+        HRESULT hr = Enter(this, "Device.Close");
+        if (FAILED(hr))
+            return hr;
+        DropLink(connection_, true);
+        return S_OK;
+    }
+
+private:
+    HRESULT Read(const char* call, IAsyncServicesOperation** operation) {
+        if (connection_->Closed())
+            return kHrClosed;
+        const std::shared_ptr<Connection> connection = connection_;
+        const SimulatedConnectFailure failure = connection->record->setup.connectFailure;
+        return Launch<ServicesOperation>(
+            call, "ServicesOperation", IID_IAsyncServicesOperation,
+            IID_IAsyncServicesOperationHandler, connection->record->setup.connectStepLatency, false,
+            [connection, failure]() {
+                std::vector<ComPtr<IGattDeviceService>> items;
+                std::vector<uint16_t> ids = {0x1800, 0x180A};
+                if (failure != SimulatedConnectFailure::NoBlufiService)
+                    ids.push_back(0xFFFF);
+                for (uint16_t id : ids) {
+                    ComPtr<IGattDeviceService> item;
+                    Adopt(item, static_cast<IGattDeviceService*>(new Service(id, connection)));
+                    items.push_back(item);
+                }
+                ComPtr<ServiceList> list;
+                Adopt(list, new ServiceList("ServiceList", IID_ServiceVectorView, items));
+                ServicesOperation::Outcome outcome;
+                Adopt(outcome.value,
+                      new ServicesResult(failure == SimulatedConnectFailure::ServiceDiscoveryFails
+                                             ? kGattUnreachable
+                                             : kGattSuccess,
+                                         list));
+                return outcome;
+            },
+            operation);
+    }
+
+    // The link drops once nothing holds the device.
+    void OnFinalRelease() override { DropLink(connection_, false); }
+
+    std::shared_ptr<Connection> connection_;
+};
+
+class DeviceStatics final : public IActivationFactory,
+                            public IBluetoothLEDeviceStatics,
+                            public Object {
+public:
+    DeviceStatics() : Object("DeviceStatics") {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr)
+            return E_POINTER;
+        if (iid == kIidUnknown || iid == kIidInspectable || iid == kIidActivationFactory) {
+            return Give(static_cast<IActivationFactory*>(this), out);
+        }
+        if (iid == IID_DeviceStatics) {
+            return Give(static_cast<IBluetoothLEDeviceStatics*>(this), out);
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.BluetoothLEDevice")
+
+    HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable**) override {
+        PROVIDER_UNUSED("DeviceStatics.ActivateInstance");
+    }
+    HRESULT STDMETHODCALLTYPE FromIdAsync(HSTRING, IAsyncDeviceOperation**) override {
+        PROVIDER_UNUSED("DeviceStatics.FromIdAsync");
+    }
+    HRESULT STDMETHODCALLTYPE
+    FromBluetoothAddressAsync(UINT64 address, IAsyncDeviceOperation** operation) override {
+        const char* call = "DeviceStatics.FromBluetoothAddressAsync";
+        HRESULT hr = Enter(this, call);
+        if (FAILED(hr))
+            return hr;
+        const std::shared_ptr<UnitRecord> record = FindUnit(address);
+        const SimulatedConnectFailure failure =
+            record ? record->setup.connectFailure : SimulatedConnectFailure::DeviceNotFound;
+        return Launch<DeviceOperation>(
+            call, "DeviceOperation", IID_IAsyncDeviceOperation, IID_IAsyncDeviceOperationHandler,
+            record ? record->setup.connectStepLatency : std::chrono::milliseconds(0),
+            failure == SimulatedConnectFailure::OpenHangs,
+            [record, failure]() {
+                DeviceOperation::Outcome outcome;
+                if (failure == SimulatedConnectFailure::PlatformError) {
+                    outcome.status = kAsyncError;
+                    outcome.error = static_cast<HRESULT>(record->setup.connectErrorCode);
+                } else if (failure != SimulatedConnectFailure::DeviceNotFound) {
+                    Adopt(outcome.value, static_cast<IBluetoothLEDevice*>(new Device(record)));
+                }
+                return outcome;
+            },
+            operation);
+    }
+    HRESULT STDMETHODCALLTYPE GetDeviceSelector(HSTRING*) override {
+        PROVIDER_UNUSED("DeviceStatics.GetDeviceSelector");
+    }
+};
+
+const wchar_t* const kProvidedClasses[] = {kWatcherClass, kDeviceClass, kBufferClass};
+
+std::wstring ModulePath() {
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(&ModulePath), &self)) {
+        return {};
+    }
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(self, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+constexpr const wchar_t* kActivatableClasses =
+    L"Software\\Microsoft\\WindowsRuntime\\ActivatableClassId\\";
+
+}  // namespace
+
+bool RegisterClasses(std::wstring& error) {
+    error.clear();
+    const std::wstring path = ModulePath();
+    if (path.empty()) {
+        error = L"the provider's own path is unknown";
+        return false;
+    }
+    for (const wchar_t* name : kProvidedClasses) {
+        HKEY key = nullptr;
+        const std::wstring subkey = std::wstring(kActivatableClasses) + name;
+        LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, nullptr, 0,
+                                         KEY_SET_VALUE, nullptr, &key, nullptr);
+        if (status != ERROR_SUCCESS) {
+            error = L"cannot create " + subkey;
+            return false;
+        }
+        const DWORD zero = 0;  // in-process activation, threading model Both
+        status =
+            RegSetValueExW(key, L"DllPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                           static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+        if (status == ERROR_SUCCESS) {
+            status = RegSetValueExW(key, L"ActivationType", 0, REG_DWORD,
+                                    reinterpret_cast<const BYTE*>(&zero), sizeof zero);
+        }
+        if (status == ERROR_SUCCESS) {
+            status = RegSetValueExW(key, L"Threading", 0, REG_DWORD,
+                                    reinterpret_cast<const BYTE*>(&zero), sizeof zero);
+        }
+        RegCloseKey(key);
+        if (status != ERROR_SUCCESS) {
+            error = L"cannot write the values of " + subkey;
+            return false;
+        }
+    }
+    return true;
+}
+
+void UnregisterClasses() {
+    for (const wchar_t* name : kProvidedClasses) {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kActivatableClasses) + name).c_str());
+    }
+}
+
+void Install(std::vector<SimulatedUnitSetup> units, std::vector<SimulatedAdvertiser> others) {
+    Settle();
+    World& world = TheWorld();
+    std::lock_guard<std::mutex> lock(world.mutex);
+    world.units.clear();
+    for (SimulatedUnitSetup& setup : units) {
+        auto record = std::make_shared<UnitRecord>();
+        record->unit = std::make_shared<SimulatedBaseUnit>(setup.unit);
+        record->setup = std::move(setup);
+        world.units[record->setup.address] = std::move(record);
+    }
+    world.others = std::move(others);
+}
+
+void SetFaults(const PlatformFaults& faults) {
+    Tasks().SetThreads(faults.eventThreads);
+    World& world = TheWorld();
+    std::lock_guard<std::mutex> lock(world.mutex);
+    world.faults = faults;
+    world.timingTurn = 0;
+}
+
+void UseClock(BleClock* clock) {
+    SetBleClock(clock);
+}
+
+void Reset() {
+    Settle();
+    std::vector<Object*> parked;
+    {
+        World& world = TheWorld();
+        std::lock_guard<std::mutex> lock(world.mutex);
+        for (auto& entry : world.units) {
+            entry.second->unit->SetNotificationSink(nullptr);
+        }
+        world.units.clear();
+        world.others.clear();
+        world.faults = PlatformFaults{};
+        world.timingTurn = 0;
+        world.calls.clear();
+        world.called.clear();
+        world.handlerThreads.clear();
+        world.marked = false;
+        const long live = world.counts.liveObjects;
+        world.counts = Counts{};
+        world.counts.liveObjects = live;  // still held: never freed, still counted
+        parked.swap(world.parked);
+    }
+    Tasks().SetThreads(PlatformFaults{}.eventThreads);
+    for (Object* object : parked) {
+        delete object;
+    }
+}
+
+bool Settle(std::chrono::milliseconds timeout) {
+    return Tasks().Settle(timeout);
+}
+
+void MarkReturned() {
+    World& world = TheWorld();
+    std::lock_guard<std::mutex> lock(world.mutex);
+    world.marked = true;
+}
+
+Counts CurrentCounts() {
+    World& world = TheWorld();
+    std::lock_guard<std::mutex> lock(world.mutex);
+    Counts counts = world.counts;
+    for (const Object* object : world.live) {
+        counts.liveKinds.push_back(object->Kind());
+    }
+    return counts;
+}
+
+std::vector<std::string> Calls() {
+    World& world = TheWorld();
+    std::lock_guard<std::mutex> lock(world.mutex);
+    return world.calls;
+}
+
+std::vector<std::vector<uint8_t>> ReceivedPayloads(uint64_t address) {
+    const auto record = FindUnit(address);
+    return record ? record->unit->ReceivedCustomData() : std::vector<std::vector<uint8_t>>{};
+}
+
+std::vector<std::vector<uint8_t>> WrittenFrames(uint64_t address) {
+    const auto record = FindUnit(address);
+    World& world = TheWorld();
+    std::lock_guard<std::mutex> lock(world.mutex);
+    return record ? record->written : std::vector<std::vector<uint8_t>>{};
+}
+
+std::vector<std::string> ProtocolErrors(uint64_t address) {
+    const auto record = FindUnit(address);
+    return record ? record->unit->ProtocolErrors() : std::vector<std::string>{};
+}
+
+}  // namespace winrt_provider
+
+extern "C" __declspec(dllexport) HRESULT WINAPI
+    DllGetActivationFactory(HSTRING classId, IActivationFactory** out) {
+    using namespace winrt_provider;
+    HRESULT hr = Enter(nullptr, "DllGetActivationFactory");
+    if (FAILED(hr))
+        return hr;
+    if (out == nullptr)
+        return E_POINTER;
+    *out = nullptr;
+    UINT32 length = 0;
+    const wchar_t* raw = WindowsGetStringRawBuffer(classId, &length);
+    const std::wstring name(raw != nullptr ? raw : L"", length);
+    ComPtr<IActivationFactory> factory;
+    if (name == kWatcherClass) {
+        Adopt(factory, new WatcherFactory);
+    } else if (name == kDeviceClass) {
+        Adopt(factory, static_cast<IActivationFactory*>(new DeviceStatics));
+    } else if (name == kBufferClass) {
+        Adopt(factory, static_cast<IActivationFactory*>(new BufferFactory));
+    } else {
+        return CLASS_E_CLASSNOTAVAILABLE;
+    }
+    *out = factory.Detach();
+    return S_OK;
+}
+
+extern "C" __declspec(dllexport) HRESULT WINAPI DllCanUnloadNow() {
+    const winrt_provider::Counts counts = winrt_provider::CurrentCounts();
+    return counts.liveObjects == 0 ? S_OK : S_FALSE;
+}
