@@ -1808,10 +1808,10 @@ bool Settle(std::chrono::milliseconds timeout) {
     return Tasks().Settle(timeout);
 }
 
-void MarkReturned() {
+void MarkReturned(bool returned) {
     World& world = TheWorld();
     std::lock_guard<std::mutex> lock(world.mutex);
-    world.marked = true;
+    world.marked = returned;
 }
 
 Counts CurrentCounts() {

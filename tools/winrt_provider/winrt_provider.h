@@ -90,8 +90,8 @@ WINRT_PROVIDER_API void Reset();
 
 // Waits (really, at most timeout) until no event or completion is due or running.
 WINRT_PROVIDER_API bool Settle(std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
-// Event handlers entered from now on count as late.
-WINRT_PROVIDER_API void MarkReturned();
+// Event handlers entered from now on count as late (until called with false).
+WINRT_PROVIDER_API void MarkReturned(bool returned = true);
 WINRT_PROVIDER_API Counts CurrentCounts();
 // "Class.Method" of every provider method called since Reset, in order, each once.
 WINRT_PROVIDER_API std::vector<std::string> Calls();
