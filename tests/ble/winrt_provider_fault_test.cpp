@@ -335,6 +335,35 @@ TEST_F(ProviderFaults, RefusedRemovalsAndLateEventsNeverReachAReturnedCall) {
     ExpectNoLateHandlerCall("disconnect");
 }
 
+TEST_F(ProviderFaults, HandlersTheWatcherDroppedItselfAreRemovedWithoutHarm) {
+    UseFastClock(40);
+    const struct {
+        SimulatedScanner scanner;
+        int result;
+        std::wstring sentence;
+    } cases[] = {
+        {SimulatedScanner::Normal, 1, L""},
+        {SimulatedScanner::RadioUnavailable, 0, ble_text::kRadioOff},
+    };
+    for (const auto& c : cases) {
+        winrt_provider::Reset();
+        SetFaults([&](Faults& faults) {
+            faults.forgetHandlers = true;
+            faults.scanner = c.scanner;
+        });
+        winrt_provider::Install({HomeUnit()});
+        wchar_t error[kOvBleErrorCapacity];
+        OV_BLE_SCAN_DEVICE devices[4];
+        int count = 0;
+        EXPECT_EQ(OvBleScan(devices, 4, &count, error, kOvBleErrorCapacity), c.result);
+        EXPECT_EQ(Text(error), c.sentence);
+        EXPECT_EQ(winrt_provider::CurrentCounts().staleTokens, 2)
+            << "both removals reached the platform";
+        ExpectNoLateHandlerCall(std::to_string(static_cast<int>(c.scanner)));
+        ExpectCleanLedger(std::to_string(static_cast<int>(c.scanner)));
+    }
+}
+
 TEST_F(ProviderFaults, AFloodOfNotificationsKeepsOnlyTheNewest) {
     UseFastClock(40);
     SetFaults([](Faults& faults) {

@@ -734,6 +734,10 @@ void DeliverStopped(const std::shared_ptr<WatcherCore>& core, INT32 error, bool 
     Adopt(args, new StoppedArgs(error));
     core->stopped.Deliver(
         [&](IStoppedHandler* handler) { handler->Invoke(core->self, args.Get()); });
+    if (Faults().forgetHandlers) {
+        core->received.Clear();
+        core->stopped.Clear();
+    }
 }
 
 class Watcher final : public IBluetoothLEAdvertisementWatcher, public Object {

@@ -146,6 +146,7 @@ private:
     std::recursive_mutex delivery_;
     std::mutex mutex_;
     std::map<int64_t, Handler*> handlers_;
+    std::set<int64_t> issued_;
 };
 
 int64_t NextToken();
@@ -160,6 +161,7 @@ HRESULT EventRegistry<Handler>::Add(Handler* handler, EventRegistrationToken* to
     std::lock_guard<std::mutex> lock(mutex_);
     token->value = NextToken();
     handlers_[token->value] = handler;
+    issued_.insert(token->value);
     return S_OK;
 }
 
@@ -171,7 +173,8 @@ HRESULT EventRegistry<Handler>::Remove(EventRegistrationToken token) {
         std::lock_guard<std::mutex> lock(mutex_);
         const auto found = handlers_.find(token.value);
         if (found == handlers_.end()) {
-            Count(&Counts::unknownTokens);
+            // Removing what is not there is not an error on the platform.
+            Count(issued_.count(token.value) != 0 ? &Counts::staleTokens : &Counts::unknownTokens);
             return S_OK;
         }
         if (Faults().removeFails) {

@@ -46,6 +46,9 @@ struct PlatformFaults {
 
     // remove_X refuses every token; a source then drops its handlers only when it goes away.
     bool removeFails = false;
+    // The watcher drops its handlers by itself once it has stopped, so the layer's later
+    // remove_X carries a token that has gone stale.
+    bool forgetHandlers = false;
     // Advertisements the watcher still delivers after Stop, while its handler is registered.
     int advertisementsAfterStop = 0;
     // Value changes the notify characteristic fires after its device was closed.
@@ -64,7 +67,8 @@ struct Counts {
     long heldDelegates = 0;     // handler references the provider holds
     long overReleases = 0;      // Release on an object already released to zero
     long callsOnReleased = 0;   // calls on an object already released to zero
-    long unknownTokens = 0;     // remove_X with a token never handed out or already removed
+    long unknownTokens = 0;     // remove_X with a token never handed out
+    long staleTokens = 0;       // remove_X with a token already removed or dropped
     long lateHandlerCalls = 0;  // event handlers entered after MarkReturned
     long handlerCalls = 0;
     long handlerThreads = 0;  // distinct threads that entered handlers
