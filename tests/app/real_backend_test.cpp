@@ -2,9 +2,9 @@
 
 #include "ble/windows10_backend.h"
 #include "blufi/configuration_payload.h"
+#include "tests/app/ble_world.h"
 #include "tests/app/fake_account.h"
 #include "tests/app/window_harness.h"
-#include "tools/simulator/simulated_flat_ble.h"
 
 namespace {
 
@@ -38,12 +38,12 @@ protected:
         SimulatedAdvertiser stranger;
         stranger.address = 0xC3;
         stranger.name = L"Headphones";
-        SimulatedBle::Install({kitchen, hall}, {stranger});
-        SimulatedBle::UseVirtualTime(true);
+        test_ble_world::Install({kitchen, hall}, {stranger});
     }
     void TearDown() override {
         w.reset();
-        SimulatedBle::Reset();
+        std::string problem;
+        EXPECT_TRUE(test_ble_world::Reset(problem)) << problem;
         Answerer().Take();
     }
     void Open() {
@@ -72,9 +72,10 @@ TEST_F(RealBackendTest, FullSetupDeliversThePayloadToTheChosenUnit) {
     w->PressKey(VK_RETURN);
     ASSERT_TRUE(w->WaitIdle(20000));
     EXPECT_EQ(w->Text(kResultHeadingText), L"Configuration Sent");
-    EXPECT_EQ(SimulatedBle::ReceivedPayloads(0xA1), std::vector<std::vector<uint8_t>>{PayloadBytes(
-                                                        L"Caf\x00e9", L"cr\x00e8me", L"anna.k")});
-    EXPECT_TRUE(SimulatedBle::ReceivedPayloads(0xB2).empty());
+    EXPECT_EQ(
+        test_ble_world::ReceivedPayloads(0xA1),
+        std::vector<std::vector<uint8_t>>{PayloadBytes(L"Caf\x00e9", L"cr\x00e8me", L"anna.k")});
+    EXPECT_TRUE(test_ble_world::ReceivedPayloads(0xB2).empty());
 }
 
 TEST_F(RealBackendTest, UnitAnsweringWithAnErrorLeavesTheWifiPageUsable) {
@@ -95,7 +96,7 @@ TEST_F(RealBackendTest, UnitAnsweringWithAnErrorLeavesTheWifiPageUsable) {
     ASSERT_TRUE(w->Click(kConfigureButton));
     ASSERT_TRUE(w->WaitIdle(20000));
     EXPECT_EQ(w->Text(kResultHeadingText), L"Configuration Sent");
-    EXPECT_EQ(SimulatedBle::ReceivedPayloads(0xB2),
+    EXPECT_EQ(test_ble_world::ReceivedPayloads(0xB2),
               std::vector<std::vector<uint8_t>>{PayloadBytes(L"HallNet", L"hall-pass", L"")});
 }
 
