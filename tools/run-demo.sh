@@ -7,7 +7,19 @@
 # walks through every path like a person would (tools/demo/demo_walkthrough.cpp), saving a
 # screenshot of every page. Either way it ends by printing the screenshot folder and the
 # configuration each simulated base unit received.
+#
+#   tools/run-demo.sh                   over the simulated flat Bluetooth layer
+#   tools/run-demo.sh --ble=winrt-sim   over the shipping flat layer and the test provider of
+#                                       the Bluetooth runtime classes, same base units
 set -uo pipefail
+
+ble_flag=""
+for argument in "$@"; do
+    case "$argument" in
+        --ble=winrt-sim) ble_flag="$argument" ;;
+        *) echo "usage: tools/run-demo.sh [--ble=winrt-sim]"; exit 2 ;;
+    esac
+done
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
@@ -66,10 +78,12 @@ for _ in $(seq 1 50); do
 done
 grep -q "listening" "$demo/service.log" || { cat "$demo/service.log"; echo "The stand-in service did not start."; exit 1; }
 
-cp "$root/build/windows/tools/demo/TervaneConnectDemo.exe" "$root/build/windows/tools/demo/demo_walkthrough.exe" "$run/"
+cp "$root/build/windows/tools/demo/TervaneConnectDemo.exe" "$root/build/windows/tools/demo/demo_walkthrough.exe" \
+    "$root/build/windows/tools/demo/tervane_winrt_provider.dll" "$run/"
 cd "$run"
 echo "==> starting Tervane Connect (demo) under Wine"
-"$root/tools/wine-run.sh" TervaneConnectDemo.exe >"$demo/program.log" 2>&1 &
+[ -n "$ble_flag" ] && echo "    over the shipping flat Bluetooth layer and the runtime provider ($ble_flag)"
+"$root/tools/wine-run.sh" TervaneConnectDemo.exe $ble_flag >"$demo/program.log" 2>&1 &
 program_pid=$!
 
 status=0

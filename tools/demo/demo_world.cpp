@@ -1,5 +1,6 @@
 // The demo program's surroundings: four base units and some other devices around, installed
-// into the simulated Bluetooth link before the program starts, and a record of what each unit
+// before the program starts into the simulated Bluetooth link, or into the test provider of the
+// runtime classes when the demo runs over the shipping flat layer, and a record of what each unit
 // received, rewritten into "demo-received.txt" in the current folder whenever it changes.
 // Linked into the demo flavour only.
 #include <windows.h>
@@ -9,8 +10,10 @@
 #include <thread>
 #include <vector>
 
+#include "tools/demo/demo_flat_layer.h"
 #include "tools/demo/demo_scenario.h"
 #include "tools/simulator/simulated_flat_ble.h"
+#include "tools/winrt_provider/winrt_provider.h"
 
 namespace {
 
@@ -88,13 +91,16 @@ std::string Printable(const std::vector<uint8_t>& bytes) {
 std::string Report() {
     std::string report;
     for (const SimulatedUnitSetup& unit : Units()) {
-        const auto payloads = SimulatedBle::ReceivedPayloads(unit.address);
+        const bool provider = DemoUsesRuntimeProvider();
+        const auto payloads = provider ? winrt_provider::ReceivedPayloads(unit.address)
+                                       : SimulatedBle::ReceivedPayloads(unit.address);
         report += Narrow(unit.name.c_str()) + ": " + std::to_string(payloads.size()) +
                   " configuration(s) received\n";
         for (const auto& payload : payloads) {
             report += "  " + Printable(payload) + "\n";
         }
-        const auto refused = SimulatedBle::ProtocolErrors(unit.address);
+        const auto refused = provider ? winrt_provider::ProtocolErrors(unit.address)
+                                      : SimulatedBle::ProtocolErrors(unit.address);
         if (!refused.empty()) {
             report += "  refused " + std::to_string(refused.size()) + " frame(s), the first: " +
                       refused.front() + "\n";
@@ -118,7 +124,14 @@ void WriteReport(const std::string& report) {
 
 struct DemoWorld {
     DemoWorld() {
-        SimulatedBle::Install(Units(), Others());
+        if (DemoUsesRuntimeProvider()) {
+            // Registered in the demo's own prefix, where the flat layer's activation finds it.
+            std::wstring error;
+            winrt_provider::RegisterClasses(error);
+            winrt_provider::Install(Units(), Others());
+        } else {
+            SimulatedBle::Install(Units(), Others());
+        }
         std::thread([] {
             std::string written;
             for (;;) {
