@@ -334,6 +334,31 @@ private:
     bool stoppedRegistered_ = false;
 };
 
+// Lets the value-change handler of one connection queue notifications until that connection
+// closes. The platform may still be delivering a value change when remove_ValueChanged returns;
+// once shut, such a late one is dropped instead of reaching the next connection's queue.
+class NotificationGate {
+public:
+    explicit NotificationGate(std::shared_ptr<NotificationQueue> queue)
+        : queue_(std::move(queue)) {}
+
+    void Push(std::vector<uint8_t> notification) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (open_) {
+            queue_->Push(std::move(notification));
+        }
+    }
+    void Shut() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        open_ = false;
+    }
+
+private:
+    std::mutex mutex_;
+    bool open_ = true;
+    std::shared_ptr<NotificationQueue> queue_;
+};
+
 // The process-wide GATT connection record.
 class GattConnection final : public GattPlatform {
 public:
@@ -446,10 +471,12 @@ public:
     }
 
     int32_t RegisterNotificationHandler(const std::shared_ptr<NotificationQueue>& queue) override {
+        auto gate = std::make_shared<NotificationGate>(queue);
+        gate_ = gate;
         auto handler =
             MakeDelegate<IValueChangedHandler, IGattCharacteristic*, IGattValueChangedEventArgs*>(
                 IID_ValueChangedHandler,
-                [queue](IGattCharacteristic*, IGattValueChangedEventArgs* args) {
+                [gate](IGattCharacteristic*, IGattValueChangedEventArgs* args) {
                     if (args == nullptr) {
                         return;
                     }
@@ -471,7 +498,7 @@ public:
                         }
                         bytes.assign(data, data + length);
                     }
-                    queue->Push(std::move(bytes));
+                    gate->Push(std::move(bytes));
                 });
         const HRESULT hr = notify_->add_ValueChanged(handler.Get(), &valueChangedToken_);
         if (SUCCEEDED(hr)) {
@@ -542,6 +569,10 @@ public:
     }
 
     void Close() override {
+        if (gate_) {
+            gate_->Shut();
+            gate_.reset();
+        }
         if (notify_ && valueChangedRegistered_) {
             notify_->remove_ValueChanged(valueChangedToken_);
         }
@@ -571,6 +602,7 @@ private:
     ComPtr<IGattCharacteristic> notify_;
     Token valueChangedToken_{};
     bool valueChangedRegistered_ = false;
+    std::shared_ptr<NotificationGate> gate_;
 };
 
 GattLink& Link() {

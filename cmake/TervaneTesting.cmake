@@ -5,6 +5,7 @@
 
 if(WIN32 AND CMAKE_CROSSCOMPILING)
     set(TERVANE_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")
+    set(TERVANE_WINRT_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix-winrt")
     set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/tools/wine-run.sh")
 endif()
 
@@ -43,6 +44,12 @@ function(tervane_add_wine_prefix_fixture)
                              LABELS "wine")
         set_tests_properties(wine_prefix_setup PROPERTIES FIXTURES_SETUP wine_prefix
                              FIXTURES_REQUIRED wine_display LABELS "wine")
+        # The prefix where the test provider of the Bluetooth runtime classes is registered.
+        add_test(NAME winrt_prefix_setup
+                 COMMAND "${CMAKE_SOURCE_DIR}/tools/wine-prefix-init.sh"
+                         "${TERVANE_WINRT_WINEPREFIX}")
+        set_tests_properties(winrt_prefix_setup PROPERTIES FIXTURES_SETUP winrt_prefix
+                             LABELS "wine")
     endif()
 endfunction()
 
@@ -52,19 +59,12 @@ function(tervane_use_winrt_provider target)
     add_custom_command(TARGET ${target} POST_BUILD
         COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:tervane_winrt_provider>
                 $<TARGET_FILE_DIR:${target}>)
-    if(TERVANE_WINEPREFIX)
-        set(prefix "${CMAKE_BINARY_DIR}/wineprefix-winrt")
-        if(NOT TEST winrt_prefix_setup)
-            add_test(NAME winrt_prefix_setup
-                     COMMAND "${CMAKE_SOURCE_DIR}/tools/wine-prefix-init.sh" "${prefix}")
-            set_tests_properties(winrt_prefix_setup PROPERTIES FIXTURES_SETUP winrt_prefix
-                                 LABELS "wine")
-        endif()
-        if(TEST ${target})
-            set_tests_properties(${target} PROPERTIES
-                ENVIRONMENT "WINEPREFIX=${prefix}"
-                FIXTURES_REQUIRED "winrt_prefix"
-                LABELS "wine")
-        endif()
+    if(TERVANE_WINEPREFIX AND TEST ${target})
+        set_tests_properties(${target} PROPERTIES
+            ENVIRONMENT "WINEPREFIX=${TERVANE_WINRT_WINEPREFIX}"
+            FIXTURES_REQUIRED "winrt_prefix"
+            LABELS "wine")
+        # Each run registers its own copy of the DLL: two at once would activate each other's.
+        set_property(TEST ${target} APPEND PROPERTY RESOURCE_LOCK winrt_registration)
     endif()
 endfunction()

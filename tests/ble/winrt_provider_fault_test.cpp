@@ -364,6 +364,24 @@ TEST_F(ProviderFaults, HandlersTheWatcherDroppedItselfAreRemovedWithoutHarm) {
     }
 }
 
+// Windows may still be delivering a value change when remove_ValueChanged returns; whatever it
+// carries belongs to the closed connection and must not reach the next one.
+TEST_F(ProviderFaults, ANotificationStillUnderWayAtDisconnectNeverReachesTheNextConnection) {
+    UseFastClock(40);
+    SetFaults([](Faults& faults) { faults.notificationInFlightAtRemoval = true; });
+    winrt_provider::Install({HomeUnit()});
+    wchar_t error[kOvBleErrorCapacity];
+    ASSERT_EQ(OvBleConnect(kUnitAddress, error, kOvBleErrorCapacity), 1) << Narrow(Text(error));
+    OvBleDisconnect();
+    ASSERT_EQ(OvBleConnect(kUnitAddress, error, kOvBleErrorCapacity), 1) << Narrow(Text(error));
+    ASSERT_EQ(winrt_provider::CurrentCounts().handlerCalls > 0, true);
+    uint8_t buffer[kOvBleNotificationCapacity];
+    int length = 0;
+    EXPECT_EQ(OvBleWaitNotification(buffer, &length, 0, error), 0)
+        << "the old connection's value change was queued";
+    EXPECT_EQ(Text(error), ble_text::kNotificationTimeout);
+}
+
 TEST_F(ProviderFaults, AFloodOfNotificationsKeepsOnlyTheNewest) {
     UseFastClock(40);
     SetFaults([](Faults& faults) {

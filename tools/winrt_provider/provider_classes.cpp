@@ -1145,6 +1145,15 @@ public:
                 record->unit->Connect();
                 record->unit->SetNotificationSink(
                     [target](const Bytes& bytes) { Post(target, bytes, false); });
+                std::vector<std::function<void()>> inFlight;
+                {
+                    World& world = TheWorld();
+                    std::lock_guard<std::mutex> lock(world.mutex);
+                    inFlight.swap(world.inFlight);
+                }
+                for (const auto& event : inFlight) {
+                    event();
+                }
                 const int flood = Faults().notificationFlood;
                 for (int i = 0; i < flood; ++i) {
                     Post(target, Bytes{0x4D, 0x00, static_cast<uint8_t>(i), 0x00}, true);
@@ -1164,7 +1173,46 @@ public:
         HRESULT hr = Enter(this, "Characteristic.remove_ValueChanged");
         if (FAILED(hr))
             return hr;
+        if (Faults().notificationInFlightAtRemoval) {
+            KeepInFlight(token);
+        }
         return valueChanged_.Remove(token);
+    }
+
+    // A value change the platform had already started to deliver when the handler went.
+    void KeepInFlight(Token token) {
+        struct InFlight {
+            ComPtr<IValueChangedHandler> handler;
+            ComPtr<IGattCharacteristic> sender;
+            ~InFlight() {
+                if (handler) {
+                    CountDelegates(-1);
+                }
+            }
+        };
+        {
+            World& world = TheWorld();
+            std::lock_guard<std::mutex> lock(world.mutex);
+            if (world.inFlightKept) {
+                return;
+            }
+            world.inFlightKept = true;
+        }
+        auto event = std::make_shared<InFlight>();
+        Adopt(event->handler, valueChanged_.Find(token));
+        if (!event->handler) {
+            return;
+        }
+        CountDelegates(1);
+        event->sender = static_cast<IGattCharacteristic*>(this);
+        World& world = TheWorld();
+        std::lock_guard<std::mutex> lock(world.mutex);
+        world.inFlight.push_back([event] {
+            ComPtr<ValueChangedArgs> args;
+            Adopt(args, new ValueChangedArgs(Bytes{0x4D, 0x00, 0x7F, 0x00}));
+            CountHandlerCall(true);
+            event->handler->Invoke(event->sender.Get(), args.Get());
+        });
     }
 
     void Deliver(const Bytes& bytes) {
@@ -1783,6 +1831,7 @@ void UseClock(BleClock* clock) {
 void Reset() {
     Settle();
     std::vector<Object*> parked;
+    std::vector<std::function<void()>> inFlight;
     {
         World& world = TheWorld();
         std::lock_guard<std::mutex> lock(world.mutex);
@@ -1801,7 +1850,10 @@ void Reset() {
         world.counts = Counts{};
         world.counts.liveObjects = live;  // still held: never freed, still counted
         parked.swap(world.parked);
+        inFlight.swap(world.inFlight);
+        world.inFlightKept = false;
     }
+    inFlight.clear();
     Tasks().SetThreads(PlatformFaults{}.eventThreads);
     for (Object* object : parked) {
         delete object;

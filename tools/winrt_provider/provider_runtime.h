@@ -114,7 +114,9 @@ struct World {
 
     std::vector<std::string> calls;
     std::set<std::string> called;
-    std::vector<Object*> parked;  // released to zero, freed at Reset
+    std::vector<Object*> parked;                  // released to zero, freed at Reset
+    std::vector<std::function<void()>> inFlight;  // value changes under way to removed handlers
+    bool inFlightKept = false;                    // the fault strikes once
     std::set<const Object*> live;
     std::set<DWORD> handlerThreads;
     bool marked = false;
@@ -141,6 +143,8 @@ public:
     template <typename Call>
     void Deliver(Call call);
     bool Empty();
+    // The registered handler, with a reference for the caller; null when there is none.
+    Handler* Find(EventRegistrationToken token);
 
 private:
     std::recursive_mutex delivery_;
@@ -200,6 +204,17 @@ void EventRegistry<Handler>::Clear() {
         entry.second->Release();
         CountDelegates(-1);
     }
+}
+
+template <typename Handler>
+Handler* EventRegistry<Handler>::Find(EventRegistrationToken token) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = handlers_.find(token.value);
+    if (found == handlers_.end()) {
+        return nullptr;
+    }
+    found->second->AddRef();
+    return found->second;
 }
 
 template <typename Handler>

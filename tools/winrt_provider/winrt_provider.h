@@ -53,6 +53,9 @@ struct PlatformFaults {
     int advertisementsAfterStop = 0;
     // Value changes the notify characteristic fires after its device was closed.
     int notificationsAfterClose = 0;
+    // remove_ValueChanged returns while one value change is still under way to the removed
+    // handler; it arrives once the next connection has switched its notifications on.
+    bool notificationInFlightAtRemoval = false;
     // Value changes fired at once, from every provider thread, when notifications go on.
     int notificationFlood = 0;
 
