@@ -475,9 +475,16 @@ TEST(MakeUpdateTempPath, GivesNothingWhenTheTemporaryFolderIsMissing) {
         SetEnvironmentVariableW(name, L"C:\\tervane-no-such-folder");
     }
     const std::wstring path = MakeUpdateTempPath();
+    UpdateInfo info;
+    info.download_url = L"https://localhost/app/windows/installer/download/a/b.exe";
+    std::wstring installer = L"stale", error;
+    const bool fetched = FetchVerifiedInstallerFrom(kHost, info, installer, error);
     SetEnvironmentVariableW(L"TMP", saved[0].empty() ? nullptr : saved[0].c_str());
     SetEnvironmentVariableW(L"TEMP", saved[1].empty() ? nullptr : saved[1].c_str());
     EXPECT_TRUE(path.empty()) << Narrow(path);
+    EXPECT_FALSE(fetched);
+    EXPECT_TRUE(installer.empty());
+    EXPECT_EQ(error, L"Could not create a temporary update file.");
 }
 
 struct Download {
