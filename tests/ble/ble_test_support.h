@@ -40,7 +40,6 @@ protected:
         return std::chrono::duration_cast<std::chrono::milliseconds>(SimulatedBle::Now() - start);
     }
 
-    // Installs the unit and connects the backend to it.
     void ConnectTo(const SimulatedUnitSetup& setup) {
         SimulatedBle::Install({setup});
         ASSERT_TRUE(backend.Connect(setup.address, error)) << Narrow(error);
