@@ -127,12 +127,10 @@ TEST(BlufiFragment, RefusesPayloadsTheLengthFieldCannotNameAndLeavesStateAlone) 
     EXPECT_EQ(state.sendSequence, sequenceBefore);
 }
 
-TEST(BlufiChecksum, MatchesTheGenibusCheckValueAndTheFrameExample) {
+TEST(BlufiChecksum, MatchesTheGenibusCheckValue) {
     const uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
     // CRC-16/GENIBUS catalogue check value for "123456789".
     EXPECT_EQ(BlufiChecksum(0, check, sizeof check), 0xD64E);
-    const uint8_t abc[] = {'a', 'b', 'c'};
-    EXPECT_EQ(BlufiFrameChecksum(0, abc, 3), 0xE8F9);
 }
 
 TEST(BlufiParse, AcceptsChecksummedFrameOnlyWhenTheCrcMatches) {
