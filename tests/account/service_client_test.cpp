@@ -180,14 +180,6 @@ TEST_F(ServiceTest, EmptyInputsSendNothing) {
     EXPECT_EQ(RequestCount(), before);
 }
 
-TEST_F(ServiceTest, TheServicesRefusalsGiveItsSentence) {
-    EXPECT_FALSE(LoginToServiceAt(Origin().c_str(), User(), L"wrong", session, error));
-    EXPECT_EQ(error, L"Invalid username or password.");
-    EXPECT_TRUE(session.token.empty());
-    EXPECT_FALSE(Check(L"revoked"));
-    EXPECT_EQ(error, L"Invalid token.");
-}
-
 TEST_F(ServiceTest, LoginsOnSeveralThreadsAtOnceEachGetTheirOwnToken) {
     constexpr int kThreads = 4;
     AccountSession sessions[kThreads];
@@ -447,18 +439,13 @@ TEST_F(HttpsTest, LegacyProtocolsAndUntrustedCertificatesAreRefused) {
 
 // --- secrets on disk ------------------------------------------------------------------------
 
-TEST_F(ServiceTest, AfterLoginCheckAndSaveNoSecretIsInTheCredentialsFileInClear) {
+// Leaves the saved file and whatever else the exchanges wrote for run_service_tests.py, which
+// then searches every file of the prefix for the password and the tokens.
+TEST_F(ServiceTest, AfterLoginCheckAndSaveTheCredentialsLoadBack) {
     ASSERT_TRUE(Login()) << Narrow(error);
-    const std::wstring token = session.token;
+    const std::wstring token = session.token;  // the check empties the session it fills
     ASSERT_TRUE(Check(token));
     ASSERT_TRUE(SaveCredentials(User(), Password()));
-    const std::string file = ReadFileBytes(GetCredentialsFilePath());
-    ASSERT_FALSE(file.empty());
-    for (const std::wstring& secret : {Password(), token}) {
-        const std::string utf16(reinterpret_cast<const char*>(secret.data()), secret.size() * 2);
-        EXPECT_EQ(file.find(Utf16ToUtf8(secret)), std::string::npos);
-        EXPECT_EQ(file.find(utf16), std::string::npos);
-    }
     std::wstring username, password;
     ASSERT_TRUE(LoadCredentials(username, password));
     EXPECT_EQ(username, User());
