@@ -66,9 +66,12 @@ protected:
 
     // The title bar menu's "Check for updates...", then everything it leads to.
     std::vector<SeenDialog> CheckFromMenu() {
+        const int before = Updates().checks();
         PostMessageW(w->app().window, WM_SYSCOMMAND, IDM_CHECK_FOR_UPDATES, 0);
         WizardApp& a = w->app();
-        EXPECT_TRUE(w->PumpUntil([&a] { return !a.updateCheckBusy && !a.updateDownloadBusy; }));
+        EXPECT_TRUE(w->PumpUntil([&a, before] {
+            return Updates().checks() > before && !a.updateCheckBusy && !a.updateDownloadBusy;
+        }));
         w->Pump(100);
         return Answerer().Take();
     }
