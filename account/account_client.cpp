@@ -30,21 +30,24 @@ bool LoginToServiceAt(const wchar_t* origin, const std::wstring& username,
 
 bool CheckServiceAccountAt(const wchar_t* origin, const std::wstring& token,
                            AccountSession& session, std::wstring& errorText) {
+    // The token may be the session's own, which is cleared next: keep it first.
+    std::wstring held = token;
     WipeSecret(session.token);
     session.accountUsername.clear();
     errorText.clear();
-    if (token.empty()) {
+    if (held.empty()) {
         errorText = kAccountCheckTokenMissing;
         return false;
     }
-    std::wstring authorization = AccountCheckAuthorization(token);
+    std::wstring authorization = AccountCheckAuthorization(held);
     uint32_t status = 0;
     std::string answer;
     const bool sent = SendServiceRequestTo(origin, L"GET", kAccountCheckPath, authorization,
                                            std::string(), status, answer, errorText);
     WipeSecret(authorization);
-    const bool ok = sent && ReadAccountCheckAnswer(status, answer, token, session, errorText);
+    const bool ok = sent && ReadAccountCheckAnswer(status, answer, held, session, errorText);
     WipeSecret(answer);
+    WipeSecret(held);
     return ok;
 }
 

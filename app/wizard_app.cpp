@@ -10,7 +10,6 @@
 #include "wizard/wizard_workers.h"
 
 const wchar_t kMainWindowClass[] = L"TervaneConfigNativeWindow";
-const wchar_t kMainWindowTitle[] = L"Tervane Connect 1.0.0";
 const wchar_t kPlacementKey[] = L"Software\\Tervane\\ConfigApp";
 
 namespace {
@@ -163,7 +162,8 @@ bool WizardApp::Initialise(int showCommand) {
     bool maximized = false;
     RestorePlacement(width, height, maximized);
 
-    if (!CreateWindowExW(0, kMainWindowClass, kMainWindowTitle,
+    const std::wstring title = std::wstring(L"Tervane Connect ") + APP_VERSION;
+    if (!CreateWindowExW(0, kMainWindowClass, title.c_str(),
                          WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, width,
                          height, nullptr, nullptr, instance, this) ||
         !window) {
@@ -183,13 +183,14 @@ bool WizardApp::Initialise(int showCommand) {
     }
 
     PrefillCredentials();
-    installMode = static_cast<int32_t>(DetectInstallMode());
+    installMode = DetectInstallMode();
 
     page = WizardPage::Login;
     ShowPage();
 
     ShowWindow(window, maximized ? SW_MAXIMIZE : showCommand);
     UpdateWindow(window);
+    StartStartupUpdateCheck();
     return true;
 }
 
@@ -292,6 +293,7 @@ void WizardApp::OnClose() {
 }
 
 void WizardApp::OnDestroy() {
+    KillTimer(window, UPDATE_APPLY_TIMER_ID);
     logoBitmap.reset();
     signalImages.reset();
     titleFont.reset();
@@ -357,7 +359,13 @@ LRESULT WizardApp::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) == IDM_CHECK_FOR_UPDATES) {
-                // The update check arrives with the self-update work; the item is in place.
+                StartUpdateCheck(true);
+                return 0;
+            }
+            break;
+        case WM_TIMER:
+            if (wParam == UPDATE_APPLY_TIMER_ID) {
+                TryApplyUpdate();
                 return 0;
             }
             break;
@@ -383,6 +391,14 @@ LRESULT WizardApp::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_APP_CONFIGURE_DONE:
             OnConfigureDone(
                 std::unique_ptr<ConfigureResult>(reinterpret_cast<ConfigureResult*>(lParam)));
+            return 0;
+        case WM_APP_UPDATE_CHECK_DONE:
+            OnUpdateCheckComplete(
+                std::unique_ptr<UpdateCheckResult>(reinterpret_cast<UpdateCheckResult*>(lParam)));
+            return 0;
+        case WM_APP_UPDATE_DOWNLOAD_DONE:
+            OnUpdateDownloadComplete(std::unique_ptr<UpdateDownloadResult>(
+                reinterpret_cast<UpdateDownloadResult*>(lParam)));
             return 0;
         default:
             break;

@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "account/account_session.h"
+#include "app/update_operations.h"
 #include "app/win_owners.h"
 #include "ble/ble_backend.h"
+#include "update/install_mode.h"
+#include "update/update_info.h"
 #include "wizard/page_geometry.h"
 #include "wizard/wizard_types.h"
 
@@ -31,7 +34,6 @@ constexpr int IDB_LOGO = 102;
 constexpr int IDI_REVEAL = 103;
 
 extern const wchar_t kMainWindowClass[];
-extern const wchar_t kMainWindowTitle[];
 extern const wchar_t kPlacementKey[];
 
 // One entry per child control, in creation (and Tab) order.
@@ -114,6 +116,12 @@ public:
     void OpenSignUpPage();
     void SetStatus(const std::wstring& text);
 
+    // Self-update.
+    void StartUpdateCheck(bool interactive);
+    void StartStartupUpdateCheck();
+    void StartUpdateDownload(const UpdateInfo& info);
+    void TryApplyUpdate();
+
     // Fields, in the order the rest of the program relies on.
     HINSTANCE instance;
     HWND window = nullptr;
@@ -141,7 +149,8 @@ public:
     std::wstring pendingLoginUsername, pendingLoginPassword;
     std::wstring lastSsid, lastWifiPassword;
     std::wstring pendingInstallerPath;
-    int32_t installMode = 0;
+    InstallMode installMode = InstallMode::None;
+    UpdateOperations updateOperations = RealUpdateOperations();
     bool lastSendUsernameOnly = false;
 
     std::wstring webOrigin;
@@ -194,6 +203,9 @@ private:
     void OnConnectDone(std::unique_ptr<BleOperationResult> result);
     void OnWifiScanDone(std::unique_ptr<BleOperationResult> result);
     void OnConfigureDone(std::unique_ptr<ConfigureResult> result);
+    void OnUpdateCheckComplete(std::unique_ptr<UpdateCheckResult> result);
+    void OnUpdateDownloadComplete(std::unique_ptr<UpdateDownloadResult> result);
+    void DiscardReadyUpdate();
 };
 
 // The loop of the running program: pre-translates keys, returns the quit code.

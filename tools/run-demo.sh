@@ -112,5 +112,7 @@ if [ -f "$run/demo-received.txt" ]; then
 else
     echo "  (none)"
 fi
+echo
+echo "To see the program update itself (installed 1.0.0 to 1.0.1): bash tools/run-update-demo.sh"
 [ "$status" -eq 0 ] || echo "The walk-through stopped early (exit code $status)."
 exit "$status"

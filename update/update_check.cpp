@@ -51,7 +51,16 @@ bool ReadMetadataBody(HINTERNET request, std::string& body, std::wstring& error)
 
 UpdateServer BuiltInUpdateServer() {
     UpdateServer server;
-    server.host = HostOfUrl(ServiceOrigin);
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    // The origin is a constant of the build; one that does not crack leaves the host empty, and
+    // every request then fails to connect.
+    if (WinHttpCrackUrl(UpdateServiceOrigin, 0, 0, &parts) && parts.lpszHostName != nullptr) {
+        server.host.assign(parts.lpszHostName, parts.dwHostNameLength);
+        server.port = parts.nPort;
+        server.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    }
     return server;
 }
 

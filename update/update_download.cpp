@@ -8,6 +8,7 @@
 
 #include "account/unique_handle.h"
 #include "update/update_check.h"
+#include "update/installer_verification.h"
 #include "update/update_http.h"
 #include "update/update_info.h"
 
@@ -139,4 +140,33 @@ bool DownloadUpdateFrom(const std::wstring& serviceHost, const std::wstring& url
 bool DownloadUpdate(const std::wstring& url, const std::wstring& path, uint64_t expectedSize,
                     std::wstring& error) {
     return DownloadUpdateFrom(BuiltInUpdateServer().host, url, path, expectedSize, error);
+}
+
+bool FetchVerifiedInstallerFrom(const std::wstring& serviceHost, const UpdateInfo& info,
+                                std::wstring& installerPath, std::wstring& error) {
+    error.clear();
+    installerPath = MakeUpdateTempPath();
+    if (installerPath.empty()) {
+        error = L"Could not create a temporary update file.";
+        return false;
+    }
+    // A failed download has already removed what it wrote (and never touches a file it did not
+    // create); after that the file is ours and goes on any failed test.
+    if (!DownloadUpdateFrom(serviceHost, info.download_url, installerPath, info.size_bytes,
+                            error)) {
+        installerPath.clear();
+        return false;
+    }
+    if (!VerifyUpdateSha256(installerPath, info.sha256, error) ||
+        !VerifyInstallerSignature(installerPath, error)) {
+        DeleteFileW(installerPath.c_str());
+        installerPath.clear();
+        return false;
+    }
+    return true;
+}
+
+bool FetchVerifiedInstaller(const UpdateInfo& info, std::wstring& installerPath,
+                            std::wstring& error) {
+    return FetchVerifiedInstallerFrom(BuiltInUpdateServer().host, info, installerPath, error);
 }

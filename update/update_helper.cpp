@@ -38,7 +38,7 @@ void WaitForParent(unsigned long processId) {
 
 }  // namespace
 
-bool LaunchUpdateHelper(const std::wstring& installerPath, bool allUsers,
+bool LaunchUpdateHelper(const std::wstring& installerPath, InstallMode mode,
                         unsigned long parentProcessId, const std::wstring& appPath,
                         std::wstring& error) {
     wchar_t temp[MAX_PATH + 1] = {};
@@ -56,7 +56,7 @@ bool LaunchUpdateHelper(const std::wstring& installerPath, bool allUsers,
     }
     std::wstring commandLine =
         QuoteArgument(helperPath) + L" --apply-update " + QuoteArgument(installerPath) + L" " +
-        std::to_wstring(parentProcessId) + L" " + (allUsers ? L"allusers" : L"currentuser") + L" " +
+        std::to_wstring(parentProcessId) + L" " + (mode == InstallMode::AllUsers ? L"allusers" : L"currentuser") + L" " +
         QuoteArgument(appPath);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

@@ -3,12 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "update/install_mode.h"
+
 // The second process that installs a verified update: a copy of the program in the temporary
 // folder, started with --apply-update, that waits for the program to end, runs the installer
 // silently and starts the program again. Windows only.
 
 // Copies this executable to %TEMP%\TervaneConfigUpdater-<pid>.exe and starts it.
-bool LaunchUpdateHelper(const std::wstring& installerPath, bool allUsers,
+bool LaunchUpdateHelper(const std::wstring& installerPath, InstallMode mode,
                         unsigned long parentProcessId, const std::wstring& appPath,
                         std::wstring& error);
 

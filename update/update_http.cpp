@@ -50,13 +50,3 @@ bool QueryUpdateStatus(HINTERNET request, uint32_t& status) {
     status = code;
     return true;
 }
-
-std::wstring HostOfUrl(const wchar_t* url) {
-    URL_COMPONENTS parts{};
-    parts.dwStructSize = sizeof parts;
-    parts.dwHostNameLength = static_cast<DWORD>(-1);
-    if (url == nullptr || !WinHttpCrackUrl(url, 0, 0, &parts) || parts.lpszHostName == nullptr) {
-        return std::wstring();
-    }
-    return std::wstring(parts.lpszHostName, parts.dwHostNameLength);
-}

@@ -30,5 +30,3 @@ bool SendUpdateRequest(HINTERNET request);
 
 bool QueryUpdateStatus(HINTERNET request, uint32_t& status);
 
-// The host of an absolute URL, empty when it does not crack.
-std::wstring HostOfUrl(const wchar_t* url);

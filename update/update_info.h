@@ -34,9 +34,10 @@ struct UpdateDownloadResult {
     std::wstring errorMessage;
 };
 
-// The program's own version, as in the window title and the user agent.
-constexpr wchar_t APP_VERSION[] = L"1.0.0";
-constexpr wchar_t kUpdateUserAgent[] = L"TervaneConfig/1.0.0";
+// The program's own version, as in the window title and the user agent "TervaneConfig/<version>".
+// Fixed when the program is linked (app_version.cpp), so one build can make two versions.
+extern const wchar_t APP_VERSION[];
+extern const wchar_t kUpdateUserAgent[];
 
 constexpr wchar_t kInstalledMetadataPath[] = L"/api/app/windows/latest/";
 constexpr wchar_t kPortableMetadataPath[] = L"/api/app/windows/latest/?package_type=portable";

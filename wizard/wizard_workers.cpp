@@ -21,15 +21,6 @@ bool StartWorker(LPTHREAD_START_ROUTINE worker, void* request) {
 
 namespace {
 
-// Hands the result to the window, even a null one (allocation failed): the handler still clears
-// the busy flag. If the window is gone the record is freed here instead of leaking.
-template <typename Result>
-void PostResult(HWND window, UINT message, std::unique_ptr<Result> result) {
-    if (PostMessageW(window, message, 0, reinterpret_cast<LPARAM>(result.get()))) {
-        result.release();
-    }
-}
-
 template <typename Operation>
 DWORD RunBleWorker(LPVOID raw, UINT message, Operation operation) {
     std::unique_ptr<BleRequest> request(static_cast<BleRequest*>(raw));

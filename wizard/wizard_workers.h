@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,17 @@ DWORD WINAPI ConfigureWorker(LPVOID request);
 // Starts one worker on a thread of its own and lets it go. False when no thread could be made;
 // the request then still belongs to the caller.
 bool StartWorker(LPTHREAD_START_ROUTINE worker, void* request);
+
+// Hands the result to the window, even a null one (allocation failed): the handler still clears
+// the busy flag. If the window is gone the record is freed here instead of leaking; false then.
+template <typename Result>
+bool PostResult(HWND window, UINT message, std::unique_ptr<Result> result) {
+    if (!PostMessageW(window, message, 0, reinterpret_cast<LPARAM>(result.get()))) {
+        return false;
+    }
+    result.release();
+    return true;
+}
 
 // Overwrites a secret held in a wide string and empties it.
 void WipeSecret(std::wstring& secret);

@@ -29,9 +29,7 @@ INSTANTIATE_TEST_SUITE_P(
         BodyCase{"Escapes", L"a\"b", L"\\\t\x01/",
                  R"({"username":"a\"b","password":"\\\t\u0001/"})"},
         BodyCase{"NonAsciiAsRawUtf8", L"J\x00FCrgen", L"\x20AC\xD83D\xDE00",
-                 "{\"username\":\"J\xC3\xBCrgen\",\"password\":\"\xE2\x82\xAC\xF0\x9F\x98\x80\"}"},
-        BodyCase{"LoneSurrogateReplaced", L"u", L"\xD800",
-                 "{\"username\":\"u\",\"password\":\"\xEF\xBF\xBD\"}"}),
+                 "{\"username\":\"J\xC3\xBCrgen\",\"password\":\"\xE2\x82\xAC\xF0\x9F\x98\x80\"}"}),
     [](const testing::TestParamInfo<BodyCase>& info) { return info.param.name; });
 
 struct AnswerCase {

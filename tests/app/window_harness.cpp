@@ -4,6 +4,8 @@
 
 #include <chrono>
 
+#include "tests/app/scripted_updates.h"
+
 namespace {
 
 BOOL CALLBACK CollectDialog(HWND window, LPARAM data) {
@@ -89,9 +91,10 @@ void DialogAnswerer::Run() {
             seen.icon = IconOf(dialog);
             seen_.push_back(seen);
             answered_.push_back(dialog);
-            HWND ok = GetDlgItem(dialog, IDOK);
-            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(ok));
+            // A question gets the answer the test chose; any other box its OK.
+            const int button = GetDlgItem(dialog, IDYES) ? yesNoAnswer_.load() : IDOK;
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
         }
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -119,6 +122,7 @@ void WizardWindow::Start(std::unique_ptr<IBleBackend> backend, int showCommand,
                          const std::wstring& webOrigin) {
     Answerer();
     app_ = std::make_unique<WizardApp>(GetModuleHandleW(nullptr), std::move(backend), webOrigin);
+    app_->updateOperations = ScriptedUpdates::Operations();
     initialised_ = app_->Initialise(showCommand);
     Pump();
 }

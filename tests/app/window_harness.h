@@ -27,10 +27,13 @@ public:
     DialogAnswerer();
     ~DialogAnswerer();
     std::vector<SeenDialog> Take();
+    // The button pressed on a Yes/No question: IDYES or IDNO (the default).
+    void AnswerQuestionsWith(int button) { yesNoAnswer_ = button; }
 
 private:
     void Run();
     std::atomic<bool> stop_{false};
+    std::atomic<int> yesNoAnswer_{IDNO};
     std::mutex mutex_;
     std::vector<SeenDialog> seen_;
     std::vector<HWND> answered_;

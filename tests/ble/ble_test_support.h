@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "account/text_conversion.h"
 #include "ble/windows10_backend.h"
 #include "tools/simulator/simulated_flat_ble.h"
 
@@ -39,7 +40,6 @@ protected:
         return std::chrono::duration_cast<std::chrono::milliseconds>(SimulatedBle::Now() - start);
     }
 
-    // Installs the unit and connects the backend to it.
     void ConnectTo(const SimulatedUnitSetup& setup) {
         SimulatedBle::Install({setup});
         ASSERT_TRUE(backend.Connect(setup.address, error)) << Narrow(error);
@@ -55,13 +55,7 @@ protected:
     bool ScanUnits() { return backend.ScanBaseUnits(units, error); }
     bool ScanWifi() { return backend.ScanWifiNetworks(networks, error); }
 
-    static std::string Narrow(const std::wstring& text) {
-        std::string out;
-        for (wchar_t unit : text) {
-            out += unit < 0x80 ? static_cast<char>(unit) : '?';
-        }
-        return out;
-    }
+    static std::string Narrow(const std::wstring& text) { return Utf16ToUtf8(text); }
 
     Windows10Backend backend;
     std::wstring error = L"stale";

@@ -1,18 +1,12 @@
 // Feeds a sequence of notifications to the codec the way the link would, and checks what must
 // hold whatever arrives; then sends the input as a payload and reassembles it.
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 #include "blufi/blufi_codec.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 void ParseSequence(const uint8_t* data, size_t size) {
     BlufiLinkState state;

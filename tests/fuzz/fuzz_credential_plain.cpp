@@ -1,20 +1,10 @@
 // The credential file's plain content as it comes out of unprotection: any bytes, never a read
 // past them, and whatever parses encodes back to the bytes it was read from.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "account/credential_layout.h"
-
-namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
+#include "tests/fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::wstring username = L"stale", password = L"stale";

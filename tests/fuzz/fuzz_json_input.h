@@ -1,8 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
+
+#include "tests/fuzz/fuzz_check.h"
 
 // The first byte picks a key, so nested and repeated names are explored too; the rest is the
 // text.
@@ -15,10 +16,4 @@ inline const char* FuzzKey(const uint8_t* data, size_t size) {
 inline std::string FuzzText(const uint8_t* data, size_t size) {
     return size == 0 ? std::string()
                      : std::string(reinterpret_cast<const char*>(data + 1), size - 1);
-}
-
-inline void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
 }

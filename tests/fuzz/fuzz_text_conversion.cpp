@@ -1,18 +1,12 @@
 // Round trips through the text conversions: decoding never yields a lone surrogate, and what
 // was decoded encodes and decodes back unchanged; well-formed UTF-8 survives byte for byte.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "account/text_conversion.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 bool WellFormedUtf16(const std::wstring& text) {
     for (size_t i = 0; i < text.size(); ++i) {

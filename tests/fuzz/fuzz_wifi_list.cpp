@@ -1,19 +1,9 @@
 // Decodes arbitrary bytes as the data of a Wi-Fi list message and checks what must hold.
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 #include "ble/windows10_backend.h"
-
-namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
+#include "tests/fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> list(data, data + size);

@@ -3,19 +3,13 @@
 // ends with a result or one sentence, within its budget, in virtual time.
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 #include "ble/windows10_backend.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "tools/simulator/simulated_flat_ble.h"
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 constexpr uint64_t kAddress = 0x112233445566u;
 

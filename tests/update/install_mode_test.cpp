@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -28,23 +29,38 @@ std::wstring UpperCased(std::wstring text) {
 
 // One value as the installer might have written it (or failed to).
 struct Value {
-    const wchar_t* name;
-    DWORD type;
+    std::wstring name;
+    DWORD type;         // REG_NONE: left out
     std::wstring text;  // string types
     DWORD number;       // REG_DWORD
 };
 
-void WriteEntry(HKEY root, const wchar_t* subKey, const std::initializer_list<Value>& values) {
+// A complete entry for this program's folder, with the overrides put in place of its values.
+std::vector<Value> Entry(const wchar_t* mode, const std::vector<Value>& overrides = {}) {
+    std::vector<Value> entry = {{L"Installed", REG_DWORD, L"", 1},
+                                {L"InstallMode", REG_SZ, mode, 0},
+                                {L"InstallPath", REG_SZ, ExeFolder(), 0}};
+    for (Value& v : entry) {
+        for (const Value& o : overrides) {
+            if (o.name == v.name)
+                v = o;
+        }
+    }
+    return entry;
+}
+
+void WriteEntry(HKEY root, const wchar_t* subKey, const std::vector<Value>& values) {
     RegDeleteTreeW(root, subKey);
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(root, subKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     for (const Value& v : values) {
         if (v.type == REG_DWORD) {
-            RegSetValueExW(key, v.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v.number),
-                           sizeof(DWORD));
-        } else {
-            RegSetValueExW(key, v.name, 0, v.type, reinterpret_cast<const BYTE*>(v.text.c_str()),
+            RegSetValueExW(key, v.name.c_str(), 0, REG_DWORD,
+                           reinterpret_cast<const BYTE*>(&v.number), sizeof(DWORD));
+        } else if (v.type != REG_NONE) {
+            RegSetValueExW(key, v.name.c_str(), 0, v.type,
+                           reinterpret_cast<const BYTE*>(v.text.c_str()),
                            static_cast<DWORD>((v.text.size() + 1) * sizeof(wchar_t)));
         }
     }
@@ -63,71 +79,34 @@ protected:
     void SetUp() override { TearDown(); }
 };
 
-struct ProbeCase {
-    const char* what;
-    std::initializer_list<Value> values;
-    bool expected;
-};
-
 TEST_F(InstallModeTest, ProbeAcceptsOnlyACompleteEntryForThisFolder) {
     const std::wstring folder = ExeFolder();
-    const ProbeCase cases[] = {
-        {"complete entry",
-         {{L"Installed", REG_DWORD, L"", 1},
-          {L"InstallMode", REG_SZ, L"currentuser", 0},
-          {L"InstallPath", REG_SZ, folder, 0}},
-         true},
+    const struct {
+        const char* what;
+        std::vector<Value> overrides;
+        bool expected;
+    } cases[] = {
+        {"complete entry", {}, true},
         {"letter case of mode and folder ignored",
-         {{L"Installed", REG_DWORD, L"", 1},
-          {L"InstallMode", REG_SZ, L"CurrentUser", 0},
+         {{L"InstallMode", REG_SZ, L"CurrentUser", 0},
           {L"InstallPath", REG_EXPAND_SZ, UpperCased(folder), 0}},
          true},
-        {"not marked installed",
-         {{L"Installed", REG_DWORD, L"", 0},
-          {L"InstallMode", REG_SZ, L"currentuser", 0},
-          {L"InstallPath", REG_SZ, folder, 0}},
-         false},
-        {"installed flag as text",
-         {{L"Installed", REG_SZ, L"1", 0},
-          {L"InstallMode", REG_SZ, L"currentuser", 0},
-          {L"InstallPath", REG_SZ, folder, 0}},
-         false},
-        {"other mode",
-         {{L"Installed", REG_DWORD, L"", 1},
-          {L"InstallMode", REG_SZ, L"allusers", 0},
-          {L"InstallPath", REG_SZ, folder, 0}},
-         false},
-        {"mode as a number",
-         {{L"Installed", REG_DWORD, L"", 1},
-          {L"InstallMode", REG_DWORD, L"", 1},
-          {L"InstallPath", REG_SZ, folder, 0}},
-         false},
+        {"not marked installed", {{L"Installed", REG_DWORD, L"", 0}}, false},
+        {"installed flag as text", {{L"Installed", REG_SZ, L"1", 0}}, false},
+        {"other mode", {{L"InstallMode", REG_SZ, L"allusers", 0}}, false},
+        {"mode as a number", {{L"InstallMode", REG_DWORD, L"", 1}}, false},
         {"mode longer than its buffer",
-         {{L"Installed", REG_DWORD, L"", 1},
-          {L"InstallMode", REG_SZ, L"currentuser" + std::wstring(40, L' '), 0},
-          {L"InstallPath", REG_SZ, folder, 0}},
+         {{L"InstallMode", REG_SZ, L"currentuser" + std::wstring(40, L' '), 0}},
          false},
-        {"no folder",
-         {{L"Installed", REG_DWORD, L"", 1}, {L"InstallMode", REG_SZ, L"currentuser", 0}},
-         false},
-        {"another folder",
-         {{L"Installed", REG_DWORD, L"", 1},
-          {L"InstallMode", REG_SZ, L"currentuser", 0},
-          {L"InstallPath", REG_SZ, folder + L"\\sub", 0}},
-         false},
-        {"folder with a trailing backslash",
-         {{L"Installed", REG_DWORD, L"", 1},
-          {L"InstallMode", REG_SZ, L"currentuser", 0},
-          {L"InstallPath", REG_SZ, folder + L"\\", 0}},
-         false},
+        {"no folder", {{L"InstallPath", REG_NONE, L"", 0}}, false},
+        {"another folder", {{L"InstallPath", REG_SZ, folder + L"\\sub", 0}}, false},
+        {"folder with a trailing backslash", {{L"InstallPath", REG_SZ, folder + L"\\", 0}}, false},
         {"folder longer than a path",
-         {{L"Installed", REG_DWORD, L"", 1},
-          {L"InstallMode", REG_SZ, L"currentuser", 0},
-          {L"InstallPath", REG_SZ, folder + std::wstring(300, L'x'), 0}},
+         {{L"InstallPath", REG_SZ, folder + std::wstring(300, L'x'), 0}},
          false},
     };
-    for (const ProbeCase& c : cases) {
-        WriteEntry(HKEY_CURRENT_USER, kScratchKey, c.values);
+    for (const auto& c : cases) {
+        WriteEntry(HKEY_CURRENT_USER, kScratchKey, Entry(L"currentuser", c.overrides));
         EXPECT_EQ(ProbeInstallRegistration(HKEY_CURRENT_USER, kScratchKey, L"currentuser"),
                   c.expected)
             << c.what;
@@ -138,44 +117,38 @@ TEST_F(InstallModeTest, ProbeOfAMissingKeyFails) {
     EXPECT_FALSE(ProbeInstallRegistration(HKEY_CURRENT_USER, kScratchKey, L"currentuser"));
 }
 
-TEST_F(InstallModeTest, NoEntryMeansPortable) {
-    EXPECT_EQ(DetectInstallMode(), InstallMode::None);
-}
-
-TEST_F(InstallModeTest, FormerProductNameStillCountsForTheUser) {
-    WriteEntry(HKEY_CURRENT_USER, kConfigKey,
-               {{L"Installed", REG_DWORD, L"", 1},
-                {L"InstallMode", REG_SZ, L"currentuser", 0},
-                {L"InstallPath", REG_SZ, ExeFolder(), 0}});
-    EXPECT_EQ(DetectInstallMode(), InstallMode::CurrentUser);
-}
-
-TEST_F(InstallModeTest, MachineWideEntryGivesAllUsers) {
-    WriteEntry(HKEY_LOCAL_MACHINE, kConnectKey,
-               {{L"Installed", REG_DWORD, L"", 1},
-                {L"InstallMode", REG_SZ, L"allusers", 0},
-                {L"InstallPath", REG_SZ, ExeFolder(), 0}});
-    EXPECT_EQ(DetectInstallMode(), InstallMode::AllUsers);
-}
-
-TEST_F(InstallModeTest, PerUserEntryWinsOverMachineWide) {
-    WriteEntry(HKEY_LOCAL_MACHINE, kConnectKey,
-               {{L"Installed", REG_DWORD, L"", 1},
-                {L"InstallMode", REG_SZ, L"allusers", 0},
-                {L"InstallPath", REG_SZ, ExeFolder(), 0}});
-    WriteEntry(HKEY_CURRENT_USER, kConfigKey,
-               {{L"Installed", REG_DWORD, L"", 1},
-                {L"InstallMode", REG_SZ, L"currentuser", 0},
-                {L"InstallPath", REG_SZ, ExeFolder(), 0}});
-    EXPECT_EQ(DetectInstallMode(), InstallMode::CurrentUser);
-}
-
-TEST_F(InstallModeTest, MachineWideEntryMustSayAllUsers) {
-    WriteEntry(HKEY_LOCAL_MACHINE, kConnectKey,
-               {{L"Installed", REG_DWORD, L"", 1},
-                {L"InstallMode", REG_SZ, L"currentuser", 0},
-                {L"InstallPath", REG_SZ, ExeFolder(), 0}});
-    EXPECT_EQ(DetectInstallMode(), InstallMode::None);
+TEST_F(InstallModeTest, DetectionTakesThePerUserEntryFirstUnderEitherProductName) {
+    struct Registration {
+        HKEY root;
+        const wchar_t* key;
+        const wchar_t* mode;
+    };
+    const struct {
+        const char* what;
+        std::vector<Registration> entries;
+        InstallMode expected;
+    } cases[] = {
+        {"no entry means portable", {}, InstallMode::None},
+        {"former product name still counts for the user",
+         {{HKEY_CURRENT_USER, kConfigKey, L"currentuser"}},
+         InstallMode::CurrentUser},
+        {"machine-wide entry",
+         {{HKEY_LOCAL_MACHINE, kConnectKey, L"allusers"}},
+         InstallMode::AllUsers},
+        {"per-user entry wins over machine-wide",
+         {{HKEY_LOCAL_MACHINE, kConnectKey, L"allusers"},
+          {HKEY_CURRENT_USER, kConfigKey, L"currentuser"}},
+         InstallMode::CurrentUser},
+        {"machine-wide entry must say allusers",
+         {{HKEY_LOCAL_MACHINE, kConnectKey, L"currentuser"}},
+         InstallMode::None},
+    };
+    for (const auto& c : cases) {
+        TearDown();
+        for (const Registration& r : c.entries)
+            WriteEntry(r.root, r.key, Entry(r.mode));
+        EXPECT_EQ(DetectInstallMode(), c.expected) << c.what;
+    }
 }
 
 }  // namespace

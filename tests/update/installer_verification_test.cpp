@@ -29,14 +29,18 @@ std::wstring TempFileWith(const std::string& content) {
     return name;
 }
 
+std::wstring Upper(std::wstring text) {
+    for (auto& ch : text) ch = static_cast<wchar_t>(towupper(ch));
+    return text;
+}
+
+const std::wstring kAbcDigest = L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+
 TEST(VerifyUpdateSha256, AcceptsTheDigestInEitherLetterCase) {
     const std::wstring path = TempFileWith("abc");
-    const std::wstring digest = L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
     std::wstring error;
-    EXPECT_TRUE(VerifyUpdateSha256(path, digest, error)) << error;
-    std::wstring upper = digest;
-    for (auto& ch : upper) ch = static_cast<wchar_t>(towupper(ch));
-    EXPECT_TRUE(VerifyUpdateSha256(path, upper, error)) << error;
+    EXPECT_TRUE(VerifyUpdateSha256(path, kAbcDigest, error)) << error;
+    EXPECT_TRUE(VerifyUpdateSha256(path, Upper(kAbcDigest), error)) << error;
     DeleteFileW(path.c_str());
 }
 
@@ -53,10 +57,9 @@ TEST(VerifyUpdateSha256, HashesFilesLongerThanOneBuffer) {
 TEST(VerifyUpdateSha256, RefusesAWrongShortOrMissingDigestAndAMissingFile) {
     const std::wstring path = TempFileWith("abc");
     std::wstring error;
-    for (const std::wstring& expected :
-         {std::wstring(L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ae"),
-          std::wstring(L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015a"),
-          std::wstring()}) {
+    std::wstring wrong = kAbcDigest;
+    wrong.back() = L'e';
+    for (const std::wstring& expected : {wrong, kAbcDigest.substr(0, 63), std::wstring()}) {
         error.clear();
         EXPECT_FALSE(VerifyUpdateSha256(path, expected, error));
         EXPECT_EQ(error, L"The downloaded update failed its SHA-256 checksum.");
@@ -96,11 +99,6 @@ TEST_P(VerifyInstallerSignatureCases, AcceptsOnlyThePinnedSigner) {
 const std::wstring kNotConfigured =
     L"The updater's signing-certificate fingerprint is not configured.";
 const std::wstring kUnexpected = L"The installer was signed with an unexpected certificate.";
-
-std::wstring Upper(std::wstring text) {
-    for (auto& ch : text) ch = static_cast<wchar_t>(towupper(ch));
-    return text;
-}
 
 INSTANTIATE_TEST_SUITE_P(
     Files, VerifyInstallerSignatureCases,

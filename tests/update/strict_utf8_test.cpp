@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 // One table for both builds: on Windows StrictUtf8ToUtf16 is the system's strict conversion,
-// elsewhere our own, and on Windows the two are also compared directly.
+// elsewhere our own; on Windows our own is also held against the system's for every case.
 
 namespace {
 
@@ -19,9 +19,11 @@ TEST_P(StrictUtf8Cases, ConvertsWellFormedTextAndRefusesTheRest) {
     EXPECT_EQ(StrictUtf8ToUtf16(GetParam().utf8), GetParam().utf16);
 }
 
-TEST_P(StrictUtf8Cases, OwnConversionAgreesWithTheBuildsConversion) {
+#ifdef _WIN32
+TEST_P(StrictUtf8Cases, OwnConversionAgreesWithTheSystemConversion) {
     EXPECT_EQ(PortableStrictUtf8ToUtf16(GetParam().utf8), StrictUtf8ToUtf16(GetParam().utf8));
 }
+#endif
 
 INSTANTIATE_TEST_SUITE_P(
     Table, StrictUtf8Cases,

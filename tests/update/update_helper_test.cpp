@@ -75,6 +75,23 @@ TEST(RunApplyUpdate, TooFewArgumentsExitWithTwoAndShowNothing) {
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
+TEST(LaunchUpdateHelper, ATemporaryFolderThatCannotTakeTheCopyStopsTheLaunch) {
+    wchar_t saved[2][MAX_PATH] = {};
+    const wchar_t* names[2] = {L"TMP", L"TEMP"};
+    for (int i = 0; i < 2; ++i) {
+        GetEnvironmentVariableW(names[i], saved[i], MAX_PATH);
+        SetEnvironmentVariableW(names[i], L"C:\\tervane-no-such-folder");
+    }
+    std::wstring error;
+    const bool launched = LaunchUpdateHelper(L"C:\\setup.exe", InstallMode::CurrentUser,
+                                             GetCurrentProcessId(), L"C:\\app.exe", error);
+    for (int i = 0; i < 2; ++i) {
+        SetEnvironmentVariableW(names[i], saved[i][0] ? saved[i] : nullptr);
+    }
+    EXPECT_FALSE(launched);
+    EXPECT_EQ(error, L"Could not prepare the update helper.");
+}
+
 TEST_F(UpdateHelperRun, SuccessDeletesTheInstallerAndStartsTheProgram) {
     const std::wstring installer = Installer(L"fake_installer.exe", 0);
     MessageBoxAnswerer boxes;

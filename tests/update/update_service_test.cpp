@@ -173,7 +173,6 @@ protected:
     // Whatever a test did, it leaves no downloaded file or placeholder behind.
     void TearDown() override { EXPECT_EQ(UpdateFilesInTemp(), before_); }
 
-private:
     std::vector<std::wstring> before_;
 };
 
@@ -439,15 +438,17 @@ INSTANTIATE_TEST_SUITE_P(
                 kInstaller, L"The update download URL has an unexpected path.", nullptr, 0}),
     [](const testing::TestParamInfo<UrlCase>& info) { return info.param.name; });
 
-TEST(ValidateDownloadUrl, TheBuiltInServiceHostIsTheOriginsHost) {
-    EXPECT_EQ(BuiltInUpdateServer().host, L"127.0.0.1");
-    EXPECT_EQ(BuiltInUpdateServer().port, 443);
+TEST(ValidateDownloadUrl, TheBuiltInServiceIsTheUpdateOriginOfTheBuild) {
+    // The demo flavour's: its own loopback TLS origin.
+    EXPECT_EQ(BuiltInUpdateServer().host, L"localhost");
+    EXPECT_EQ(BuiltInUpdateServer().port, 47811);
     EXPECT_TRUE(BuiltInUpdateServer().secure);
     std::wstring pathAndQuery, error;
     uint16_t port = 0;
-    EXPECT_TRUE(ValidateDownloadUrl(L"https://127.0.0.1/app/windows/installer/download/a.exe",
+    EXPECT_TRUE(ValidateDownloadUrl(L"https://LOCALHOST:47811/app/windows/installer/download/a",
                                     kInstaller, pathAndQuery, port, error));
-    EXPECT_FALSE(ValidateDownloadUrl(L"https://localhost/app/windows/installer/download/a.exe",
+    EXPECT_EQ(port, 47811);
+    EXPECT_FALSE(ValidateDownloadUrl(L"https://127.0.0.1/app/windows/installer/download/a.exe",
                                      kInstaller, pathAndQuery, port, error));
 }
 
@@ -474,9 +475,16 @@ TEST(MakeUpdateTempPath, GivesNothingWhenTheTemporaryFolderIsMissing) {
         SetEnvironmentVariableW(name, L"C:\\tervane-no-such-folder");
     }
     const std::wstring path = MakeUpdateTempPath();
+    UpdateInfo info;
+    info.download_url = L"https://localhost/app/windows/installer/download/a/b.exe";
+    std::wstring installer = L"stale", error;
+    const bool fetched = FetchVerifiedInstallerFrom(kHost, info, installer, error);
     SetEnvironmentVariableW(L"TMP", saved[0].empty() ? nullptr : saved[0].c_str());
     SetEnvironmentVariableW(L"TEMP", saved[1].empty() ? nullptr : saved[1].c_str());
     EXPECT_TRUE(path.empty()) << Narrow(path);
+    EXPECT_FALSE(fetched);
+    EXPECT_TRUE(installer.empty());
+    EXPECT_EQ(error, L"Could not create a temporary update file.");
 }
 
 struct Download {
@@ -644,6 +652,48 @@ TEST_F(UpdateDownloadTest, ADownloadThatStallsIsGivenUpAfterTheReceiveTimeout) {
     EXPECT_FALSE(Exists(d.path));
     std::printf("a stalled download ended after %lu ms\n",
                 static_cast<unsigned long>(GetTickCount() - start));
+}
+
+// The download worker's whole task: whatever test the file fails, it is gone afterwards.
+TEST_F(UpdateDownloadTest, TheWorkersTaskKeepsOnlyAGenuineInstaller) {
+    const std::wstring fixtures = TERVANE_SIGNING_FIXTURES;
+    const struct {
+        const wchar_t* file;
+        const wchar_t* overrides;
+        const wchar_t* error;  // null: accepted
+    } cases[] = {
+        {L"signed.exe", L"", nullptr},
+        {L"signed.exe", L"&sha256=0000000000000000000000000000000000000000000000000000000000000000",
+         L"The downloaded update failed its SHA-256 checksum."},
+        {L"signed.exe", L"&size_bytes=99999999", L"The update download was incomplete."},
+        {L"unsigned.exe", L"",
+         L"The downloaded installer failed Authenticode verification (0x800b0100)."},
+        {L"other.exe", L"", L"The installer was signed with an unexpected certificate."},
+        {L"tampered.exe", L"", L"The downloaded installer failed Authenticode verification "},
+    };
+    for (const auto& c : cases) {
+        const std::string package = FileBytes(fixtures + L"\\" + c.file);
+        ASSERT_FALSE(package.empty()) << Narrow(c.file);
+        const Published p =
+            Publish(std::wstring(L"package_type=installer&version=1.0.1") + c.overrides, package);
+        UpdateInfo info;
+        info.download_url = p.url;
+        info.size_bytes = p.size;
+        info.sha256 = p.sha256;
+        std::wstring path;
+        std::wstring error;
+        const bool ok = FetchVerifiedInstallerFrom(kHost, info, path, error);
+        if (c.error == nullptr) {
+            ASSERT_TRUE(ok) << Narrow(error);
+            EXPECT_EQ(FileBytes(path), package);
+            EXPECT_TRUE(DeleteFileW(path.c_str()));
+            continue;
+        }
+        EXPECT_FALSE(ok) << Narrow(c.file);
+        EXPECT_EQ(error.rfind(c.error, 0), 0u) << Narrow(error);
+        EXPECT_TRUE(path.empty());
+        EXPECT_EQ(UpdateFilesInTemp(), before_) << Narrow(c.file);
+    }
 }
 
 // --- memory -----------------------------------------------------------------------------

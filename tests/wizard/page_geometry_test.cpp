@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
-#include <set>
 
 std::ostream& operator<<(std::ostream& os, const ControlRect& r) {
     return os << "(" << r.x << ", " << r.y << ", " << r.width << ", " << r.height << ")";
@@ -124,31 +123,6 @@ TEST(PageGeometry, ResultMessageIsCentredAndAtMostFourHundredFiftyWide) {
               (ControlRect{75, 164, 450, 110}));
     EXPECT_EQ(RectOf(WizardPage::Result, 505, 620, control_id::kResultMessage),
               (ControlRect{32, 164, 441, 110}));
-}
-
-TEST(PageGeometry, EachPagePlacesOnlyItsOwnControlsOnce) {
-    const std::set<int> expected[] = {
-        {control_id::kLogo, control_id::kPageTitle, control_id::kUsername, control_id::kPassword,
-         control_id::kShowPassword, control_id::kLogin, control_id::kWifiOnly, control_id::kSignUp,
-         control_id::kStatus},
-        {control_id::kPageTitle, control_id::kAccountLine, control_id::kBaseUnitList,
-         control_id::kRefreshBaseUnits, control_id::kConnect, control_id::kBackBaseUnits,
-         control_id::kStatus},
-        {control_id::kPageTitle, control_id::kAccountLine, control_id::kBaseUnitLine,
-         control_id::kWifiList, control_id::kRefreshWifi, control_id::kNetworkName,
-         control_id::kWifiPassword, control_id::kShowWifiPassword, control_id::kUsernameOnly,
-         control_id::kConfigure, control_id::kBackWifi, control_id::kStatus},
-        {control_id::kResultHeading, control_id::kResultMessage, control_id::kFinish},
-    };
-    for (int page = 0; page < 4; ++page) {
-        PageGeometryInput in{600, 620, false, false};
-        std::multiset<int> placed;
-        for (const ControlPlacement& p : ComputePageGeometry(static_cast<WizardPage>(page), in)) {
-            placed.insert(p.controlId);
-        }
-        EXPECT_EQ(std::set<int>(placed.begin(), placed.end()), expected[page]) << "page " << page;
-        EXPECT_EQ(placed.size(), expected[page].size()) << "page " << page;
-    }
 }
 
 }  // namespace

@@ -19,6 +19,23 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// The runtime provider's control, loaded from beside the program when the demo runs over the
+// shipping flat layer; null otherwise, or when the DLL is missing (every scan then reports the
+// class-not-registered sentence).
+const winrt_provider::ProviderControl* LoadProvider() {
+    if (!DemoUsesRuntimeProvider()) return nullptr;
+    const HMODULE module = LoadLibraryW(L"tervane_winrt_provider.dll");
+    if (module == nullptr) return nullptr;
+    const auto entry = reinterpret_cast<winrt_provider::ProviderControlEntry>(
+        reinterpret_cast<void*>(GetProcAddress(module, winrt_provider::kProviderControlEntry)));
+    return entry != nullptr ? entry() : nullptr;
+}
+
+const winrt_provider::ProviderControl* Provider() {
+    static const winrt_provider::ProviderControl* control = LoadProvider();
+    return control;
+}
+
 constexpr uint64_t kLivingRoomAddress = 0xA4CF12D0E101ull;
 constexpr uint64_t kOfficeAddress = 0xA4CF12D0E102ull;
 constexpr uint64_t kAtticAddress = 0xA4CF12D0E103ull;
@@ -91,15 +108,15 @@ std::string Printable(const std::vector<uint8_t>& bytes) {
 std::string Report() {
     std::string report;
     for (const SimulatedUnitSetup& unit : Units()) {
-        const bool provider = DemoUsesRuntimeProvider();
-        const auto payloads = provider ? winrt_provider::ReceivedPayloads(unit.address)
+        const winrt_provider::ProviderControl* provider = Provider();
+        const auto payloads = provider ? provider->receivedPayloads(unit.address)
                                        : SimulatedBle::ReceivedPayloads(unit.address);
         report += Narrow(unit.name.c_str()) + ": " + std::to_string(payloads.size()) +
                   " configuration(s) received\n";
         for (const auto& payload : payloads) {
             report += "  " + Printable(payload) + "\n";
         }
-        const auto refused = provider ? winrt_provider::ProtocolErrors(unit.address)
+        const auto refused = provider ? provider->protocolErrors(unit.address)
                                       : SimulatedBle::ProtocolErrors(unit.address);
         if (!refused.empty()) {
             report += "  refused " + std::to_string(refused.size()) + " frame(s), the first: " +
@@ -124,12 +141,12 @@ void WriteReport(const std::string& report) {
 
 struct DemoWorld {
     DemoWorld() {
-        if (DemoUsesRuntimeProvider()) {
+        if (const winrt_provider::ProviderControl* provider = Provider()) {
             // Registered in the demo's own prefix, where the flat layer's activation finds it.
             std::wstring error;
-            winrt_provider::RegisterClasses(error);
-            winrt_provider::Install(Units(), Others());
-        } else {
+            provider->registerClasses(error);
+            provider->install(Units(), Others());
+        } else if (!DemoUsesRuntimeProvider()) {
             SimulatedBle::Install(Units(), Others());
         }
         std::thread([] {

@@ -20,7 +20,7 @@ BOOL CALLBACK FindBox(HWND window, LPARAM param) {
     GetWindowThreadProcessId(window, &processId);
     wchar_t className[32] = {};
     GetClassNameW(window, className, 32);
-    if (processId == search->processId && IsWindowVisible(window) &&
+    if ((search->processId == 0 || processId == search->processId) && IsWindowVisible(window) &&
         wcscmp(className, L"#32770") == 0) {
         search->found = window;
         return FALSE;
@@ -220,7 +220,11 @@ int WindowDriver::SelectedListRow(int id) const {
 }
 
 bool WindowDriver::WaitForMessageBox(MessageBox& box, DWORD timeoutMs) const {
-    BoxSearch search{processId_, nullptr};
+    return WaitForMessageBoxOf(processId_, box, timeoutMs);
+}
+
+bool WindowDriver::WaitForMessageBoxOf(DWORD processId, MessageBox& box, DWORD timeoutMs) const {
+    BoxSearch search{processId, nullptr};
     if (!WaitFor(
             [&] {
                 search.found = nullptr;
@@ -271,6 +275,16 @@ bool WindowDriver::Capture(const std::wstring& path) const {
     Sleep(250);
     RECT rect{};
     GetWindowRect(main_, &rect);
+    return CaptureRect(rect, path);
+}
+
+bool WindowDriver::CaptureWindow(HWND window, const std::wstring& path) const {
+    Sleep(250);
+    RECT rect{};
+    return GetWindowRect(window, &rect) && CaptureRect(rect, path);
+}
+
+bool WindowDriver::CaptureRect(const RECT& rect, const std::wstring& path) const {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0) {

@@ -44,17 +44,22 @@ public:
         std::wstring text;
     };
     bool WaitForMessageBox(MessageBox& box, DWORD timeoutMs) const;
+    // The same for the boxes of another process (0: of any process).
+    bool WaitForMessageBoxOf(DWORD processId, MessageBox& box, DWORD timeoutMs) const;
     void Answer(const MessageBox& box, int buttonId);
 
     bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) const;
     bool WaitForIdle(DWORD timeoutMs) const;  // the program's window thread answers again
 
-    // Saves the window as a 24-bit BMP.
+    // Saves the main window (or any other window, as the screen shows it) as a 24-bit BMP.
     bool Capture(const std::wstring& path) const;
+    bool CaptureWindow(HWND window, const std::wstring& path) const;
 
     bool ProcessAlive() const;
+    DWORD ProcessId() const { return processId_; }
 
 private:
+    bool CaptureRect(const RECT& rect, const std::wstring& path) const;
     void PostClick(HWND control, int x, int y);
     void TypeInto(int id, const std::wstring& text, bool selectAll);
     bool RemoteCall(HWND control, UINT message, WPARAM wParam, void* data, size_t size,

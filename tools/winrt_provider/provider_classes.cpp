@@ -1931,6 +1931,16 @@ extern "C" __declspec(dllexport) HRESULT WINAPI
     return S_OK;
 }
 
+extern "C" const winrt_provider::ProviderControl* WinrtProviderControl() {
+    static const winrt_provider::ProviderControl control = {
+        winrt_provider::RegisterClasses,
+        [](std::vector<SimulatedUnitSetup> units, std::vector<SimulatedAdvertiser> others) {
+            winrt_provider::Install(std::move(units), std::move(others));
+        },
+        winrt_provider::ReceivedPayloads, winrt_provider::ProtocolErrors};
+    return &control;
+}
+
 extern "C" __declspec(dllexport) HRESULT WINAPI DllCanUnloadNow() {
     const winrt_provider::Counts counts = winrt_provider::CurrentCounts();
     return counts.liveObjects == 0 ? S_OK : S_FALSE;

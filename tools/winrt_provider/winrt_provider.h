@@ -107,4 +107,17 @@ WINRT_PROVIDER_API std::vector<std::vector<uint8_t>> ReceivedPayloads(uint64_t a
 WINRT_PROVIDER_API std::vector<std::vector<uint8_t>> WrittenFrames(uint64_t address);
 WINRT_PROVIDER_API std::vector<std::string> ProtocolErrors(uint64_t address);
 
+// The part of the control a program that loads the DLL at run time needs (the demo), reached
+// through the one unmangled export WinrtProviderControl.
+struct ProviderControl {
+    bool (*registerClasses)(std::wstring& error);
+    void (*install)(std::vector<SimulatedUnitSetup> units, std::vector<SimulatedAdvertiser> others);
+    std::vector<std::vector<uint8_t>> (*receivedPayloads)(uint64_t address);
+    std::vector<std::string> (*protocolErrors)(uint64_t address);
+};
+using ProviderControlEntry = const ProviderControl* (*)();
+constexpr const char* kProviderControlEntry = "WinrtProviderControl";
+
 }  // namespace winrt_provider
+
+extern "C" WINRT_PROVIDER_API const winrt_provider::ProviderControl* WinrtProviderControl();

@@ -1,0 +1,202 @@
+#!/usr/bin/env python3
+"""Self-update from end to end under Wine, in a Wine prefix made fresh for the run.
+
+The demo build 1.0.0 is installed per user by its own installer; the stand-in update service
+publishes the 1.0.1 installer over HTTPS on the demo's update origin (localhost:47811) with a
+test authority that only this prefix trusts. Then, driven by update_walkthrough.exe like a
+person would:
+
+  swap    the update is accepted while a base-unit scan runs, and the verified installer is
+          replaced by one signed by another certificate before the helper runs it: the helper
+          must refuse it, delete it and restart the old program;
+  update  the update is accepted at start-up: the old program must close, the helper run the
+          installer silently, and the program come back as 1.0.1 with its registration right.
+
+usage: run_update_end_to_end.py --build BUILD_DIR --workdir DIR [--shots DIR]
+"""
+
+import argparse
+import glob
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
+sys.path.insert(0, os.path.join(ROOT, "tests", "account"))
+import run_service_tests as common  # noqa: E402
+
+UPDATE_PORT = 47811  # the demo flavour's update origin
+INSTALL_KEY = r"HKCU\Software\Tervane\Tervane Connect"
+STEP_TIMEOUT = 300
+
+
+class Run:
+    def __init__(self, args):
+        self.build = os.path.abspath(args.build)
+        self.workdir = os.path.abspath(args.workdir)
+        self.shots = os.path.abspath(args.shots) if args.shots else None
+        self.prefix = os.path.join(self.workdir, "prefix")
+        self.wine_run = os.path.join(ROOT, "tools", "wine-run.sh")
+        self.passed = 0
+        self.failed = 0
+        self.environment = dict(os.environ, WINEPREFIX=self.prefix)
+        self.environment.pop("DISPLAY", None)
+
+    def log(self, message):
+        print("[update-e2e] " + message, flush=True)
+
+    def check(self, condition, what):
+        if condition:
+            self.passed += 1
+            self.log("ok: " + what)
+        else:
+            self.failed += 1
+            self.log("FAILED: " + what)
+        return condition
+
+    def path(self, *parts):
+        return os.path.join(self.build, *parts)
+
+    def wine(self, *command, timeout=STEP_TIMEOUT, background=False):
+        arguments = [self.wine_run] + list(command)
+        if background:
+            return subprocess.Popen(arguments, env=self.environment, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
+        return subprocess.run(arguments, env=self.environment, timeout=timeout,
+                              capture_output=True, text=True, errors="replace")
+
+    def wait_for_wine(self):
+        server = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
+        try:
+            subprocess.run([server, "-w"], env=self.environment, timeout=120)
+        except subprocess.TimeoutExpired:
+            subprocess.run([server, "-k"], env=self.environment)
+
+    def registration(self):
+        result = self.wine("reg", "query", INSTALL_KEY)
+        values = {}
+        for line in result.stdout.splitlines():
+            parts = line.strip().split(None, 2)
+            if len(parts) == 3 and parts[1].startswith("REG_"):
+                values[parts[0]] = parts[2]
+        return values
+
+    def temp_files(self, pattern):
+        # Wine's TEMP is C:\users\<name>\Temp; Windows' own place is under AppData.
+        found = []
+        for folder in (("Temp",), ("AppData", "Local", "Temp")):
+            found += glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", *folder,
+                                            pattern))
+        return sorted(found)
+
+    def walkthrough(self, scenario, *extra):
+        shots = os.path.join(self.workdir, "shots", scenario)
+        os.makedirs(shots, exist_ok=True)
+        program_path = self.registration().get("InstallPath", "") + "\\TervaneConnect.exe"
+        program = self.wine(program_path, background=True)
+        result = self.wine(self.path("tools", "demo", "update_walkthrough.exe"),
+                           common.windows_path(shots), scenario, *extra)
+        print(result.stdout.replace("\r", ""), end="", flush=True)
+        try:
+            program.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            program.kill()
+        self.wait_for_wine()
+        if self.shots:
+            os.makedirs(self.shots, exist_ok=True)
+            for bmp in sorted(glob.glob(os.path.join(shots, "*.bmp"))):
+                name = "%s-%s.png" % (scenario, os.path.splitext(os.path.basename(bmp))[0])
+                subprocess.run(["convert", bmp, os.path.join(self.shots, name)])
+        return result.returncode
+
+    def main(self):
+        shutil.rmtree(self.workdir, ignore_errors=True)
+        os.makedirs(self.workdir)
+        setup_old = self.path("installer", "TervaneConnectDemoSetup-1.0.0.exe")
+        setup_new = self.path("installer", "TervaneConnectDemoSetup-1.0.1.exe")
+        replacement = self.path("tests", "update", "update-fixtures", "fake_installer_other.exe")
+        for needed in (setup_old, setup_new, replacement):
+            if not os.path.exists(needed):
+                self.log("missing " + needed + " (build the windows preset first)")
+                return 1
+
+        subprocess.run([os.path.join(ROOT, "tools", "xvfb-start.sh"), self.prefix], check=True)
+        service = None
+        try:
+            self.log("creating a fresh Wine prefix")
+            subprocess.run([os.path.join(ROOT, "tools", "wine-prefix-init.sh"), self.prefix],
+                           env=self.environment, check=True, timeout=300,
+                           stdout=subprocess.DEVNULL)
+            # No window manager on Xvfb: Wine draws the title bars itself.
+            self.wine("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N",
+                      "/f")
+
+            ca_key, ca_pem, ca_der = common.make_authority(self.workdir, "update",
+                                                           "Tervane Update Test Authority")
+            server_pem, server_key = common.make_server_certificate(self.workdir, "update",
+                                                                    ca_key, ca_pem)
+            trusted = self.wine(self.path("tools", "demo", "trust_test_authority.exe"),
+                                common.windows_path(ca_der))
+            if not self.check(trusted.returncode == 0, "test authority trusted in this prefix"):
+                return 1
+            service = common.StandIn(
+                os.path.join(ROOT, "tools", "standin", "update_service.py"), self.workdir,
+                "update-service", [],
+                ["--port", str(UPDATE_PORT), "--https", "--cert", server_pem, "--key", server_key,
+                 "--host", "localhost", "--publish", "installer:1.0.1:" + setup_new])
+            self.log("update service on https://localhost:%d publishes 1.0.1" % service.port)
+
+            installed = self.wine(setup_old, "/SILENT", "/CURRENTUSER")
+            self.wait_for_wine()
+            self.check(installed.returncode == 0, "1.0.0 installed per user (exit code %d)"
+                       % installed.returncode)
+            before = self.registration()
+            self.check(before.get("Installed") == "0x1" and
+                       before.get("InstallMode") == "currentuser" and
+                       before.get("Version") == "1.0.0" and "InstallPath" in before,
+                       "1.0.0 registration %s" % before)
+
+            self.log("scenario: the verified installer is replaced before the helper runs it")
+            self.check(self.walkthrough("swap", common.windows_path(replacement)) == 0,
+                       "swapped installer refused, old program back")
+            self.check(not self.temp_files("OVC*.exe"), "no installer left in the temporary folder")
+            self.check(not self.temp_files("OVC*.log"), "the swapped file never ran")
+            self.check(self.registration().get("Version") == "1.0.0", "1.0.0 still installed")
+
+            self.log("scenario: the update accepted at start-up")
+            self.check(self.walkthrough("update") == 0, "program came back as 1.0.1")
+            after = self.registration()
+            self.check(after.get("Installed") == "0x1" and
+                       after.get("InstallMode") == "currentuser" and
+                       after.get("InstallPath") == before.get("InstallPath") and
+                       after.get("Version") == "1.0.1",
+                       "1.0.1 registration %s" % after)
+            self.check(not self.temp_files("OVC*.exe"), "the installer was deleted after it ran")
+            self.check(bool(self.temp_files("TervaneConfigUpdater-*.exe")),
+                       "the update helper ran from the temporary folder")
+            downloads = [line for line in open(service.log_file, encoding="utf-8")
+                         if "/app/windows/installer/download/" in line]
+            self.check(len(downloads) == 2, "two downloads of the published installer")
+        finally:
+            if service is not None:
+                service.stop()
+            subprocess.run([shutil.which("wineserver") or "/usr/lib/wine/wineserver", "-k"],
+                           env=self.environment)
+            subprocess.run([os.path.join(ROOT, "tools", "xvfb-stop.sh"), self.prefix])
+        print("%d passed, %d failed" % (self.passed, self.failed), flush=True)
+        return 0 if self.failed == 0 else 1
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--workdir", required=True)
+    parser.add_argument("--shots")
+    return Run(parser.parse_args()).main()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
