@@ -29,18 +29,21 @@ bool IsFlatSentence(const std::wstring& text) {
                               ble_text::kNotificationTimeout,
                               ble_text::kNotificationFailed};
     for (const wchar_t* sentence : fixed) {
-        if (text == sentence)
+        if (text == sentence) {
             return true;
+        }
     }
     const wchar_t* coded[] = {ble_text::kScanFailed, ble_text::kConnectionFailed,
                               ble_text::kWriteFailed};
     for (const wchar_t* start : coded) {
         const std::wstring prefix = start;
-        if (text.compare(0, prefix.size(), prefix) != 0)
+        if (text.compare(0, prefix.size(), prefix) != 0) {
             continue;
+        }
         const std::wstring rest = text.substr(prefix.size());
-        if (rest == L".")
+        if (rest == L".") {
             return true;
+        }
         if (rest.size() == 13 && rest.compare(0, 4, L" (0x") == 0 && rest.back() == L')' &&
             rest.find_first_not_of(L"0123456789ABCDEF", 4) == 12) {
             return true;
@@ -76,13 +79,15 @@ protected:
             flow.connected = true;
             const uint8_t request[4] = {0x24, 0x00, 0x00, 0x00};
             flow.wrote = OvBleWrite(request, 4, error) == 1;
-            if (!flow.wrote)
+            if (!flow.wrote) {
                 flow.failures.push_back(Text(error));
+            }
             uint8_t answer[kOvBleNotificationCapacity];
             int length = 0;
             flow.answered = OvBleWaitNotification(answer, &length, 3000, error) == 1;
-            if (!flow.answered)
+            if (!flow.answered) {
                 flow.failures.push_back(Text(error));
+            }
         } else {
             flow.failures.push_back(Text(error));
         }

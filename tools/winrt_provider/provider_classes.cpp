@@ -106,8 +106,9 @@ public:
         : Object("Buffer"), bytes_(bytes), length_(bytes.size()) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr)
+        if (out == nullptr) {
             return E_POINTER;
+        }
         if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_Buffer) {
             return Give(static_cast<IBuffer*>(this), out);
         }
@@ -121,37 +122,45 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_Capacity(UINT32* capacity) override {
         HRESULT hr = Enter(this, "Buffer.get_Capacity");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (capacity == nullptr)
+        }
+        if (capacity == nullptr) {
             return E_POINTER;
+        }
         *capacity = static_cast<UINT32>(bytes_.size());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_Length(UINT32* length) override {
         HRESULT hr = Enter(this, "Buffer.get_Length");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (length == nullptr)
+        }
+        if (length == nullptr) {
             return E_POINTER;
+        }
         *length = static_cast<UINT32>(length_);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE put_Length(UINT32 length) override {
         HRESULT hr = Enter(this, "Buffer.put_Length");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (length > bytes_.size())
+        }
+        if (length > bytes_.size()) {
             return E_INVALIDARG;
+        }
         length_ = length;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Buffer(BYTE** bytes) override {
         HRESULT hr = Enter(this, "Buffer.Buffer");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (bytes == nullptr)
+        }
+        if (bytes == nullptr) {
             return E_POINTER;
+        }
         *bytes = NullResult("Buffer.Buffer") ? nullptr : bytes_.data();
         return S_OK;
     }
@@ -168,8 +177,9 @@ public:
     BufferFactory() : Object("BufferFactory") {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr)
+        if (out == nullptr) {
             return E_POINTER;
+        }
         if (iid == kIidUnknown || iid == kIidInspectable || iid == kIidActivationFactory) {
             return Give(static_cast<IActivationFactory*>(this), out);
         }
@@ -186,10 +196,12 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Create(UINT32 capacity, IBuffer** buffer) override {
         HRESULT hr = Enter(this, "BufferFactory.Create");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (buffer == nullptr)
+        }
+        if (buffer == nullptr) {
             return E_POINTER;
+        }
         ComPtr<ByteBuffer> made;
         Adopt(made, new ByteBuffer(capacity));
         return GiveOut<IBuffer>("BufferFactory.Create", static_cast<IBuffer*>(made.Get()), buffer);
@@ -198,21 +210,25 @@ public:
 
 Bytes BytesOf(IBuffer* buffer, HRESULT& hr) {
     hr = E_POINTER;
-    if (buffer == nullptr)
+    if (buffer == nullptr) {
         return {};
+    }
     UINT32 length = 0;
     hr = buffer->get_Length(&length);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         return {};
+    }
     ComPtr<IBufferByteAccess> access;
     hr = buffer->QueryInterface(IID_BufferByteAccess,
                                 reinterpret_cast<void**>(access.GetAddressOf()));
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         return {};
+    }
     BYTE* data = nullptr;
     hr = access->Buffer(&data);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         return {};
+    }
     if (data == nullptr && length > 0) {
         hr = E_POINTER;
         return {};
@@ -258,8 +274,9 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr)
+        if (out == nullptr) {
             return E_POINTER;
+        }
         if (iid == kIidUnknown || iid == kIidInspectable || iid == iid_) {
             return Give(static_cast<Operation*>(this), out);
         }
@@ -273,10 +290,12 @@ public:
 
     HRESULT STDMETHODCALLTYPE put_Completed(Handler* handler) override {
         HRESULT hr = Enter(this, Call(".put_Completed"));
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (handler == nullptr)
+        }
+        if (handler == nullptr) {
             return E_INVALIDARG;
+        }
         bool finished = false;
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -320,30 +339,36 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_Completed(Handler** handler) override {
         HRESULT hr = Enter(this, Call(".get_Completed"));
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (handler == nullptr)
+        }
+        if (handler == nullptr) {
             return E_POINTER;
+        }
         std::lock_guard<std::mutex> lock(mutex_);
         *handler = handler_;
-        if (handler_ != nullptr)
+        if (handler_ != nullptr) {
             handler_->AddRef();
+        }
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetResults(Result* results) override {
         HRESULT hr = Enter(this, Call(".GetResults"));
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (results == nullptr)
+        }
+        if (results == nullptr) {
             return E_POINTER;
+        }
         std::lock_guard<std::mutex> lock(mutex_);
         if (status_ != kAsyncCompleted || closed_) {
             return kHrIllegalMethodCall;
         }
         if constexpr (std::is_pointer<Result>::value) {
             *results = NullResult(Call(".GetResults")) ? nullptr : value_.Get();
-            if (*results != nullptr)
+            if (*results != nullptr) {
                 (*results)->AddRef();
+            }
         } else {
             *results = value_;
         }
@@ -351,35 +376,41 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE get_Id(UINT32* id) override {
-        if (id == nullptr)
+        if (id == nullptr) {
             return E_POINTER;
+        }
         *id = 1;
         return Enter(this, Call(".get_Id"));
     }
     HRESULT STDMETHODCALLTYPE get_Status(INT32* status) override {
         HRESULT hr = Enter(this, Call(".get_Status"));
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (status == nullptr)
+        }
+        if (status == nullptr) {
             return E_POINTER;
+        }
         std::lock_guard<std::mutex> lock(mutex_);
         *status = status_;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_ErrorCode(HRESULT* code) override {
         HRESULT hr = Enter(this, Call(".get_ErrorCode"));
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (code == nullptr)
+        }
+        if (code == nullptr) {
             return E_POINTER;
+        }
         std::lock_guard<std::mutex> lock(mutex_);
         *code = error_;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Cancel() override {
         HRESULT hr = Enter(this, Call(".Cancel"));
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (status_ != kAsyncStarted) {
@@ -392,8 +423,9 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Close() override {
         HRESULT hr = Enter(this, Call(".Close"));
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         std::lock_guard<std::mutex> lock(mutex_);
         if (status_ == kAsyncStarted) {
             return kHrIllegalMethodCall;  // a running operation cannot be closed
@@ -409,8 +441,9 @@ private:
         static std::map<std::string, std::string>* names = new std::map<std::string, std::string>;
         std::lock_guard<std::mutex> lock(namesMutex);
         std::string& name = (*names)[std::string(name_) + method];
-        if (name.empty())
+        if (name.empty()) {
             name = std::string(name_) + method;
+        }
         return name.c_str();
     }
 
@@ -494,8 +527,9 @@ public:
         : Object(name), name_(name), iid_(iid), items_(std::move(items)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr)
+        if (out == nullptr) {
             return E_POINTER;
+        }
         if (iid == kIidUnknown || iid == kIidInspectable || iid == iid_) {
             return Give(static_cast<View*>(this), out);
         }
@@ -507,23 +541,28 @@ public:
     HRESULT STDMETHODCALLTYPE GetAt(UINT32 index, Item** item) override {
         HRESULT hr =
             Enter(this, Is("ServiceList") ? "ServiceList.GetAt" : "CharacteristicList.GetAt");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (item == nullptr)
+        }
+        if (item == nullptr) {
             return E_POINTER;
+        }
         *item = nullptr;
-        if (index >= items_.size())
+        if (index >= items_.size()) {
             return kHrBounds;
+        }
         return GiveOut(Is("ServiceList") ? "ServiceList.GetAt" : "CharacteristicList.GetAt",
                        items_[index].Get(), item);
     }
     HRESULT STDMETHODCALLTYPE get_Size(UINT32* size) override {
         HRESULT hr =
             Enter(this, Is("ServiceList") ? "ServiceList.get_Size" : "CharacteristicList.get_Size");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (size == nullptr)
+        }
+        if (size == nullptr) {
             return E_POINTER;
+        }
         *size = static_cast<UINT32>(items_.size());
         return S_OK;
     }
@@ -550,8 +589,9 @@ public:
     explicit Advertisement(std::wstring name) : Object("Advertisement"), name_(std::move(name)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr)
+        if (out == nullptr) {
             return E_POINTER;
+        }
         if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_Advertisement) {
             return Give(static_cast<IBluetoothLEAdvertisement*>(this), out);
         }
@@ -568,10 +608,12 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_LocalName(HSTRING* name) override {
         HRESULT hr = Enter(this, "Advertisement.get_LocalName");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (name == nullptr)
+        }
+        if (name == nullptr) {
             return E_POINTER;
+        }
         *name = nullptr;
         if (NullResult("Advertisement.get_LocalName") || name_.empty()) {
             return S_OK;  // a null HSTRING is the empty name
@@ -609,8 +651,9 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr)
+        if (out == nullptr) {
             return E_POINTER;
+        }
         if (iid == kIidUnknown || iid == kIidInspectable ||
             iid == IID_AdvertisementReceivedEventArgs) {
             return Give(static_cast<IBluetoothLEAdvertisementReceivedEventArgs*>(this), out);
@@ -623,19 +666,23 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_RawSignalStrengthInDBm(INT16* rssi) override {
         HRESULT hr = Enter(this, "ReceivedArgs.get_RawSignalStrengthInDBm");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (rssi == nullptr)
+        }
+        if (rssi == nullptr) {
             return E_POINTER;
+        }
         *rssi = rssi_;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_BluetoothAddress(UINT64* address) override {
         HRESULT hr = Enter(this, "ReceivedArgs.get_BluetoothAddress");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (address == nullptr)
+        }
+        if (address == nullptr) {
             return E_POINTER;
+        }
         *address = address_;
         return S_OK;
     }
@@ -648,8 +695,9 @@ public:
     HRESULT STDMETHODCALLTYPE
     get_Advertisement(IBluetoothLEAdvertisement** advertisement) override {
         HRESULT hr = Enter(this, "ReceivedArgs.get_Advertisement");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         return GiveOut<IBluetoothLEAdvertisement>("ReceivedArgs.get_Advertisement",
                                                   advertisement_.Get(), advertisement);
     }
@@ -667,8 +715,9 @@ public:
     explicit StoppedArgs(INT32 error) : Object("StoppedArgs"), error_(error) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr)
+        if (out == nullptr) {
             return E_POINTER;
+        }
         if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_WatcherStoppedEventArgs) {
             return Give(static_cast<IBluetoothLEAdvertisementWatcherStoppedEventArgs*>(this), out);
         }
@@ -680,10 +729,12 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_Error(INT32* error) override {
         HRESULT hr = Enter(this, "StoppedArgs.get_Error");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (error == nullptr)
+        }
+        if (error == nullptr) {
             return E_POINTER;
+        }
         *error = error_;
         return S_OK;
     }
@@ -708,11 +759,13 @@ void DeliverAdvertisement(const std::shared_ptr<WatcherCore>& core, uint64_t add
                           const std::wstring& name) {
     {
         std::lock_guard<std::mutex> lock(core->mutex);
-        if (!core->alive)
+        if (!core->alive) {
             return;
+        }
         if (core->status != kWatcherStarted) {
-            if (core->afterStop <= 0)
+            if (core->afterStop <= 0) {
                 return;
+            }
             --core->afterStop;
         }
     }
@@ -725,10 +778,12 @@ void DeliverAdvertisement(const std::shared_ptr<WatcherCore>& core, uint64_t add
 void DeliverStopped(const std::shared_ptr<WatcherCore>& core, INT32 error, bool abort) {
     {
         std::lock_guard<std::mutex> lock(core->mutex);
-        if (!core->alive)
+        if (!core->alive) {
             return;
-        if (abort)
+        }
+        if (abort) {
             core->status = kWatcherAborted;
+        }
     }
     ComPtr<StoppedArgs> args;
     Adopt(args, new StoppedArgs(error));
@@ -745,8 +800,9 @@ public:
     Watcher() : Object("Watcher"), core_(std::make_shared<WatcherCore>()) { core_->self = this; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr)
+        if (out == nullptr) {
             return E_POINTER;
+        }
         if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_AdvertisementWatcher) {
             return Give(static_cast<IBluetoothLEAdvertisementWatcher*>(this), out);
         }
@@ -769,10 +825,12 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_Status(INT32* status) override {
         HRESULT hr = Enter(this, "Watcher.get_Status");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (status == nullptr)
+        }
+        if (status == nullptr) {
             return E_POINTER;
+        }
         std::lock_guard<std::mutex> lock(core_->mutex);
         *status = core_->status;
         return S_OK;
@@ -782,8 +840,9 @@ public:
     }
     HRESULT STDMETHODCALLTYPE put_ScanningMode(INT32 mode) override {
         HRESULT hr = Enter(this, "Watcher.put_ScanningMode");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         return mode == kScanningPassive || mode == kScanningActive ? S_OK : E_INVALIDARG;
     }
     HRESULT STDMETHODCALLTYPE get_SignalStrengthFilter(IInspectable**) override {
@@ -800,18 +859,21 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Start() override {
         HRESULT hr = Enter(this, "Watcher.Start");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         const PlatformFaults faults = Faults();
-        if (faults.scanner == SimulatedScanner::RadioOff)
+        if (faults.scanner == SimulatedScanner::RadioOff) {
             return kHrDeviceNotReady;
+        }
         if (faults.scanner == SimulatedScanner::StartFails) {
             return static_cast<HRESULT>(faults.scannerErrorCode);
         }
         {
             std::lock_guard<std::mutex> lock(core_->mutex);
-            if (core_->status == kWatcherStarted)
+            if (core_->status == kWatcherStarted) {
                 return S_OK;
+            }
             core_->status = kWatcherStarted;
         }
         const TimePoint start = Clock().Now();
@@ -851,16 +913,18 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Stop() override {
         HRESULT hr = Enter(this, "Watcher.Stop");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         const PlatformFaults faults = Faults();
         if (faults.scanner == SimulatedScanner::StopFails) {
             return static_cast<HRESULT>(faults.scannerErrorCode);
         }
         {
             std::lock_guard<std::mutex> lock(core_->mutex);
-            if (core_->status != kWatcherStarted)
+            if (core_->status != kWatcherStarted) {
                 return S_OK;
+            }
             core_->status = kWatcherStopped;
             core_->afterStop = faults.advertisementsAfterStop;
         }
@@ -878,26 +942,30 @@ public:
     }
     HRESULT STDMETHODCALLTYPE add_Received(IReceivedHandler* handler, Token* token) override {
         HRESULT hr = Enter(this, "Watcher.add_Received");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         return core_->received.Add(handler, token);
     }
     HRESULT STDMETHODCALLTYPE remove_Received(Token token) override {
         HRESULT hr = Enter(this, "Watcher.remove_Received");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         return core_->received.Remove(token);
     }
     HRESULT STDMETHODCALLTYPE add_Stopped(IStoppedHandler* handler, Token* token) override {
         HRESULT hr = Enter(this, "Watcher.add_Stopped");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         return core_->stopped.Add(handler, token);
     }
     HRESULT STDMETHODCALLTYPE remove_Stopped(Token token) override {
         HRESULT hr = Enter(this, "Watcher.remove_Stopped");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         return core_->stopped.Remove(token);
     }
 
@@ -920,8 +988,9 @@ public:
     WatcherFactory() : Object("WatcherFactory") {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr)
+        if (out == nullptr) {
             return E_POINTER;
+        }
         if (iid == kIidUnknown || iid == kIidInspectable || iid == kIidActivationFactory) {
             return Give(static_cast<IActivationFactory*>(this), out);
         }
@@ -932,10 +1001,12 @@ public:
 
     HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable** instance) override {
         HRESULT hr = Enter(this, "WatcherFactory.ActivateInstance");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (instance == nullptr)
+        }
+        if (instance == nullptr) {
             return E_POINTER;
+        }
         ComPtr<Watcher> watcher;
         Adopt(watcher, new Watcher);
         return GiveOut<IInspectable>("WatcherFactory.ActivateInstance",
@@ -979,8 +1050,9 @@ public:
     explicit ValueChangedArgs(Bytes bytes) : Object("ValueChangedArgs"), bytes_(std::move(bytes)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr)
+        if (out == nullptr) {
             return E_POINTER;
+        }
         if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_ValueChangedEventArgs) {
             return Give(static_cast<IGattValueChangedEventArgs*>(this), out);
         }
@@ -992,8 +1064,9 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_CharacteristicValue(IBuffer** value) override {
         HRESULT hr = Enter(this, "ValueChangedArgs.get_CharacteristicValue");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         ComPtr<ByteBuffer> buffer;
         Adopt(buffer, new ByteBuffer(bytes_));
         return GiveOut<IBuffer>("ValueChangedArgs.get_CharacteristicValue",
@@ -1011,8 +1084,9 @@ template <typename Op, typename OpInterface>
 HRESULT Launch(const char* call, const char* name, const GUID& iid, const GUID& handlerIid,
                std::chrono::milliseconds latency, bool hang, typename Op::Work work,
                OpInterface** out) {
-    if (out == nullptr)
+    if (out == nullptr) {
         return E_POINTER;
+    }
     *out = nullptr;
     ComPtr<Op> op;
     Adopt(op, new Op(name, iid, handlerIid));
@@ -1037,8 +1111,9 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr)
+        if (out == nullptr) {
             return E_POINTER;
+        }
         if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_Characteristic) {
             return Give(static_cast<IGattCharacteristic*>(this), out);
         }
@@ -1064,10 +1139,12 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_Uuid(GUID* uuid) override {
         HRESULT hr = Enter(this, "Characteristic.get_Uuid");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (uuid == nullptr)
+        }
+        if (uuid == nullptr) {
             return E_POINTER;
+        }
         *uuid = BaseUuid(uuid_);
         return S_OK;
     }
@@ -1086,15 +1163,17 @@ public:
     HRESULT STDMETHODCALLTYPE WriteValueAsync(IBuffer* value,
                                               IAsyncStatusOperation** operation) override {
         HRESULT hr = Enter(this, "Characteristic.WriteValueAsync");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         return Write("Characteristic.WriteValueAsync", value, kWriteWithResponse, operation);
     }
     HRESULT STDMETHODCALLTYPE WriteValueWithOptionAsync(
         IBuffer* value, INT32 option, IAsyncStatusOperation** operation) override {
         HRESULT hr = Enter(this, "Characteristic.WriteValueWithOptionAsync");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         return Write("Characteristic.WriteValueWithOptionAsync", value, option, operation);
     }
     HRESULT STDMETHODCALLTYPE
@@ -1105,10 +1184,12 @@ public:
         INT32 value, IAsyncStatusOperation** operation) override {
         const char* call = "Characteristic.WriteClientCharacteristicConfigurationDescriptorAsync";
         HRESULT hr = Enter(this, call);
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (connection_->Closed())
+        }
+        if (connection_->Closed()) {
             return kHrClosed;
+        }
         const std::shared_ptr<UnitRecord> record = connection_->record;
         const SimulatedConnectFailure failure = record->setup.connectFailure;
         const uint16_t uuid = uuid_;
@@ -1119,8 +1200,9 @@ public:
             IID_IAsyncStatusOperationHandler, record->setup.connectStepLatency,
             failure == SimulatedConnectFailure::NotificationSwitchHangs,
             [=]() {
-                if (uuid != 0xFF02)
+                if (uuid != 0xFF02) {
                     return StatusOutcome(kGattProtocolError);
+                }
                 if (failure == SimulatedConnectFailure::NotificationsRefused) {
                     return StatusOutcome(kGattAccessDenied);
                 }
@@ -1165,14 +1247,16 @@ public:
     HRESULT STDMETHODCALLTYPE add_ValueChanged(IValueChangedHandler* handler,
                                                Token* token) override {
         HRESULT hr = Enter(this, "Characteristic.add_ValueChanged");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         return valueChanged_.Add(handler, token);
     }
     HRESULT STDMETHODCALLTYPE remove_ValueChanged(Token token) override {
         HRESULT hr = Enter(this, "Characteristic.remove_ValueChanged");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         if (Faults().notificationInFlightAtRemoval) {
             KeepInFlight(token);
         }
@@ -1226,17 +1310,21 @@ public:
 private:
     HRESULT Write(const char* call, IBuffer* value, INT32 option,
                   IAsyncStatusOperation** operation) {
-        if (operation == nullptr)
+        if (operation == nullptr) {
             return E_POINTER;
+        }
         *operation = nullptr;
-        if (connection_->Closed())
+        if (connection_->Closed()) {
             return kHrClosed;
-        if (option != kWriteWithResponse)
+        }
+        if (option != kWriteWithResponse) {
             Count(&Counts::writesWithoutResponse);
+        }
         HRESULT hr = S_OK;
         Bytes frame = BytesOf(value, hr);
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         const std::shared_ptr<UnitRecord> record = connection_->record;
         const SimulatedUnitSetup& setup = record->setup;
         int number = 0;
@@ -1254,8 +1342,9 @@ private:
             call, "WriteOperation", IID_IAsyncStatusOperation, IID_IAsyncStatusOperationHandler,
             setup.writeLatency, failing && setup.writeFailure == SimulatedWriteFailure::Hang,
             [record, frame, failing, uuid]() {
-                if (failing || uuid != 0xFF01)
+                if (failing || uuid != 0xFF01) {
                     return StatusOutcome(kGattUnreachable);
+                }
                 {
                     World& world = TheWorld();
                     std::lock_guard<std::mutex> lock(world.mutex);
@@ -1290,8 +1379,9 @@ void Post(const std::shared_ptr<NotifyTarget>& target, Bytes bytes, bool anyThre
         if (!anyThread && target->last != TimePoint{} && due < target->last + target->spacing) {
             due = target->last + target->spacing;
         }
-        if (!anyThread)
+        if (!anyThread) {
             target->last = due;
+        }
     }
     Tasks().Schedule(due, anyThread ? nullptr : target.get(), [target, bytes = std::move(bytes)] {
         std::lock_guard<std::mutex> lock(target->mutex);
@@ -1310,8 +1400,9 @@ public:
         : Object("CharacteristicsResult"), status_(status), list_(std::move(list)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr)
+        if (out == nullptr) {
             return E_POINTER;
+        }
         if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_CharacteristicsResult) {
             return Give(static_cast<IGattCharacteristicsResult*>(this), out);
         }
@@ -1323,10 +1414,12 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_Status(INT32* status) override {
         HRESULT hr = Enter(this, "CharacteristicsResult.get_Status");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (status == nullptr)
+        }
+        if (status == nullptr) {
             return E_POINTER;
+        }
         *status = status_;
         return S_OK;
     }
@@ -1336,8 +1429,9 @@ public:
     HRESULT STDMETHODCALLTYPE
     get_Characteristics(ICharacteristicVectorView** characteristics) override {
         HRESULT hr = Enter(this, "CharacteristicsResult.get_Characteristics");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         return GiveOut<ICharacteristicVectorView>(
             "CharacteristicsResult.get_Characteristics",
             static_cast<ICharacteristicVectorView*>(list_.Get()), characteristics);
@@ -1358,15 +1452,18 @@ public:
         : Object("Service"), uuid_(uuid), connection_(std::move(connection)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr)
+        if (out == nullptr) {
             return E_POINTER;
+        }
         if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_DeviceService) {
             return Give(static_cast<IGattDeviceService*>(this), out);
         }
-        if (iid == IID_DeviceService3)
+        if (iid == IID_DeviceService3) {
             return Give(static_cast<IGattDeviceService3*>(this), out);
-        if (iid == IID_Closable)
+        }
+        if (iid == IID_Closable) {
             return Give(static_cast<IClosable*>(this), out);
+        }
         *out = nullptr;
         return E_NOINTERFACE;
     }
@@ -1383,10 +1480,12 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_Uuid(GUID* uuid) override {
         HRESULT hr = Enter(this, "Service.get_Uuid");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (uuid == nullptr)
+        }
+        if (uuid == nullptr) {
             return E_POINTER;
+        }
         *uuid = BaseUuid(uuid_);
         return S_OK;
     }
@@ -1411,32 +1510,37 @@ public:
     HRESULT STDMETHODCALLTYPE
     GetCharacteristicsAsync(IAsyncCharacteristicsOperation** operation) override {
         HRESULT hr = Enter(this, "Service3.GetCharacteristicsAsync");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         Count(&Counts::cachedReads);
         return Read("Service3.GetCharacteristicsAsync", operation);
     }
     HRESULT STDMETHODCALLTYPE GetCharacteristicsWithCacheModeAsync(
         INT32 cacheMode, IAsyncCharacteristicsOperation** operation) override {
         HRESULT hr = Enter(this, "Service3.GetCharacteristicsWithCacheModeAsync");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (cacheMode != kUncached)
+        }
+        if (cacheMode != kUncached) {
             Count(&Counts::cachedReads);
+        }
         return Read("Service3.GetCharacteristicsWithCacheModeAsync", operation);
     }
     HRESULT STDMETHODCALLTYPE Close() override {
         HRESULT hr = Enter(this, "Service.Close");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         closed_ = true;
         return S_OK;
     }
 
 private:
     HRESULT Read(const char* call, IAsyncCharacteristicsOperation** operation) {
-        if (closed_ || connection_->Closed())
+        if (closed_ || connection_->Closed()) {
             return kHrClosed;
+        }
         const std::shared_ptr<Connection> connection = connection_;
         const SimulatedConnectFailure failure = connection->record->setup.connectFailure;
         const uint16_t uuid = uuid_;
@@ -1452,8 +1556,9 @@ private:
                     items.push_back(item);
                 };
                 if (uuid == 0xFFFF) {
-                    if (failure != SimulatedConnectFailure::MissingWriteCharacteristic)
+                    if (failure != SimulatedConnectFailure::MissingWriteCharacteristic) {
                         add(0xFF01);
+                    }
                     if (failure != SimulatedConnectFailure::MissingNotifyCharacteristic) {
                         add(0xFF02);
                     }
@@ -1484,8 +1589,9 @@ public:
         : Object("ServicesResult"), status_(status), list_(std::move(list)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr)
+        if (out == nullptr) {
             return E_POINTER;
+        }
         if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_DeviceServicesResult) {
             return Give(static_cast<IGattDeviceServicesResult*>(this), out);
         }
@@ -1497,10 +1603,12 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_Status(INT32* status) override {
         HRESULT hr = Enter(this, "ServicesResult.get_Status");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (status == nullptr)
+        }
+        if (status == nullptr) {
             return E_POINTER;
+        }
         *status = status_;
         return S_OK;
     }
@@ -1509,8 +1617,9 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_Services(IServiceVectorView** services) override {
         HRESULT hr = Enter(this, "ServicesResult.get_Services");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         return GiveOut<IServiceVectorView>("ServicesResult.get_Services",
                                            static_cast<IServiceVectorView*>(list_.Get()), services);
     }
@@ -1525,14 +1634,16 @@ void DropLink(const std::shared_ptr<Connection>& connection, bool closing) {
     std::vector<std::weak_ptr<NotifyTarget>> targets;
     {
         std::lock_guard<std::mutex> lock(connection->mutex);
-        if (connection->closed)
+        if (connection->closed) {
             return;
+        }
         connection->closed = true;
         targets.swap(connection->targets);
     }
     connection->record->unit->SetNotificationSink(nullptr);
-    if (!closing)
+    if (!closing) {
         return;
+    }
     const int late = Faults().notificationsAfterClose;
     for (const auto& weak : targets) {
         if (const auto target = weak.lock()) {
@@ -1554,15 +1665,18 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr)
+        if (out == nullptr) {
             return E_POINTER;
+        }
         if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_Device) {
             return Give(static_cast<IBluetoothLEDevice*>(this), out);
         }
-        if (iid == IID_Device3)
+        if (iid == IID_Device3) {
             return Give(static_cast<IBluetoothLEDevice3*>(this), out);
-        if (iid == IID_Closable)
+        }
+        if (iid == IID_Closable) {
             return Give(static_cast<IClosable*>(this), out);
+        }
         *out = nullptr;
         return E_NOINTERFACE;
     }
@@ -1580,10 +1694,12 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_BluetoothAddress(UINT64* address) override {
         HRESULT hr = Enter(this, "Device.get_BluetoothAddress");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (address == nullptr)
+        }
+        if (address == nullptr) {
             return E_POINTER;
+        }
         *address = connection_->record->setup.address;
         return S_OK;
     }
@@ -1616,32 +1732,37 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetGattServicesAsync(IAsyncServicesOperation** operation) override {
         HRESULT hr = Enter(this, "Device3.GetGattServicesAsync");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         Count(&Counts::cachedReads);
         return Read("Device3.GetGattServicesAsync", operation);
     }
     HRESULT STDMETHODCALLTYPE GetGattServicesWithCacheModeAsync(
         INT32 cacheMode, IAsyncServicesOperation** operation) override {
         HRESULT hr = Enter(this, "Device3.GetGattServicesWithCacheModeAsync");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
-        if (cacheMode != kUncached)
+        }
+        if (cacheMode != kUncached) {
             Count(&Counts::cachedReads);
+        }
         return Read("Device3.GetGattServicesWithCacheModeAsync", operation);
     }
     HRESULT STDMETHODCALLTYPE Close() override {
         HRESULT hr = Enter(this, "Device.Close");
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         DropLink(connection_, true);
         return S_OK;
     }
 
 private:
     HRESULT Read(const char* call, IAsyncServicesOperation** operation) {
-        if (connection_->Closed())
+        if (connection_->Closed()) {
             return kHrClosed;
+        }
         const std::shared_ptr<Connection> connection = connection_;
         const SimulatedConnectFailure failure = connection->record->setup.connectFailure;
         return Launch<ServicesOperation>(
@@ -1650,8 +1771,9 @@ private:
             [connection, failure]() {
                 std::vector<ComPtr<IGattDeviceService>> items;
                 std::vector<uint16_t> ids = {0x1800, 0x180A};
-                if (failure != SimulatedConnectFailure::NoBlufiService)
+                if (failure != SimulatedConnectFailure::NoBlufiService) {
                     ids.push_back(0xFFFF);
+                }
                 for (uint16_t id : ids) {
                     ComPtr<IGattDeviceService> item;
                     Adopt(item, static_cast<IGattDeviceService*>(new Service(id, connection)));
@@ -1683,8 +1805,9 @@ public:
     DeviceStatics() : Object("DeviceStatics") {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr)
+        if (out == nullptr) {
             return E_POINTER;
+        }
         if (iid == kIidUnknown || iid == kIidInspectable || iid == kIidActivationFactory) {
             return Give(static_cast<IActivationFactory*>(this), out);
         }
@@ -1706,8 +1829,9 @@ public:
     FromBluetoothAddressAsync(UINT64 address, IAsyncDeviceOperation** operation) override {
         const char* call = "DeviceStatics.FromBluetoothAddressAsync";
         HRESULT hr = Enter(this, call);
-        if (FAILED(hr))
+        if (FAILED(hr)) {
             return hr;
+        }
         const std::shared_ptr<UnitRecord> record = FindUnit(address);
         const SimulatedConnectFailure failure =
             record ? record->setup.connectFailure : SimulatedConnectFailure::DeviceNotFound;
@@ -1744,8 +1868,9 @@ std::wstring ModulePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = GetModuleFileNameW(self, &path[0], static_cast<DWORD>(path.size()));
-        if (length == 0)
+        if (length == 0) {
             return {};
+        }
         if (length < path.size()) {
             path.resize(length);
             return path;
@@ -1909,10 +2034,12 @@ extern "C" __declspec(dllexport) HRESULT WINAPI
     DllGetActivationFactory(HSTRING classId, IActivationFactory** out) {
     using namespace winrt_provider;
     HRESULT hr = Enter(nullptr, "DllGetActivationFactory");
-    if (FAILED(hr))
+    if (FAILED(hr)) {
         return hr;
-    if (out == nullptr)
+    }
+    if (out == nullptr) {
         return E_POINTER;
+    }
     *out = nullptr;
     UINT32 length = 0;
     const wchar_t* raw = WindowsGetStringRawBuffer(classId, &length);
