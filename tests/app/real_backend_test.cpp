@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "ble/windows10_backend.h"
-#include "blufi/configuration_payload.h"
 #include "tests/app/fake_account.h"
 #include "tests/app/window_harness.h"
 #include "tools/simulator/simulated_flat_ble.h"
@@ -10,9 +9,7 @@ namespace {
 
 std::vector<uint8_t> PayloadBytes(const std::wstring& ssid, const std::wstring& password,
                                   const std::wstring& username) {
-    std::string payload;
-    std::wstring error;
-    EXPECT_TRUE(BuildConfigurationPayload(ssid, password, username, payload, error));
+    const std::string payload = Payload(ssid, password, username);
     return std::vector<uint8_t>(payload.begin(), payload.end());
 }
 

@@ -2,43 +2,14 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/wizard_app.h"
 #include "tests/app/scripted_backend.h"
-
-// A message box as a person sees it: title, text and which icon it shows.
-struct SeenDialog {
-    std::wstring title;
-    std::wstring text;
-    enum Icon { Unknown, Warning, Information, Error } icon = Unknown;
-};
-
-// Watches for message boxes of this process, reads them and presses OK, the way a person
-// would. Runs on its own thread because a message box blocks the window thread.
-class DialogAnswerer {
-public:
-    DialogAnswerer();
-    ~DialogAnswerer();
-    std::vector<SeenDialog> Take();
-    // The button pressed on a Yes/No question: IDYES or IDNO (the default).
-    void AnswerQuestionsWith(int button) { yesNoAnswer_ = button; }
-
-private:
-    void Run();
-    std::atomic<bool> stop_{false};
-    std::atomic<int> yesNoAnswer_{IDNO};
-    std::mutex mutex_;
-    std::vector<SeenDialog> seen_;
-    std::vector<HWND> answered_;
-    std::thread thread_;
-};
+#include "tests/support/dialog_answerer.h"
 
 DialogAnswerer& Answerer();
 
@@ -99,3 +70,7 @@ void LogInAndReachBaseUnits(WizardWindow& w, const std::wstring& user = L"anna",
 void ConnectFirstUnitAndReachWifi(WizardWindow& w);
 
 ScriptedBackend::Script ThreeUnitsScript();
+
+// What the base unit is sent for these settings.
+std::string Payload(const std::wstring& ssid, const std::wstring& password,
+                    const std::wstring& username);
