@@ -228,3 +228,8 @@ void ConnectFirstUnitAndReachWifi(WizardWindow& w) {
     ASSERT_TRUE(w.WaitIdle());
     ASSERT_EQ(w.app().page, WizardPage::WifiSelect);
 }
+
+void ReachWifi(WizardWindow& w) {
+    LogInAndReachBaseUnits(w);
+    ConnectFirstUnitAndReachWifi(w);
+}

@@ -35,6 +35,7 @@ public:
     void PressKey(UINT key, bool shift = false);
     // Clicking is only possible on a visible, enabled button; returns whether it was.
     bool Click(ControlIndex button);
+    bool ClickAndWait(ControlIndex button) { return Click(button) && WaitIdle(); }
     // Focuses the field and types each character.
     void TypeInto(ControlIndex field, const std::wstring& text);
     // Replaces the field's selection as a paste would (control characters included).
@@ -68,6 +69,7 @@ private:
 void LogInAndReachBaseUnits(WizardWindow& w, const std::wstring& user = L"anna",
                             const std::wstring& password = L"pa55word");
 void ConnectFirstUnitAndReachWifi(WizardWindow& w);
+void ReachWifi(WizardWindow& w);
 
 ScriptedBackend::Script ThreeUnitsScript();
 

@@ -343,8 +343,7 @@ TEST_F(WindowShellTest, UnusualInputReachesTheLowerLayersUnchanged) {
         std::wstring(L"p\x00e4\x00df ") + wchar_t(0xD83D) + wchar_t(0xDE00) + L" \x4e2d";
     w->PasteInto(kUsernameField, longName);
     w->PasteInto(kPasswordField, password);
-    ASSERT_TRUE(w->Click(kLoginButton));
-    ASSERT_TRUE(w->WaitIdle());
+    ASSERT_TRUE(w->ClickAndWait(kLoginButton));
     ASSERT_EQ(FakeAccount().logins.size(), 1u);
     EXPECT_EQ(FakeAccount().logins[0].username, longName);
     EXPECT_EQ(FakeAccount().logins[0].password, password);
@@ -355,8 +354,7 @@ TEST_F(WindowShellTest, UnusualInputReachesTheLowerLayersUnchanged) {
     const std::wstring wifiPassword(1200, L'\x00e9');
     w->PasteInto(kNetworkNameField, ssid);
     w->PasteInto(kWifiPasswordField, wifiPassword);
-    ASSERT_TRUE(w->Click(kConfigureButton));
-    ASSERT_TRUE(w->WaitIdle());
+    ASSERT_TRUE(w->ClickAndWait(kConfigureButton));
     std::string expected;
     std::wstring error;
     if (BuildConfigurationPayload(ssid, wifiPassword, L"anna.k", expected, error)) {

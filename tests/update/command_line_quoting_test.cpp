@@ -24,7 +24,8 @@ const QuoteCase kCases[] = {
     {"BackslashesBeforeQuote", L"a\\\\\"b", L"\"a\\\\\\\\\\\"b\""},
     {"OnlyBackslashes", L"\\\\", L"\"\\\\\\\\\""},
     {"Tab", L"a\tb", L"\"a\tb\""},
-    {"NonAscii", L"C:\\Users\\J\x00F6rg\\\xD83D\xDE00.exe", L"\"C:\\Users\\J\x00F6rg\\\xD83D\xDE00.exe\""},
+    {"NonAscii", L"C:\\Users\\J\x00F6rg\\\xD83D\xDE00.exe",
+     L"\"C:\\Users\\J\x00F6rg\\\xD83D\xDE00.exe\""},
 };
 
 class QuoteArgumentCases : public testing::TestWithParam<QuoteCase> {};

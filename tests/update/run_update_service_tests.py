@@ -1,11 +1,7 @@
 #!/usr/bin/env python3
-"""Runs the update check and download tests under Wine against the stand-in update service.
-
-Makes a test authority and a server certificate for localhost, starts the stand-in over HTTPS
-and a second one whose certificate chains to an authority nobody trusts, picks a port with
-nothing listening, runs the test program in a Wine prefix of its own (the authority is trusted
-inside that prefix only) and stops everything. The certificate and stand-in plumbing is the
-account service tests'.
+"""Runs the update check and download tests under Wine against the stand-in update service:
+one over HTTPS with a test authority trusted only in the test program's own Wine prefix, one
+whose authority nobody trusts, and a port with nothing listening.
 """
 
 import argparse

@@ -482,13 +482,6 @@ TEST_F(UpdateDownloadTest, ASupersededPackageIsReportedAsReplaced) {
     EXPECT_FALSE(Exists(d.path));
 }
 
-TEST_F(UpdateDownloadTest, AnUnknownPackageIsNotFound) {
-    const Download d = RunDownload(Origin() + L"/app/windows/installer/download/none/a.exe", 1000);
-    EXPECT_FALSE(d.ok);
-    EXPECT_EQ(d.error, L"The update download returned HTTP 404.");
-    EXPECT_FALSE(Exists(d.path));
-}
-
 TEST_F(UpdateDownloadTest, APortableUrlIsRefusedBeforeAnyRequest) {
     const Published p = Publish(L"package_type=portable&version=1.0.1", Package(1000));
     const int before = RequestCount();
