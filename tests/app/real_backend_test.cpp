@@ -15,12 +15,10 @@ std::vector<uint8_t> PayloadBytes(const std::wstring& ssid, const std::wstring& 
 
 // The wizard over the real backend and the simulated radio: what reaches the base unit is
 // what the person chose.
-class RealBackendTest : public testing::Test {
+class RealBackendTest : public WindowTest {
 protected:
     void SetUp() override {
-        FakeAccount().Reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
-        Answerer().Take();
+        WindowTest::SetUp();
         SimulatedUnitSetup kitchen;
         kitchen.address = 0xA1;
         kitchen.name = L"OV Kitchen";
@@ -39,15 +37,13 @@ protected:
         SimulatedBle::UseVirtualTime(true);
     }
     void TearDown() override {
-        w.reset();
+        WindowTest::TearDown();
         SimulatedBle::Reset();
-        Answerer().Take();
     }
     void Open() {
         w = std::make_unique<WizardWindow>(std::make_unique<Windows10Backend>());
         ASSERT_TRUE(w->initialised());
     }
-    std::unique_ptr<WizardWindow> w;
 };
 
 TEST_F(RealBackendTest, FullSetupDeliversThePayloadToTheChosenUnit) {

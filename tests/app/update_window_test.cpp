@@ -21,43 +21,30 @@ void RegisterAsInstalled() {
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring folder(path);
     folder.erase(folder.find_last_of(L'\\'));
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kInstallKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
     const DWORD one = 1;
-    RegSetValueExW(key, L"Installed", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one),
-                   sizeof one);
-    const std::wstring mode = L"currentuser";
-    RegSetValueExW(key, L"InstallMode", 0, REG_SZ, reinterpret_cast<const BYTE*>(mode.c_str()),
-                   static_cast<DWORD>((mode.size() + 1) * sizeof(wchar_t)));
-    RegSetValueExW(key, L"InstallPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
+    const wchar_t mode[] = L"currentuser";
+    ASSERT_EQ(
+        RegSetKeyValueW(HKEY_CURRENT_USER, kInstallKey, L"Installed", REG_DWORD, &one, sizeof one),
+        ERROR_SUCCESS);
+    RegSetKeyValueW(HKEY_CURRENT_USER, kInstallKey, L"InstallMode", REG_SZ, mode, sizeof mode);
+    RegSetKeyValueW(HKEY_CURRENT_USER, kInstallKey, L"InstallPath", REG_SZ, folder.c_str(),
+                    static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
 }
 
-class UpdateWindowTest : public testing::Test {
+class UpdateWindowTest : public WindowTest {
 protected:
     void SetUp() override {
-        FakeAccount().Reset();
-        Updates().Reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
+        WindowTest::SetUp();
         RegDeleteTreeW(HKEY_CURRENT_USER, kInstallKey);
-        Answerer().AnswerQuestionsWith(IDNO);
-        Answerer().Take();
     }
     void TearDown() override {
-        w.reset();
+        WindowTest::TearDown();
         RegDeleteTreeW(HKEY_CURRENT_USER, kInstallKey);
-        Answerer().AnswerQuestionsWith(IDNO);
-        Answerer().Take();
-        Updates().Reset();
     }
 
     // Portable unless told otherwise: the test program is in no installation entry.
     void Open(InstallMode mode = InstallMode::None) {
-        w = std::make_unique<WizardWindow>(ThreeUnitsScript());
-        ASSERT_TRUE(w->initialised());
+        WindowTest::Open();
         w->app().installMode = mode;
     }
 
@@ -72,8 +59,6 @@ protected:
         w->Pump(100);
         return Answerer().Take();
     }
-
-    std::unique_ptr<WizardWindow> w;
 };
 
 TEST_F(UpdateWindowTest, EachCheckOutcomeShowsItsDialog) {
@@ -172,8 +157,7 @@ TEST_F(UpdateWindowTest, StartUpCheckRunsOnlyForInstalledCopiesAndSpeaksOnlyOfAN
         if (c.installed) {
             RegisterAsInstalled();
         }
-        w = std::make_unique<WizardWindow>(ThreeUnitsScript());
-        ASSERT_TRUE(w->initialised());
+        WindowTest::Open();
         WizardApp& a = w->app();
         ASSERT_TRUE(w->PumpUntil([&a] { return !a.updateCheckBusy; }));
         w->Pump(100);

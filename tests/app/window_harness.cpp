@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "blufi/configuration_payload.h"
+#include "tests/app/fake_account.h"
 #include "tests/app/scripted_updates.h"
 
 DialogAnswerer& Answerer() {
@@ -194,6 +195,27 @@ bool WizardWindow::Close() {
     PostMessageW(app_->window, WM_CLOSE, 0, 0);
     WizardApp& a = *app_;
     return PumpUntil([&a] { return a.window == nullptr; }, 3000);
+}
+
+void WindowTest::SetUp() {
+    FakeAccount().Reset();
+    Updates().Reset();
+    RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
+    Answerer().AnswerQuestionsWith(IDNO);
+    Answerer().Take();
+}
+
+void WindowTest::TearDown() {
+    w.reset();
+    RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
+    Answerer().AnswerQuestionsWith(IDNO);
+    Answerer().Take();
+    Updates().Reset();
+}
+
+void WindowTest::Open(const ScriptedBackend::Script& script) {
+    w = std::make_unique<WizardWindow>(script);
+    ASSERT_TRUE(w->initialised());
 }
 
 ScriptedBackend::Script ThreeUnitsScript() {

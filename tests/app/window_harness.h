@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,6 +14,7 @@
 #include "tests/support/dialog_answerer.h"
 
 DialogAnswerer& Answerer();
+ScriptedBackend::Script ThreeUnitsScript();
 
 // The real main window with a scripted backend, driven from the test's (window) thread.
 class WizardWindow {
@@ -65,13 +68,21 @@ private:
     bool initialised_ = false;
 };
 
+// Every window test starts with no account, no saved placement, no update and no dialog left.
+class WindowTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    void Open(const ScriptedBackend::Script& script = ThreeUnitsScript());
+
+    std::unique_ptr<WizardWindow> w;
+};
+
 // The usual journeys, each ending idle on the page named.
 void LogInAndReachBaseUnits(WizardWindow& w, const std::wstring& user = L"anna",
                             const std::wstring& password = L"pa55word");
 void ConnectFirstUnitAndReachWifi(WizardWindow& w);
 void ReachWifi(WizardWindow& w);
-
-ScriptedBackend::Script ThreeUnitsScript();
 
 // What the base unit is sent for these settings.
 std::string Payload(const std::wstring& ssid, const std::wstring& password,

@@ -12,22 +12,8 @@ std::ostream& operator<<(std::ostream& os, const ControlRect& r) {
 
 namespace {
 
-class WindowShellTest : public testing::Test {
+class WindowShellTest : public WindowTest {
 protected:
-    void SetUp() override {
-        FakeAccount().Reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
-        Answerer().Take();
-    }
-    void TearDown() override {
-        w.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
-        Answerer().Take();
-    }
-    void Open(int showCommand = SW_SHOWNORMAL) {
-        w = std::make_unique<WizardWindow>(ThreeUnitsScript(), showCommand);
-        ASSERT_TRUE(w->initialised());
-    }
     void OpenWithStoredPassword(const wchar_t* password) {
         FakeAccount().haveStored = true;
         FakeAccount().storedUsername = L"anna";
@@ -41,20 +27,14 @@ protected:
         const RECT& r = placement.rcNormalPosition;
         return {r.right - r.left, r.bottom - r.top};
     }
-
-    std::unique_ptr<WizardWindow> w;
 };
 
 void WritePlacement(std::initializer_list<std::pair<const wchar_t*, DWORD>> values) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kPlacementKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
     for (const auto& value : values) {
-        RegSetValueExW(key, value.first, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value.second),
-                       sizeof(DWORD));
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kPlacementKey, value.first, REG_DWORD,
+                                  &value.second, sizeof(DWORD)),
+                  ERROR_SUCCESS);
     }
-    RegCloseKey(key);
 }
 
 DWORD ReadPlacement(const wchar_t* name) {
@@ -105,7 +85,7 @@ TEST_F(WindowShellTest, OpensCentredOnTheWorkArea) {
 
 TEST_F(WindowShellTest, SavedMaximizedOpensMaximizedAndKeepsTheRestoredSize) {
     WritePlacement({{L"Width", 700}, {L"Height", 650}, {L"Maximized", 1}});
-    Open(SW_SHOWNORMAL);
+    Open();
     EXPECT_TRUE(IsZoomed(w->app().window));
     ASSERT_TRUE(w->Close());
     EXPECT_EQ(ReadPlacement(L"Width"), 700u);

@@ -5,22 +5,7 @@
 
 namespace {
 
-class WizardFlowTest : public testing::Test {
-protected:
-    void SetUp() override {
-        FakeAccount().Reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
-        Answerer().Take();
-    }
-    void TearDown() override { Answerer().Take(); }
-
-    void Open(const ScriptedBackend::Script& script = ThreeUnitsScript()) {
-        w = std::make_unique<WizardWindow>(script);
-        ASSERT_TRUE(w->initialised());
-    }
-
-    std::unique_ptr<WizardWindow> w;
-};
+using WizardFlowTest = WindowTest;
 
 TEST_F(WizardFlowTest, FullSetupSendsNetworkPasswordAndConfirmedAccountName) {
     Open();
