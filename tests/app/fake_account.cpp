@@ -66,14 +66,6 @@ bool CheckServiceAccount(const std::wstring& token, AccountSession& session,
     return true;
 }
 
-std::wstring GetStoreFolder() {
-    return std::wstring();
-}
-
-std::wstring GetCredentialsFilePath() {
-    return std::wstring();
-}
-
 std::wstring GetTokenFilePath() {
     FakeAccountService& fake = FakeAccount();
     std::lock_guard<std::mutex> lock(fake.mutex);
