@@ -9,11 +9,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "account/json_text.h"
+#include "account/text_conversion.h"
 #include "update/installer_verification.h"
 #include "update/update_check.h"
 #include "update/update_download.h"
@@ -57,26 +58,20 @@ struct Published {
     std::wstring sha256;
 };
 
-std::wstring JsonText(const std::string& json, const char* key) {
-    const std::string quoted = std::string("\"") + key + "\": \"";
-    const size_t start = json.find(quoted);
-    if (start == std::string::npos)
-        return L"";
-    const size_t from = start + quoted.size();
-    return Utf8ToUtf16(json.substr(from, json.find('"', from) - from));
-}
-
 // Publishes a package; the answer is the metadata the stand-in will serve.
 Published Publish(const std::wstring& query, const std::string& package = std::string()) {
     const std::string metadata = Control(L"/_standin/publish?" + query, package);
+    std::string url, sha256;
     Published p;
-    p.url = JsonText(metadata, "download_url");
+    EXPECT_TRUE(ReadJsonStringField(metadata, "download_url", url) &&
+                ReadJsonUnsignedField(metadata, "size_bytes", p.size) &&
+                ReadJsonStringField(metadata, "sha256", sha256))
+        << metadata;
+    p.url = Utf8ToUtf16(url);
     const size_t origin = p.url.find(L"{origin}");
     if (origin != std::wstring::npos)
         p.url.replace(origin, 8, Origin());
-    const size_t size = metadata.find("\"size_bytes\": ");
-    p.size = std::strtoull(metadata.c_str() + size + 14, nullptr, 10);
-    p.sha256 = JsonText(metadata, "sha256");
+    p.sha256 = Utf8ToUtf16(sha256);
     return p;
 }
 
