@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 // Everything in the file, or nothing when it cannot be opened.
@@ -18,6 +19,15 @@ inline std::string ReadFileBytes(const std::wstring& path) {
     }
     CloseHandle(file);
     return bytes;
+}
+
+// Wine shows the Unix root as drive Z:, so a path the build hands over can be opened.
+inline std::wstring WindowsPath(std::wstring path) {
+    if (!path.empty() && path[0] == L'/') {
+        path = L"Z:" + path;
+    }
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
 }
 
 inline bool Exists(const std::wstring& path) {
