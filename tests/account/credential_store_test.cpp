@@ -11,7 +11,7 @@
 #include "account/credential_file.h"
 #include "account/credential_layout.h"
 #include "account/text_conversion.h"
-#include "tests/account/windows_file_bytes.h"
+#include "tests/support/windows_files.h"
 
 namespace {
 
@@ -22,10 +22,6 @@ void WriteAll(const std::wstring& path, const std::string& bytes) {
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
     CloseHandle(file);
-}
-
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string Utf16Bytes(const std::wstring& text) {

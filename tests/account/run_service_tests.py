@@ -140,25 +140,38 @@ def scan_prefix(prefix, secrets_to_find):
     return scanned, findings
 
 
-def main():
+def runner_arguments(extra=()):
+    """The arguments of a stand-in test runner, with its work folder and Wine prefix made."""
     parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--standin", required=True)
-    parser.add_argument("--wine-run", required=True)
-    parser.add_argument("--prefix-init", required=True)
-    parser.add_argument("--workdir", required=True)
-    parser.add_argument("--prefix", required=True)
+    for name in ("--exe", "--standin", "--wine-run", "--prefix-init", "--workdir", "--prefix"):
+        parser.add_argument(name, required=True)
     parser.add_argument("--gtest-filter", default="*")
-    parser.add_argument("--skip-long", action="store_true")
+    for name, options in extra:
+        parser.add_argument(name, **options)
     args = parser.parse_args()
     args.prefix = os.path.abspath(args.prefix)
     args.workdir = os.path.abspath(args.workdir)
-
     os.makedirs(args.workdir, exist_ok=True)
     if not os.path.exists(os.path.join(args.prefix, "system.reg")):
         log("creating the Wine prefix " + args.prefix)
         subprocess.run([args.prefix_init, args.prefix], check=True, timeout=300,
                        stdout=subprocess.DEVNULL)
+    return args
+
+
+def run_tests(args, environment, label, timeout):
+    """Runs the test program under Wine; gives what went wrong, or None."""
+    try:
+        result = subprocess.run([args.wine_run, args.exe, "--gtest_color=no",
+                                 "--gtest_filter=" + args.gtest_filter],
+                                env=environment, timeout=timeout)
+    except subprocess.TimeoutExpired:
+        return "%s did not finish within %d s" % (label, timeout)
+    return None if result.returncode == 0 else "%s failed (exit %d)" % (label, result.returncode)
+
+
+def main():
+    args = runner_arguments([("--skip-long", {"action": "store_true"})])
 
     # Fresh secrets each run, with the characters that need escaping or are not ASCII.
     suffix = secrets.token_hex(8)
@@ -212,14 +225,9 @@ def main():
             environment["TERVANE_STANDIN_MODE"] = mode
             environment["TERVANE_STANDIN_ORIGIN"] = origin
             log("%s pass against %s" % (mode, origin))
-            try:
-                result = subprocess.run([args.wine_run, args.exe, "--gtest_color=no",
-                                         "--gtest_filter=" + args.gtest_filter],
-                                        env=environment, timeout=RUN_TIMEOUT)
-                if result.returncode != 0:
-                    failures.append("%s pass failed (exit %d)" % (mode, result.returncode))
-            except subprocess.TimeoutExpired:
-                failures.append("%s pass did not finish within %d s" % (mode, RUN_TIMEOUT))
+            failure = run_tests(args, environment, "%s pass" % mode, RUN_TIMEOUT)
+            if failure:
+                failures.append(failure)
     finally:
         for standin in standins:
             standin.stop()

@@ -1,7 +1,6 @@
 // The WinHTTP client, the login and the account check against the stand-in service. Run by
 // run_service_tests.py, which starts the stand-in and names it in the environment.
 #include <windows.h>
-#include <wincrypt.h>
 #include <winhttp.h>
 
 #include <gtest/gtest.h>
@@ -16,18 +15,9 @@
 #include "account/credential_store.h"
 #include "account/service_request.h"
 #include "account/text_conversion.h"
-#include "tests/account/windows_file_bytes.h"
+#include "tests/support/standin_client.h"
 
 namespace {
-
-std::wstring Env(const wchar_t* name) {
-    const wchar_t* value = _wgetenv(name);
-    return value != nullptr ? value : L"";
-}
-
-std::string Narrow(const std::wstring& text) {
-    return Utf16ToUtf8(text);
-}
 
 // The runner hands the test account over hex-encoded so any character survives the environment.
 std::wstring FromHexEnv(const wchar_t* name) {
@@ -63,17 +53,9 @@ Exchange SendTo(const std::wstring& origin) {
     return Send(L"GET", L"/", ServiceTimeouts(), origin);
 }
 
-// The stand-in's control endpoints, reached over the same origin.
 std::string Control(const std::wstring& verb, const std::wstring& path,
                     const std::string& body = std::string()) {
-    uint32_t status = 0;
-    std::string answer;
-    std::wstring error;
-    EXPECT_TRUE(
-        SendServiceRequestTo(Origin().c_str(), verb, path, L"", body, status, answer, error))
-        << Narrow(error);
-    EXPECT_EQ(status, 200u) << Narrow(path);
-    return answer;
+    return StandInControl(Origin(), verb, path, body);
 }
 
 void ArmFault(const std::wstring& query, const std::string& body = std::string()) {
@@ -381,27 +363,6 @@ TEST_F(ServiceTest, BadOriginsFailBeforeAnythingIsSent) {
 }
 
 // --- HTTPS ----------------------------------------------------------------------------------
-
-// Trusts the test authority in this prefix's machine root store, the only place it is ever
-// trusted.
-class TrustTestAuthority : public testing::Environment {
-public:
-    void SetUp() override {
-        const std::wstring path = Env(L"TERVANE_STANDIN_CA");
-        if (path.empty()) {
-            return;
-        }
-        std::string der = ReadFileBytes(path);
-        ASSERT_FALSE(der.empty()) << Narrow(path);
-        HCERTSTORE store =
-            CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
-        ASSERT_NE(store, nullptr);
-        EXPECT_TRUE(CertAddEncodedCertificateToStore(
-            store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
-            static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr));
-        CertCloseStore(store, 0);
-    }
-};
 
 const auto* const kTrust = testing::AddGlobalTestEnvironment(new TrustTestAuthority);
 

@@ -10,21 +10,7 @@ FakeAccountService& FakeAccount() {
 
 void FakeAccountService::Reset() {
     std::lock_guard<std::mutex> lock(mutex);
-    loginOk = true;
-    loginToken = L"token-1";
-    loginAccountName = L"anna.k";
-    loginError.clear();
-    checkOk = true;
-    checkAccountName = L"anna.k";
-    checkError.clear();
-    haveStored = false;
-    storedUsername.clear();
-    storedPassword.clear();
-    logins.clear();
-    checkedTokens.clear();
-    saved.clear();
-    tokenFilePath.clear();
-    loginHeld = false;
+    static_cast<FakeAccountScript&>(*this) = FakeAccountScript();
 }
 
 void FakeAccountService::HoldLogin() {
@@ -78,14 +64,6 @@ bool CheckServiceAccount(const std::wstring& token, AccountSession& session,
     session.token = token;
     session.accountUsername = fake.checkAccountName;
     return true;
-}
-
-std::wstring GetStoreFolder() {
-    return std::wstring();
-}
-
-std::wstring GetCredentialsFilePath() {
-    return std::wstring();
 }
 
 std::wstring GetTokenFilePath() {

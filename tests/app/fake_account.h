@@ -5,15 +5,13 @@
 #include <string>
 #include <vector>
 
-// Stands in for the account client and credential store inside the window tests: records what
-// the wizard handed over and answers as scripted. Called from worker threads, hence the lock.
-struct FakeAccountService {
+// What the fake answers and what it recorded; Reset() starts it afresh.
+struct FakeAccountScript {
     struct Login {
         std::wstring username;
         std::wstring password;
     };
 
-    std::mutex mutex;
     // Log-in answers.
     bool loginOk = true;
     std::wstring loginToken = L"token-1";
@@ -27,16 +25,22 @@ struct FakeAccountService {
     bool haveStored = false;
     std::wstring storedUsername;
     std::wstring storedPassword;
+    std::wstring tokenFilePath;
 
     std::vector<Login> logins;
     std::vector<std::wstring> checkedTokens;
     std::vector<Login> saved;
-    std::wstring tokenFilePath;
 
     // While held, log-in calls wait until released.
     bool loginHeld = false;
-    int loginsWaiting = 0;
+};
+
+// Stands in for the account client and credential store inside the window tests: records what
+// the wizard handed over and answers as scripted. Called from worker threads, hence the lock.
+struct FakeAccountService : FakeAccountScript {
+    std::mutex mutex;
     std::condition_variable loginReleased;
+    int loginsWaiting = 0;
 
     void Reset();
     void HoldLogin();

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "ble/windows10_backend.h"
-#include "blufi/configuration_payload.h"
 #include "tests/app/ble_world.h"
 #include "tests/app/fake_account.h"
 #include "tests/app/window_harness.h"
@@ -10,20 +9,16 @@ namespace {
 
 std::vector<uint8_t> PayloadBytes(const std::wstring& ssid, const std::wstring& password,
                                   const std::wstring& username) {
-    std::string payload;
-    std::wstring error;
-    EXPECT_TRUE(BuildConfigurationPayload(ssid, password, username, payload, error));
+    const std::string payload = Payload(ssid, password, username);
     return std::vector<uint8_t>(payload.begin(), payload.end());
 }
 
 // The wizard over the real backend and the simulated radio: what reaches the base unit is
 // what the person chose.
-class RealBackendTest : public testing::Test {
+class RealBackendTest : public WindowTest {
 protected:
     void SetUp() override {
-        FakeAccount().Reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
-        Answerer().Take();
+        WindowTest::SetUp();
         SimulatedUnitSetup kitchen;
         kitchen.address = 0xA1;
         kitchen.name = L"OV Kitchen";
@@ -41,16 +36,14 @@ protected:
         test_ble_world::Install({kitchen, hall}, {stranger});
     }
     void TearDown() override {
-        w.reset();
+        WindowTest::TearDown();
         std::string problem;
         EXPECT_TRUE(test_ble_world::Reset(problem)) << problem;
-        Answerer().Take();
     }
     void Open() {
         w = std::make_unique<WizardWindow>(std::make_unique<Windows10Backend>());
         ASSERT_TRUE(w->initialised());
     }
-    std::unique_ptr<WizardWindow> w;
 };
 
 TEST_F(RealBackendTest, FullSetupDeliversThePayloadToTheChosenUnit) {

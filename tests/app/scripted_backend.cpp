@@ -1,31 +1,25 @@
 #include "tests/app/scripted_backend.h"
 
-void ScriptedBackend::Gate() {
+std::unique_lock<std::mutex> ScriptedBackend::Gate() {
     std::unique_lock<std::mutex> lock(mutex_);
     ++waiting_;
     released_.wait(lock, [this] { return !held_; });
     --waiting_;
+    return lock;
 }
 
 bool ScriptedBackend::ScanBaseUnits(std::vector<BaseUnitInfo>& units, std::wstring& errorText) {
-    Gate();
-    std::lock_guard<std::mutex> lock(mutex_);
+    const auto lock = Gate();
     ++scans_;
-    units.clear();
-    errorText.clear();
-    if (!script_.scanOk) {
-        errorText = script_.scanError;
-        return false;
-    }
-    units = script_.units;
-    return true;
+    units = script_.scanOk ? script_.units : std::vector<BaseUnitInfo>();
+    errorText = script_.scanOk ? std::wstring() : script_.scanError;
+    return script_.scanOk;
 }
 
 bool ScriptedBackend::Connect(uint64_t address, std::wstring& errorText) {
-    Gate();
-    std::lock_guard<std::mutex> lock(mutex_);
+    const auto lock = Gate();
     connects_.push_back(address);
-    errorText = script_.connectOk ? std::wstring() : script_.connectError;
+    errorText.clear();
     return script_.connectOk;
 }
 
@@ -36,22 +30,14 @@ void ScriptedBackend::Disconnect() {
 
 bool ScriptedBackend::ScanWifiNetworks(std::vector<WifiNetwork>& networks,
                                        std::wstring& errorText) {
-    Gate();
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++wifiScans_;
-    networks.clear();
+    const auto lock = Gate();
+    networks = script_.wifiOk ? script_.networks : std::vector<WifiNetwork>();
     errorText.clear();
-    if (!script_.wifiOk) {
-        errorText = script_.wifiError;
-        return false;
-    }
-    networks = script_.networks;
-    return true;
+    return script_.wifiOk;
 }
 
 bool ScriptedBackend::SendConfiguration(const std::string& payload, std::wstring& errorText) {
-    Gate();
-    std::lock_guard<std::mutex> lock(mutex_);
+    const auto lock = Gate();
     payloads_.push_back(payload);
     errorText = script_.sendOk ? std::wstring() : script_.sendError;
     return script_.sendOk;
@@ -73,34 +59,4 @@ void ScriptedBackend::Release() {
         held_ = false;
     }
     released_.notify_all();
-}
-
-bool ScriptedBackend::Waiting() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return waiting_ > 0;
-}
-
-int ScriptedBackend::scans() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return scans_;
-}
-
-int ScriptedBackend::wifiScans() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return wifiScans_;
-}
-
-int ScriptedBackend::disconnects() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return disconnects_;
-}
-
-std::vector<uint64_t> ScriptedBackend::connects() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return connects_;
-}
-
-std::vector<std::string> ScriptedBackend::payloads() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return payloads_;
 }

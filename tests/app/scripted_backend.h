@@ -17,10 +17,8 @@ public:
         std::vector<BaseUnitInfo> units;
         std::wstring scanError;
         bool connectOk = true;
-        std::wstring connectError;
         bool wifiOk = true;
         std::vector<WifiNetwork> networks;
-        std::wstring wifiError;
         bool sendOk = true;
         std::wstring sendError;
     };
@@ -37,16 +35,21 @@ public:
     void Hold();
     void Release();
     // True once an operation is waiting at the held gate.
-    bool Waiting() const;
+    bool Waiting() const { return Locked(waiting_) > 0; }
 
-    int scans() const;
-    int wifiScans() const;
-    int disconnects() const;
-    std::vector<uint64_t> connects() const;
-    std::vector<std::string> payloads() const;
+    int scans() const { return Locked(scans_); }
+    int disconnects() const { return Locked(disconnects_); }
+    std::vector<uint64_t> connects() const { return Locked(connects_); }
+    std::vector<std::string> payloads() const { return Locked(payloads_); }
 
 private:
-    void Gate();
+    // Waits at the gate, then returns holding the lock.
+    std::unique_lock<std::mutex> Gate();
+    template <typename T>
+    T Locked(const T& value) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return value;
+    }
 
     mutable std::mutex mutex_;
     std::condition_variable released_;
@@ -54,7 +57,6 @@ private:
     bool held_ = false;
     int waiting_ = 0;
     int scans_ = 0;
-    int wifiScans_ = 0;
     int disconnects_ = 0;
     std::vector<uint64_t> connects_;
     std::vector<std::string> payloads_;

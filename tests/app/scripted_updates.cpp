@@ -46,45 +46,9 @@ void ScriptedUpdates::HoldFetch(bool held) {
 }
 
 void ScriptedUpdates::WaitWhile(const bool& held) {
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (!held) {
-                return;
-            }
-        }
+    while (Locked(held)) {
         Sleep(5);
     }
-}
-
-int ScriptedUpdates::checks() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return checks_;
-}
-
-std::vector<bool> ScriptedUpdates::checkedAsInstalled() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return checkedAsInstalled_;
-}
-
-int ScriptedUpdates::fetches() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return fetches_;
-}
-
-std::vector<ScriptedUpdates::Launch> ScriptedUpdates::launches() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return launches_;
-}
-
-std::vector<std::wstring> ScriptedUpdates::openedUrls() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return openedUrls_;
-}
-
-std::vector<std::wstring> ScriptedUpdates::fetchedFiles() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return fetchedFiles_;
 }
 
 UpdateOperations ScriptedUpdates::Operations() {
@@ -137,9 +101,9 @@ bool ScriptedUpdates::Launch_(const std::wstring& installerPath, InstallMode mod
                               std::wstring& error) {
     ScriptedUpdates& self = Updates();
     std::lock_guard<std::mutex> lock(self.mutex_);
-    self.launches_.push_back({installerPath, mode, parentProcessId, appPath,
-                              GetFileAttributesW(installerPath.c_str()) !=
-                                  INVALID_FILE_ATTRIBUTES});
+    self.launches_.push_back(
+        {installerPath, mode, parentProcessId, appPath,
+         GetFileAttributesW(installerPath.c_str()) != INVALID_FILE_ATTRIBUTES});
     error = self.script_.launchError;
     return self.script_.launchOk;
 }

@@ -36,12 +36,12 @@ public:
     void HoldCheck(bool held);
     void HoldFetch(bool held);
 
-    int checks() const;
-    std::vector<bool> checkedAsInstalled() const;
-    int fetches() const;
-    std::vector<Launch> launches() const;
-    std::vector<std::wstring> openedUrls() const;
-    std::vector<std::wstring> fetchedFiles() const;
+    int checks() const { return Locked(checks_); }
+    std::vector<bool> checkedAsInstalled() const { return Locked(checkedAsInstalled_); }
+    int fetches() const { return Locked(fetches_); }
+    std::vector<Launch> launches() const { return Locked(launches_); }
+    std::vector<std::wstring> openedUrls() const { return Locked(openedUrls_); }
+    std::vector<std::wstring> fetchedFiles() const { return Locked(fetchedFiles_); }
 
     static UpdateOperations Operations();
 
@@ -54,6 +54,11 @@ private:
                         std::wstring& error);
     static void Open(HWND owner, const std::wstring& url);
     void WaitWhile(const bool& held);
+    template <typename T>
+    T Locked(const T& value) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return value;
+    }
 
     mutable std::mutex mutex_;
     Script script_;

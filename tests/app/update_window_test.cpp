@@ -6,6 +6,7 @@
 #include "tests/app/fake_account.h"
 #include "tests/app/scripted_updates.h"
 #include "tests/app/window_harness.h"
+#include "tests/support/windows_files.h"
 
 namespace {
 
@@ -14,53 +15,36 @@ const std::wstring kUpToDate = L"Tervane Connect is up to date.\r\n\r\nInstalled
 const std::wstring kNewer =
     L"A newer version of Tervane Connect is available.\r\n\r\nInstalled: 1.0.0\r\nAvailable: ";
 
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // This test program's folder recorded as a per-user installation, as the installer writes it.
 void RegisterAsInstalled() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring folder(path);
     folder.erase(folder.find_last_of(L'\\'));
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kInstallKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
     const DWORD one = 1;
-    RegSetValueExW(key, L"Installed", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one),
-                   sizeof one);
-    const std::wstring mode = L"currentuser";
-    RegSetValueExW(key, L"InstallMode", 0, REG_SZ, reinterpret_cast<const BYTE*>(mode.c_str()),
-                   static_cast<DWORD>((mode.size() + 1) * sizeof(wchar_t)));
-    RegSetValueExW(key, L"InstallPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
+    const wchar_t mode[] = L"currentuser";
+    ASSERT_EQ(
+        RegSetKeyValueW(HKEY_CURRENT_USER, kInstallKey, L"Installed", REG_DWORD, &one, sizeof one),
+        ERROR_SUCCESS);
+    RegSetKeyValueW(HKEY_CURRENT_USER, kInstallKey, L"InstallMode", REG_SZ, mode, sizeof mode);
+    RegSetKeyValueW(HKEY_CURRENT_USER, kInstallKey, L"InstallPath", REG_SZ, folder.c_str(),
+                    static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
 }
 
-class UpdateWindowTest : public testing::Test {
+class UpdateWindowTest : public WindowTest {
 protected:
     void SetUp() override {
-        FakeAccount().Reset();
-        Updates().Reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
+        WindowTest::SetUp();
         RegDeleteTreeW(HKEY_CURRENT_USER, kInstallKey);
-        Answerer().AnswerQuestionsWith(IDNO);
-        Answerer().Take();
     }
     void TearDown() override {
-        w.reset();
+        WindowTest::TearDown();
         RegDeleteTreeW(HKEY_CURRENT_USER, kInstallKey);
-        Answerer().AnswerQuestionsWith(IDNO);
-        Answerer().Take();
-        Updates().Reset();
     }
 
     // Portable unless told otherwise: the test program is in no installation entry.
     void Open(InstallMode mode = InstallMode::None) {
-        w = std::make_unique<WizardWindow>(ThreeUnitsScript());
-        ASSERT_TRUE(w->initialised());
+        WindowTest::Open();
         w->app().installMode = mode;
     }
 
@@ -75,8 +59,6 @@ protected:
         w->Pump(100);
         return Answerer().Take();
     }
-
-    std::unique_ptr<WizardWindow> w;
 };
 
 TEST_F(UpdateWindowTest, EachCheckOutcomeShowsItsDialog) {
@@ -93,9 +75,8 @@ TEST_F(UpdateWindowTest, EachCheckOutcomeShowsItsDialog) {
     failedSilently.checkError.clear();
     ScriptedUpdates::Script nothing;
     nothing.noPublishedUpdate = true;
-    ScriptedUpdates::Script same, older, newerPortable, withNotes;
+    ScriptedUpdates::Script same, newerPortable, withNotes;
     same.info = PublishedBuild(L"1.0.0.0");
-    older.info = PublishedBuild(L"0.9.9");
     newerPortable.info = PublishedBuild(L"1.0.1");
     withNotes.info = PublishedBuild(L"1.0.0.1", L"Faster set-up.");
     const std::wstring portableQuestion =
@@ -103,13 +84,10 @@ TEST_F(UpdateWindowTest, EachCheckOutcomeShowsItsDialog) {
         L"Open the portable update download in your browser?";
     const Case cases[] = {
         {failed, L"Tervane Connect", L"The update server returned HTTP 302.", SeenDialog::Warning},
-        {failedSilently, L"Tervane Connect", L"Could not check for updates.",
-         SeenDialog::Warning},
+        {failedSilently, L"Tervane Connect", L"Could not check for updates.", SeenDialog::Warning},
         {nothing, L"Tervane Connect", L"No published update is currently available.",
          SeenDialog::Information},
         {same, L"Tervane Connect", kUpToDate + L"\r\nLatest version: 1.0.0.0",
-         SeenDialog::Information},
-        {older, L"Tervane Connect", kUpToDate + L"\r\nLatest version: 0.9.9",
          SeenDialog::Information},
         {newerPortable, L"Tervane Connect Update", kNewer + L"1.0.1" + portableQuestion,
          SeenDialog::Information},
@@ -179,8 +157,7 @@ TEST_F(UpdateWindowTest, StartUpCheckRunsOnlyForInstalledCopiesAndSpeaksOnlyOfAN
         if (c.installed) {
             RegisterAsInstalled();
         }
-        w = std::make_unique<WizardWindow>(ThreeUnitsScript());
-        ASSERT_TRUE(w->initialised());
+        WindowTest::Open();
         WizardApp& a = w->app();
         ASSERT_TRUE(w->PumpUntil([&a] { return !a.updateCheckBusy; }));
         w->Pump(100);
@@ -190,8 +167,7 @@ TEST_F(UpdateWindowTest, StartUpCheckRunsOnlyForInstalledCopiesAndSpeaksOnlyOfAN
         ASSERT_EQ(seen.size(), c.dialogs) << c.installed << " " << c.script.info.version;
         if (c.dialogs == 1) {
             EXPECT_EQ(seen[0].title, L"Tervane Connect Update");
-            EXPECT_EQ(seen[0].text,
-                      kNewer + L"1.0.1\r\n\r\nDownload and install this update?");
+            EXPECT_EQ(seen[0].text, kNewer + L"1.0.1\r\n\r\nDownload and install this update?");
         }
         w.reset();
     }

@@ -4,106 +4,13 @@
 
 #include <chrono>
 
+#include "blufi/configuration_payload.h"
+#include "tests/app/fake_account.h"
 #include "tests/app/scripted_updates.h"
-
-namespace {
-
-BOOL CALLBACK CollectDialog(HWND window, LPARAM data) {
-    auto* found = reinterpret_cast<std::vector<HWND>*>(data);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (process == GetCurrentProcessId() && wcscmp(className, L"#32770") == 0 &&
-        IsWindowVisible(window)) {
-        found->push_back(window);
-    }
-    return TRUE;
-}
-
-std::wstring WindowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(window, &text[0], length + 1)));
-    return text;
-}
-
-SeenDialog::Icon IconOf(HWND dialog) {
-    const struct {
-        const wchar_t* id;
-        SeenDialog::Icon icon;
-    } kinds[] = {{IDI_WARNING, SeenDialog::Warning},
-                 {IDI_INFORMATION, SeenDialog::Information},
-                 {IDI_ERROR, SeenDialog::Error}};
-    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        HICON shown = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
-        if (!shown) {
-            continue;
-        }
-        for (const auto& kind : kinds) {
-            if (shown == LoadIconW(nullptr, kind.id)) {
-                return kind.icon;
-            }
-        }
-    }
-    return SeenDialog::Unknown;
-}
-
-}  // namespace
-
-DialogAnswerer::DialogAnswerer() : thread_([this] { Run(); }) {}
-
-DialogAnswerer::~DialogAnswerer() {
-    stop_ = true;
-    thread_.join();
-}
 
 DialogAnswerer& Answerer() {
     static DialogAnswerer answerer;
     return answerer;
-}
-
-std::vector<SeenDialog> DialogAnswerer::Take() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return std::exchange(seen_, {});
-}
-
-void DialogAnswerer::Run() {
-    while (!stop_) {
-        std::vector<HWND> dialogs;
-        EnumWindows(&CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
-        for (HWND dialog : dialogs) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (std::find(answered_.begin(), answered_.end(), dialog) != answered_.end()) {
-                continue;
-            }
-            SeenDialog seen;
-            seen.title = WindowText(dialog);
-            for (HWND child = GetWindow(dialog, GW_CHILD); child;
-                 child = GetWindow(child, GW_HWNDNEXT)) {
-                wchar_t className[16] = {};
-                GetClassNameW(child, className, 16);
-                const std::wstring text = WindowText(child);
-                if (_wcsicmp(className, L"Static") == 0 && !text.empty()) {
-                    seen.text += text;
-                }
-            }
-            seen.icon = IconOf(dialog);
-            seen_.push_back(seen);
-            answered_.push_back(dialog);
-            // A question gets the answer the test chose; any other box its OK.
-            const int button = GetDlgItem(dialog, IDYES) ? yesNoAnswer_.load() : IDOK;
-            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
-        }
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            answered_.erase(std::remove_if(answered_.begin(), answered_.end(),
-                                           [](HWND w) { return !IsWindow(w); }),
-                            answered_.end());
-        }
-        Sleep(15);
-    }
 }
 
 WizardWindow::WizardWindow(const ScriptedBackend::Script& script, int showCommand,
@@ -290,6 +197,27 @@ bool WizardWindow::Close() {
     return PumpUntil([&a] { return a.window == nullptr; }, 3000);
 }
 
+void WindowTest::SetUp() {
+    FakeAccount().Reset();
+    Updates().Reset();
+    RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
+    Answerer().AnswerQuestionsWith(IDNO);
+    Answerer().Take();
+}
+
+void WindowTest::TearDown() {
+    w.reset();
+    RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
+    Answerer().AnswerQuestionsWith(IDNO);
+    Answerer().Take();
+    Updates().Reset();
+}
+
+void WindowTest::Open(const ScriptedBackend::Script& script) {
+    w = std::make_unique<WizardWindow>(script);
+    ASSERT_TRUE(w->initialised());
+}
+
 ScriptedBackend::Script ThreeUnitsScript() {
     ScriptedBackend::Script script;
     script.units = {{0x11, L"OV-Kitchen", -71, true},
@@ -297,6 +225,14 @@ ScriptedBackend::Script ThreeUnitsScript() {
                     {0x33, L"OV-Hall", -48, true}};
     script.networks = {{L"HomeNet", -66}, {L"Cafe", -80}, {L"HomeNet", -52}, {L"", -40}};
     return script;
+}
+
+std::string Payload(const std::wstring& ssid, const std::wstring& password,
+                    const std::wstring& username) {
+    std::string payload;
+    std::wstring error;
+    EXPECT_TRUE(BuildConfigurationPayload(ssid, password, username, payload, error));
+    return payload;
 }
 
 void LogInAndReachBaseUnits(WizardWindow& w, const std::wstring& user,
@@ -313,4 +249,9 @@ void ConnectFirstUnitAndReachWifi(WizardWindow& w) {
     ASSERT_TRUE(w.Click(kConnectButton));
     ASSERT_TRUE(w.WaitIdle());
     ASSERT_EQ(w.app().page, WizardPage::WifiSelect);
+}
+
+void ReachWifi(WizardWindow& w) {
+    LogInAndReachBaseUnits(w);
+    ConnectFirstUnitAndReachWifi(w);
 }

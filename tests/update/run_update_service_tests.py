@@ -1,17 +1,11 @@
 #!/usr/bin/env python3
-"""Runs the update check and download tests under Wine against the stand-in update service.
-
-Makes a test authority and a server certificate for localhost, starts the stand-in over HTTPS
-and a second one whose certificate chains to an authority nobody trusts, picks a port with
-nothing listening, runs the test program in a Wine prefix of its own (the authority is trusted
-inside that prefix only) and stops everything. The certificate and stand-in plumbing is the
-account service tests'.
+"""Runs the update check and download tests under Wine against the stand-in update service:
+one over HTTPS with a test authority trusted only in the test program's own Wine prefix, one
+whose authority nobody trusts, and a port with nothing listening.
 """
 
-import argparse
 import os
 import socket
-import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "account"))
@@ -31,23 +25,7 @@ def closed_port():
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--standin", required=True)
-    parser.add_argument("--wine-run", required=True)
-    parser.add_argument("--prefix-init", required=True)
-    parser.add_argument("--workdir", required=True)
-    parser.add_argument("--prefix", required=True)
-    parser.add_argument("--gtest-filter", default="*")
-    args = parser.parse_args()
-    args.prefix = os.path.abspath(args.prefix)
-    args.workdir = os.path.abspath(args.workdir)
-
-    os.makedirs(args.workdir, exist_ok=True)
-    if not os.path.exists(os.path.join(args.prefix, "system.reg")):
-        log("creating the Wine prefix " + args.prefix)
-        subprocess.run([args.prefix_init, args.prefix], check=True, timeout=300,
-                       stdout=subprocess.DEVNULL)
+    args = common.runner_arguments()
 
     ca_key, ca_pem, ca_der = common.make_authority(args.workdir, "trusted", "Tervane Test Authority")
     server_pem, server_key = common.make_server_certificate(args.workdir, "trusted", ca_key, ca_pem)
@@ -74,14 +52,9 @@ def main():
             "TERVANE_CLOSED_PORT": str(closed_port()),
         })
         log("running against https://localhost:%d" % service.port)
-        try:
-            result = subprocess.run([args.wine_run, args.exe, "--gtest_color=no",
-                                     "--gtest_filter=" + args.gtest_filter],
-                                    env=environment, timeout=RUN_TIMEOUT)
-            if result.returncode != 0:
-                failures.append("the test program failed (exit %d)" % result.returncode)
-        except subprocess.TimeoutExpired:
-            failures.append("the test program did not finish within %d s" % RUN_TIMEOUT)
+        failure = common.run_tests(args, environment, "the test program", RUN_TIMEOUT)
+        if failure:
+            failures.append(failure)
     finally:
         for standin in standins:
             standin.stop()

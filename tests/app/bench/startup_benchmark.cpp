@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/windows_files.h"
+
 namespace {
 
 struct Launch {
@@ -62,15 +64,6 @@ Launch Measure(const std::wstring& program) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return launch;
-}
-
-// ctest hands over Unix paths; Wine shows the Unix root as drive Z:.
-std::wstring WindowsPath(std::wstring path) {
-    if (!path.empty() && path[0] == L'/') {
-        path = L"Z:" + path;
-    }
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    return path;
 }
 
 double Median(std::vector<double> values) {
