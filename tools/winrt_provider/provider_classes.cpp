@@ -69,7 +69,69 @@ HRESULT GiveOut(const char* call, Held* held, Interface** out) {
     return S_OK;
 }
 
-#define PROVIDER_INSPECTABLE(className)                                                      \
+// The same for a property: the call is entered first.
+template <typename Interface, typename Held>
+HRESULT GiveOut(const Object* self, const char* call, Held* held, Interface** out) {
+    const HRESULT hr = Enter(self, call);
+    return FAILED(hr) ? hr : GiveOut(call, held, out);
+}
+
+// One interface an object hands out from QueryInterface.
+template <typename Interface>
+struct Face {
+    const GUID& iid;
+};
+
+// QueryInterface over the interfaces an object offers; the first one also stands for
+// IUnknown and IInspectable.
+template <typename Self, typename First, typename... Others>
+HRESULT Query(Self* self, REFIID iid, void** out, Face<First> first, Face<Others>... others) {
+    if (out == nullptr) {
+        return E_POINTER;
+    }
+    if (iid == kIidUnknown || iid == kIidInspectable || iid == first.iid) {
+        return Give(static_cast<First*>(self), out);
+    }
+    const bool given =
+        ((iid == others.iid && Give(static_cast<Others*>(self), out) == S_OK) || ...);
+    if (!given) {
+        *out = nullptr;
+    }
+    return given ? S_OK : E_NOINTERFACE;
+}
+
+// Returns at once what Enter answers when the call is not to go on.
+#define PROVIDER_ENTER(call)                       \
+    do {                                           \
+        const HRESULT entered = Enter(this, call); \
+        if (FAILED(entered))                       \
+            return entered;                        \
+    } while (false)
+
+// A property read: the call is entered, the out pointer checked, then the value (or what a
+// callable yields, for values read under a lock) stored.
+template <typename Out, typename Value>
+HRESULT Get(const Object* self, const char* call, Out* out, const Value& value) {
+    const HRESULT hr = Enter(self, call);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    if (out == nullptr) {
+        return E_POINTER;
+    }
+    if constexpr (std::is_invocable_v<const Value&>) {
+        *out = value();
+    } else {
+        *out = value;
+    }
+    return S_OK;
+}
+
+// The IUnknown and IInspectable half of a provider class, answering for the faces given.
+#define PROVIDER_INSPECTABLE(className, ...)                                                 \
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {              \
+        return Query(this, iid, out, __VA_ARGS__);                                           \
+    }                                                                                        \
     ULONG STDMETHODCALLTYPE AddRef() override {                                              \
         return AddRefObject();                                                               \
     }                                                                                        \
@@ -105,48 +167,17 @@ public:
     explicit ByteBuffer(const Bytes& bytes)
         : Object("Buffer"), bytes_(bytes), length_(bytes.size()) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_Buffer) {
-            return Give(static_cast<IBuffer*>(this), out);
-        }
-        if (iid == IID_BufferByteAccess) {
-            return Give(static_cast<IBufferByteAccess*>(this), out);
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    PROVIDER_INSPECTABLE(L"Windows.Storage.Streams.Buffer")
+    PROVIDER_INSPECTABLE(L"Windows.Storage.Streams.Buffer", Face<IBuffer>{IID_Buffer},
+                         Face<IBufferByteAccess>{IID_BufferByteAccess})
 
     HRESULT STDMETHODCALLTYPE get_Capacity(UINT32* capacity) override {
-        HRESULT hr = Enter(this, "Buffer.get_Capacity");
-        if (FAILED(hr)) {
-            return hr;
-        }
-        if (capacity == nullptr) {
-            return E_POINTER;
-        }
-        *capacity = static_cast<UINT32>(bytes_.size());
-        return S_OK;
+        return Get(this, "Buffer.get_Capacity", capacity, static_cast<UINT32>(bytes_.size()));
     }
     HRESULT STDMETHODCALLTYPE get_Length(UINT32* length) override {
-        HRESULT hr = Enter(this, "Buffer.get_Length");
-        if (FAILED(hr)) {
-            return hr;
-        }
-        if (length == nullptr) {
-            return E_POINTER;
-        }
-        *length = static_cast<UINT32>(length_);
-        return S_OK;
+        return Get(this, "Buffer.get_Length", length, static_cast<UINT32>(length_));
     }
     HRESULT STDMETHODCALLTYPE put_Length(UINT32 length) override {
-        HRESULT hr = Enter(this, "Buffer.put_Length");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Buffer.put_Length");
         if (length > bytes_.size()) {
             return E_INVALIDARG;
         }
@@ -154,10 +185,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Buffer(BYTE** bytes) override {
-        HRESULT hr = Enter(this, "Buffer.Buffer");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Buffer.Buffer");
         if (bytes == nullptr) {
             return E_POINTER;
         }
@@ -176,29 +204,15 @@ class BufferFactory final : public IActivationFactory, public IBufferFactory, pu
 public:
     BufferFactory() : Object("BufferFactory") {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == kIidUnknown || iid == kIidInspectable || iid == kIidActivationFactory) {
-            return Give(static_cast<IActivationFactory*>(this), out);
-        }
-        if (iid == IID_BufferFactory) {
-            return Give(static_cast<IBufferFactory*>(this), out);
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    PROVIDER_INSPECTABLE(L"Windows.Storage.Streams.Buffer")
+    PROVIDER_INSPECTABLE(L"Windows.Storage.Streams.Buffer",
+                         Face<IActivationFactory>{kIidActivationFactory},
+                         Face<IBufferFactory>{IID_BufferFactory})
 
     HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable**) override {
         PROVIDER_UNUSED("BufferFactory.ActivateInstance");
     }
     HRESULT STDMETHODCALLTYPE Create(UINT32 capacity, IBuffer** buffer) override {
-        HRESULT hr = Enter(this, "BufferFactory.Create");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("BufferFactory.Create");
         if (buffer == nullptr) {
             return E_POINTER;
         }
@@ -273,26 +287,11 @@ public:
         }
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == kIidUnknown || iid == kIidInspectable || iid == iid_) {
-            return Give(static_cast<Operation*>(this), out);
-        }
-        if (iid == IID_AsyncInfo) {
-            return Give(static_cast<IAsyncInfo*>(this), out);
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    PROVIDER_INSPECTABLE(L"Windows.Foundation.IAsyncOperation`1")
+    PROVIDER_INSPECTABLE(L"Windows.Foundation.IAsyncOperation`1", Face<Operation>{iid_},
+                         Face<IAsyncInfo>{IID_AsyncInfo})
 
     HRESULT STDMETHODCALLTYPE put_Completed(Handler* handler) override {
-        HRESULT hr = Enter(this, Call(".put_Completed"));
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER(Call(".put_Completed"));
         if (handler == nullptr) {
             return E_INVALIDARG;
         }
@@ -338,10 +337,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_Completed(Handler** handler) override {
-        HRESULT hr = Enter(this, Call(".get_Completed"));
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER(Call(".get_Completed"));
         if (handler == nullptr) {
             return E_POINTER;
         }
@@ -353,10 +349,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetResults(Result* results) override {
-        HRESULT hr = Enter(this, Call(".GetResults"));
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER(Call(".GetResults"));
         if (results == nullptr) {
             return E_POINTER;
         }
@@ -383,34 +376,19 @@ public:
         return Enter(this, Call(".get_Id"));
     }
     HRESULT STDMETHODCALLTYPE get_Status(INT32* status) override {
-        HRESULT hr = Enter(this, Call(".get_Status"));
-        if (FAILED(hr)) {
-            return hr;
-        }
-        if (status == nullptr) {
-            return E_POINTER;
-        }
-        std::lock_guard<std::mutex> lock(mutex_);
-        *status = status_;
-        return S_OK;
+        return Get(this, Call(".get_Status"), status, [&] {
+            std::lock_guard<std::mutex> lock(mutex_);
+            return status_;
+        });
     }
     HRESULT STDMETHODCALLTYPE get_ErrorCode(HRESULT* code) override {
-        HRESULT hr = Enter(this, Call(".get_ErrorCode"));
-        if (FAILED(hr)) {
-            return hr;
-        }
-        if (code == nullptr) {
-            return E_POINTER;
-        }
-        std::lock_guard<std::mutex> lock(mutex_);
-        *code = error_;
-        return S_OK;
+        return Get(this, Call(".get_ErrorCode"), code, [&] {
+            std::lock_guard<std::mutex> lock(mutex_);
+            return error_;
+        });
     }
     HRESULT STDMETHODCALLTYPE Cancel() override {
-        HRESULT hr = Enter(this, Call(".Cancel"));
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER(Call(".Cancel"));
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (status_ != kAsyncStarted) {
@@ -422,10 +400,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Close() override {
-        HRESULT hr = Enter(this, Call(".Close"));
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER(Call(".Close"));
         std::lock_guard<std::mutex> lock(mutex_);
         if (status_ == kAsyncStarted) {
             return kHrIllegalMethodCall;  // a running operation cannot be closed
@@ -526,17 +501,7 @@ public:
     VectorView(const char* name, const GUID& iid, std::vector<ComPtr<Item>> items)
         : Object(name), name_(name), iid_(iid), items_(std::move(items)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == kIidUnknown || iid == kIidInspectable || iid == iid_) {
-            return Give(static_cast<View*>(this), out);
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    PROVIDER_INSPECTABLE(L"Windows.Foundation.Collections.IVectorView`1")
+    PROVIDER_INSPECTABLE(L"Windows.Foundation.Collections.IVectorView`1", Face<View>{iid_})
 
     HRESULT STDMETHODCALLTYPE GetAt(UINT32 index, Item** item) override {
         HRESULT hr =
@@ -588,17 +553,8 @@ class Advertisement final : public IBluetoothLEAdvertisement, public Object {
 public:
     explicit Advertisement(std::wstring name) : Object("Advertisement"), name_(std::move(name)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_Advertisement) {
-            return Give(static_cast<IBluetoothLEAdvertisement*>(this), out);
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisement")
+    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisement",
+                         Face<IBluetoothLEAdvertisement>{IID_Advertisement})
 
     HRESULT STDMETHODCALLTYPE get_Flags(IInspectable**) override {
         PROVIDER_UNUSED("Advertisement.get_Flags");
@@ -607,10 +563,7 @@ public:
         PROVIDER_UNUSED("Advertisement.put_Flags");
     }
     HRESULT STDMETHODCALLTYPE get_LocalName(HSTRING* name) override {
-        HRESULT hr = Enter(this, "Advertisement.get_LocalName");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Advertisement.get_LocalName");
         if (name == nullptr) {
             return E_POINTER;
         }
@@ -650,41 +603,15 @@ public:
         Adopt(advertisement_, new Advertisement(name));
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == kIidUnknown || iid == kIidInspectable ||
-            iid == IID_AdvertisementReceivedEventArgs) {
-            return Give(static_cast<IBluetoothLEAdvertisementReceivedEventArgs*>(this), out);
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
     PROVIDER_INSPECTABLE(
-        L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisementReceivedEventArgs")
+        L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisementReceivedEventArgs",
+        Face<IBluetoothLEAdvertisementReceivedEventArgs>{IID_AdvertisementReceivedEventArgs})
 
     HRESULT STDMETHODCALLTYPE get_RawSignalStrengthInDBm(INT16* rssi) override {
-        HRESULT hr = Enter(this, "ReceivedArgs.get_RawSignalStrengthInDBm");
-        if (FAILED(hr)) {
-            return hr;
-        }
-        if (rssi == nullptr) {
-            return E_POINTER;
-        }
-        *rssi = rssi_;
-        return S_OK;
+        return Get(this, "ReceivedArgs.get_RawSignalStrengthInDBm", rssi, rssi_);
     }
     HRESULT STDMETHODCALLTYPE get_BluetoothAddress(UINT64* address) override {
-        HRESULT hr = Enter(this, "ReceivedArgs.get_BluetoothAddress");
-        if (FAILED(hr)) {
-            return hr;
-        }
-        if (address == nullptr) {
-            return E_POINTER;
-        }
-        *address = address_;
-        return S_OK;
+        return Get(this, "ReceivedArgs.get_BluetoothAddress", address, address_);
     }
     HRESULT STDMETHODCALLTYPE get_AdvertisementType(INT32*) override {
         PROVIDER_UNUSED("ReceivedArgs.get_AdvertisementType");
@@ -694,11 +621,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE
     get_Advertisement(IBluetoothLEAdvertisement** advertisement) override {
-        HRESULT hr = Enter(this, "ReceivedArgs.get_Advertisement");
-        if (FAILED(hr)) {
-            return hr;
-        }
-        return GiveOut<IBluetoothLEAdvertisement>("ReceivedArgs.get_Advertisement",
+        return GiveOut<IBluetoothLEAdvertisement>(this, "ReceivedArgs.get_Advertisement",
                                                   advertisement_.Get(), advertisement);
     }
 
@@ -714,29 +637,12 @@ class StoppedArgs final : public IBluetoothLEAdvertisementWatcherStoppedEventArg
 public:
     explicit StoppedArgs(INT32 error) : Object("StoppedArgs"), error_(error) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_WatcherStoppedEventArgs) {
-            return Give(static_cast<IBluetoothLEAdvertisementWatcherStoppedEventArgs*>(this), out);
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
     PROVIDER_INSPECTABLE(
-        L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisementWatcherStoppedEventArgs")
+        L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisementWatcherStoppedEventArgs",
+        Face<IBluetoothLEAdvertisementWatcherStoppedEventArgs>{IID_WatcherStoppedEventArgs})
 
     HRESULT STDMETHODCALLTYPE get_Error(INT32* error) override {
-        HRESULT hr = Enter(this, "StoppedArgs.get_Error");
-        if (FAILED(hr)) {
-            return hr;
-        }
-        if (error == nullptr) {
-            return E_POINTER;
-        }
-        *error = error_;
-        return S_OK;
+        return Get(this, "StoppedArgs.get_Error", error, error_);
     }
 
 private:
@@ -799,17 +705,8 @@ class Watcher final : public IBluetoothLEAdvertisementWatcher, public Object {
 public:
     Watcher() : Object("Watcher"), core_(std::make_shared<WatcherCore>()) { core_->self = this; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_AdvertisementWatcher) {
-            return Give(static_cast<IBluetoothLEAdvertisementWatcher*>(this), out);
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisementWatcher")
+    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisementWatcher",
+                         Face<IBluetoothLEAdvertisementWatcher>{IID_AdvertisementWatcher})
 
     HRESULT STDMETHODCALLTYPE get_MinSamplingInterval(TimeSpan*) override {
         PROVIDER_UNUSED("Watcher.get_MinSamplingInterval");
@@ -824,25 +721,16 @@ public:
         PROVIDER_UNUSED("Watcher.get_MaxOutOfRangeTimeout");
     }
     HRESULT STDMETHODCALLTYPE get_Status(INT32* status) override {
-        HRESULT hr = Enter(this, "Watcher.get_Status");
-        if (FAILED(hr)) {
-            return hr;
-        }
-        if (status == nullptr) {
-            return E_POINTER;
-        }
-        std::lock_guard<std::mutex> lock(core_->mutex);
-        *status = core_->status;
-        return S_OK;
+        return Get(this, "Watcher.get_Status", status, [&] {
+            std::lock_guard<std::mutex> lock(core_->mutex);
+            return core_->status;
+        });
     }
     HRESULT STDMETHODCALLTYPE get_ScanningMode(INT32*) override {
         PROVIDER_UNUSED("Watcher.get_ScanningMode");
     }
     HRESULT STDMETHODCALLTYPE put_ScanningMode(INT32 mode) override {
-        HRESULT hr = Enter(this, "Watcher.put_ScanningMode");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Watcher.put_ScanningMode");
         return mode == kScanningPassive || mode == kScanningActive ? S_OK : E_INVALIDARG;
     }
     HRESULT STDMETHODCALLTYPE get_SignalStrengthFilter(IInspectable**) override {
@@ -858,10 +746,7 @@ public:
         PROVIDER_UNUSED("Watcher.put_AdvertisementFilter");
     }
     HRESULT STDMETHODCALLTYPE Start() override {
-        HRESULT hr = Enter(this, "Watcher.Start");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Watcher.Start");
         const PlatformFaults faults = Faults();
         if (faults.scanner == SimulatedScanner::RadioOff) {
             return kHrDeviceNotReady;
@@ -912,10 +797,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Stop() override {
-        HRESULT hr = Enter(this, "Watcher.Stop");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Watcher.Stop");
         const PlatformFaults faults = Faults();
         if (faults.scanner == SimulatedScanner::StopFails) {
             return static_cast<HRESULT>(faults.scannerErrorCode);
@@ -941,31 +823,19 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE add_Received(IReceivedHandler* handler, Token* token) override {
-        HRESULT hr = Enter(this, "Watcher.add_Received");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Watcher.add_Received");
         return core_->received.Add(handler, token);
     }
     HRESULT STDMETHODCALLTYPE remove_Received(Token token) override {
-        HRESULT hr = Enter(this, "Watcher.remove_Received");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Watcher.remove_Received");
         return core_->received.Remove(token);
     }
     HRESULT STDMETHODCALLTYPE add_Stopped(IStoppedHandler* handler, Token* token) override {
-        HRESULT hr = Enter(this, "Watcher.add_Stopped");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Watcher.add_Stopped");
         return core_->stopped.Add(handler, token);
     }
     HRESULT STDMETHODCALLTYPE remove_Stopped(Token token) override {
-        HRESULT hr = Enter(this, "Watcher.remove_Stopped");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Watcher.remove_Stopped");
         return core_->stopped.Remove(token);
     }
 
@@ -987,23 +857,11 @@ class WatcherFactory final : public IActivationFactory, public Object {
 public:
     WatcherFactory() : Object("WatcherFactory") {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == kIidUnknown || iid == kIidInspectable || iid == kIidActivationFactory) {
-            return Give(static_cast<IActivationFactory*>(this), out);
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisementWatcher")
+    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisementWatcher",
+                         Face<IActivationFactory>{kIidActivationFactory})
 
     HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable** instance) override {
-        HRESULT hr = Enter(this, "WatcherFactory.ActivateInstance");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("WatcherFactory.ActivateInstance");
         if (instance == nullptr) {
             return E_POINTER;
         }
@@ -1049,24 +907,12 @@ class ValueChangedArgs final : public IGattValueChangedEventArgs, public Object 
 public:
     explicit ValueChangedArgs(Bytes bytes) : Object("ValueChangedArgs"), bytes_(std::move(bytes)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_ValueChangedEventArgs) {
-            return Give(static_cast<IGattValueChangedEventArgs*>(this), out);
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
     PROVIDER_INSPECTABLE(
-        L"Windows.Devices.Bluetooth.GenericAttributeProfile.GattValueChangedEventArgs")
+        L"Windows.Devices.Bluetooth.GenericAttributeProfile.GattValueChangedEventArgs",
+        Face<IGattValueChangedEventArgs>{IID_ValueChangedEventArgs})
 
     HRESULT STDMETHODCALLTYPE get_CharacteristicValue(IBuffer** value) override {
-        HRESULT hr = Enter(this, "ValueChangedArgs.get_CharacteristicValue");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("ValueChangedArgs.get_CharacteristicValue");
         ComPtr<ByteBuffer> buffer;
         Adopt(buffer, new ByteBuffer(bytes_));
         return GiveOut<IBuffer>("ValueChangedArgs.get_CharacteristicValue",
@@ -1110,17 +956,8 @@ public:
         target_->characteristic = this;
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_Characteristic) {
-            return Give(static_cast<IGattCharacteristic*>(this), out);
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.GenericAttributeProfile.GattCharacteristic")
+    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.GenericAttributeProfile.GattCharacteristic",
+                         Face<IGattCharacteristic>{IID_Characteristic})
 
     HRESULT STDMETHODCALLTYPE GetDescriptors(GUID, IInspectable**) override {
         PROVIDER_UNUSED("Characteristic.GetDescriptors");
@@ -1138,15 +975,7 @@ public:
         PROVIDER_UNUSED("Characteristic.get_UserDescription");
     }
     HRESULT STDMETHODCALLTYPE get_Uuid(GUID* uuid) override {
-        HRESULT hr = Enter(this, "Characteristic.get_Uuid");
-        if (FAILED(hr)) {
-            return hr;
-        }
-        if (uuid == nullptr) {
-            return E_POINTER;
-        }
-        *uuid = BaseUuid(uuid_);
-        return S_OK;
+        return Get(this, "Characteristic.get_Uuid", uuid, BaseUuid(uuid_));
     }
     HRESULT STDMETHODCALLTYPE get_AttributeHandle(UINT16*) override {
         PROVIDER_UNUSED("Characteristic.get_AttributeHandle");
@@ -1162,18 +991,12 @@ public:
     }
     HRESULT STDMETHODCALLTYPE WriteValueAsync(IBuffer* value,
                                               IAsyncStatusOperation** operation) override {
-        HRESULT hr = Enter(this, "Characteristic.WriteValueAsync");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Characteristic.WriteValueAsync");
         return Write("Characteristic.WriteValueAsync", value, kWriteWithResponse, operation);
     }
     HRESULT STDMETHODCALLTYPE WriteValueWithOptionAsync(
         IBuffer* value, INT32 option, IAsyncStatusOperation** operation) override {
-        HRESULT hr = Enter(this, "Characteristic.WriteValueWithOptionAsync");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Characteristic.WriteValueWithOptionAsync");
         return Write("Characteristic.WriteValueWithOptionAsync", value, option, operation);
     }
     HRESULT STDMETHODCALLTYPE
@@ -1183,10 +1006,7 @@ public:
     HRESULT STDMETHODCALLTYPE WriteClientCharacteristicConfigurationDescriptorAsync(
         INT32 value, IAsyncStatusOperation** operation) override {
         const char* call = "Characteristic.WriteClientCharacteristicConfigurationDescriptorAsync";
-        HRESULT hr = Enter(this, call);
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER(call);
         if (connection_->Closed()) {
             return kHrClosed;
         }
@@ -1246,17 +1066,11 @@ public:
     }
     HRESULT STDMETHODCALLTYPE add_ValueChanged(IValueChangedHandler* handler,
                                                Token* token) override {
-        HRESULT hr = Enter(this, "Characteristic.add_ValueChanged");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Characteristic.add_ValueChanged");
         return valueChanged_.Add(handler, token);
     }
     HRESULT STDMETHODCALLTYPE remove_ValueChanged(Token token) override {
-        HRESULT hr = Enter(this, "Characteristic.remove_ValueChanged");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Characteristic.remove_ValueChanged");
         if (Faults().notificationInFlightAtRemoval) {
             KeepInFlight(token);
         }
@@ -1394,53 +1208,64 @@ void Post(const std::shared_ptr<NotifyTarget>& target, Bytes bytes, bool anyThre
 using CharacteristicList = VectorView<ICharacteristicVectorView, IGattCharacteristic>;
 using ServiceList = VectorView<IServiceVectorView, IGattDeviceService>;
 
-class CharacteristicsResult final : public IGattCharacteristicsResult, public Object {
+// What a discovery yields: a GATT status and the list found.
+template <typename Interface, typename ListView, typename List>
+class ListResult : public Interface, public Object {
 public:
-    CharacteristicsResult(INT32 status, ComPtr<CharacteristicList> list)
-        : Object("CharacteristicsResult"), status_(status), list_(std::move(list)) {}
+    ListResult(const char* kind, const wchar_t* className, const GUID& iid, INT32 status,
+               ComPtr<List> list)
+        : Object(kind), className_(className), iid_(iid), status_(status), list_(std::move(list)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_CharacteristicsResult) {
-            return Give(static_cast<IGattCharacteristicsResult*>(this), out);
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    PROVIDER_INSPECTABLE(
-        L"Windows.Devices.Bluetooth.GenericAttributeProfile.GattCharacteristicsResult")
+    PROVIDER_INSPECTABLE(className_, Face<Interface>{iid_})
 
     HRESULT STDMETHODCALLTYPE get_Status(INT32* status) override {
-        HRESULT hr = Enter(this, "CharacteristicsResult.get_Status");
-        if (FAILED(hr)) {
-            return hr;
-        }
-        if (status == nullptr) {
-            return E_POINTER;
-        }
-        *status = status_;
-        return S_OK;
+        return Get(this, CallOf(".get_Status").c_str(), status, status_);
     }
     HRESULT STDMETHODCALLTYPE get_ProtocolError(IInspectable**) override {
-        PROVIDER_UNUSED("CharacteristicsResult.get_ProtocolError");
+        PROVIDER_UNUSED(CallOf(".get_ProtocolError").c_str());
     }
-    HRESULT STDMETHODCALLTYPE
-    get_Characteristics(ICharacteristicVectorView** characteristics) override {
-        HRESULT hr = Enter(this, "CharacteristicsResult.get_Characteristics");
-        if (FAILED(hr)) {
-            return hr;
-        }
-        return GiveOut<ICharacteristicVectorView>(
-            "CharacteristicsResult.get_Characteristics",
-            static_cast<ICharacteristicVectorView*>(list_.Get()), characteristics);
+
+protected:
+    HRESULT GiveList(const char* method, ListView** list) {
+        return GiveOut<ListView>(this, CallOf(method).c_str(), static_cast<ListView*>(list_.Get()),
+                                 list);
     }
 
 private:
+    std::string CallOf(const char* method) const { return std::string(Kind()) + method; }
     void OnFinalRelease() override { list_.Reset(); }
+
+    const wchar_t* className_;
+    const GUID& iid_;
     INT32 status_;
-    ComPtr<CharacteristicList> list_;
+    ComPtr<List> list_;
+};
+
+class CharacteristicsResult final
+    : public ListResult<IGattCharacteristicsResult, ICharacteristicVectorView, CharacteristicList> {
+public:
+    CharacteristicsResult(INT32 status, ComPtr<CharacteristicList> list)
+        : ListResult("CharacteristicsResult",
+                     L"Windows.Devices.Bluetooth.GenericAttributeProfile.GattCharacteristicsResult",
+                     IID_CharacteristicsResult, status, std::move(list)) {}
+
+    HRESULT STDMETHODCALLTYPE
+    get_Characteristics(ICharacteristicVectorView** characteristics) override {
+        return GiveList(".get_Characteristics", characteristics);
+    }
+};
+
+class ServicesResult final
+    : public ListResult<IGattDeviceServicesResult, IServiceVectorView, ServiceList> {
+public:
+    ServicesResult(INT32 status, ComPtr<ServiceList> list)
+        : ListResult("ServicesResult",
+                     L"Windows.Devices.Bluetooth.GenericAttributeProfile.GattDeviceServicesResult",
+                     IID_DeviceServicesResult, status, std::move(list)) {}
+
+    HRESULT STDMETHODCALLTYPE get_Services(IServiceVectorView** services) override {
+        return GiveList(".get_Services", services);
+    }
 };
 
 class Service final : public IGattDeviceService,
@@ -1451,23 +1276,10 @@ public:
     Service(uint16_t uuid, std::shared_ptr<Connection> connection)
         : Object("Service"), uuid_(uuid), connection_(std::move(connection)) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_DeviceService) {
-            return Give(static_cast<IGattDeviceService*>(this), out);
-        }
-        if (iid == IID_DeviceService3) {
-            return Give(static_cast<IGattDeviceService3*>(this), out);
-        }
-        if (iid == IID_Closable) {
-            return Give(static_cast<IClosable*>(this), out);
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.GenericAttributeProfile.GattDeviceService")
+    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.GenericAttributeProfile.GattDeviceService",
+                         Face<IGattDeviceService>{IID_DeviceService},
+                         Face<IGattDeviceService3>{IID_DeviceService3},
+                         Face<IClosable>{IID_Closable})
 
     HRESULT STDMETHODCALLTYPE GetCharacteristics(GUID, ICharacteristicVectorView**) override {
         PROVIDER_UNUSED("Service.GetCharacteristics");
@@ -1479,15 +1291,7 @@ public:
         PROVIDER_UNUSED("Service.get_DeviceId");
     }
     HRESULT STDMETHODCALLTYPE get_Uuid(GUID* uuid) override {
-        HRESULT hr = Enter(this, "Service.get_Uuid");
-        if (FAILED(hr)) {
-            return hr;
-        }
-        if (uuid == nullptr) {
-            return E_POINTER;
-        }
-        *uuid = BaseUuid(uuid_);
-        return S_OK;
+        return Get(this, "Service.get_Uuid", uuid, BaseUuid(uuid_));
     }
     HRESULT STDMETHODCALLTYPE get_AttributeHandle(UINT16*) override {
         PROVIDER_UNUSED("Service.get_AttributeHandle");
@@ -1509,29 +1313,20 @@ public:
     }
     HRESULT STDMETHODCALLTYPE
     GetCharacteristicsAsync(IAsyncCharacteristicsOperation** operation) override {
-        HRESULT hr = Enter(this, "Service3.GetCharacteristicsAsync");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Service3.GetCharacteristicsAsync");
         Count(&Counts::cachedReads);
         return Read("Service3.GetCharacteristicsAsync", operation);
     }
     HRESULT STDMETHODCALLTYPE GetCharacteristicsWithCacheModeAsync(
         INT32 cacheMode, IAsyncCharacteristicsOperation** operation) override {
-        HRESULT hr = Enter(this, "Service3.GetCharacteristicsWithCacheModeAsync");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Service3.GetCharacteristicsWithCacheModeAsync");
         if (cacheMode != kUncached) {
             Count(&Counts::cachedReads);
         }
         return Read("Service3.GetCharacteristicsWithCacheModeAsync", operation);
     }
     HRESULT STDMETHODCALLTYPE Close() override {
-        HRESULT hr = Enter(this, "Service.Close");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Service.Close");
         closed_ = true;
         return S_OK;
     }
@@ -1583,53 +1378,6 @@ private:
     std::atomic<bool> closed_{false};
 };
 
-class ServicesResult final : public IGattDeviceServicesResult, public Object {
-public:
-    ServicesResult(INT32 status, ComPtr<ServiceList> list)
-        : Object("ServicesResult"), status_(status), list_(std::move(list)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_DeviceServicesResult) {
-            return Give(static_cast<IGattDeviceServicesResult*>(this), out);
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    PROVIDER_INSPECTABLE(
-        L"Windows.Devices.Bluetooth.GenericAttributeProfile.GattDeviceServicesResult")
-
-    HRESULT STDMETHODCALLTYPE get_Status(INT32* status) override {
-        HRESULT hr = Enter(this, "ServicesResult.get_Status");
-        if (FAILED(hr)) {
-            return hr;
-        }
-        if (status == nullptr) {
-            return E_POINTER;
-        }
-        *status = status_;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_ProtocolError(IInspectable**) override {
-        PROVIDER_UNUSED("ServicesResult.get_ProtocolError");
-    }
-    HRESULT STDMETHODCALLTYPE get_Services(IServiceVectorView** services) override {
-        HRESULT hr = Enter(this, "ServicesResult.get_Services");
-        if (FAILED(hr)) {
-            return hr;
-        }
-        return GiveOut<IServiceVectorView>("ServicesResult.get_Services",
-                                           static_cast<IServiceVectorView*>(list_.Get()), services);
-    }
-
-private:
-    void OnFinalRelease() override { list_.Reset(); }
-    INT32 status_;
-    ComPtr<ServiceList> list_;
-};
-
 void DropLink(const std::shared_ptr<Connection>& connection, bool closing) {
     std::vector<std::weak_ptr<NotifyTarget>> targets;
     {
@@ -1664,23 +1412,9 @@ public:
         connection_->record = std::move(record);
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == kIidUnknown || iid == kIidInspectable || iid == IID_Device) {
-            return Give(static_cast<IBluetoothLEDevice*>(this), out);
-        }
-        if (iid == IID_Device3) {
-            return Give(static_cast<IBluetoothLEDevice3*>(this), out);
-        }
-        if (iid == IID_Closable) {
-            return Give(static_cast<IClosable*>(this), out);
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.BluetoothLEDevice")
+    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.BluetoothLEDevice",
+                         Face<IBluetoothLEDevice>{IID_Device},
+                         Face<IBluetoothLEDevice3>{IID_Device3}, Face<IClosable>{IID_Closable})
 
     HRESULT STDMETHODCALLTYPE get_DeviceId(HSTRING*) override {
         PROVIDER_UNUSED("Device.get_DeviceId");
@@ -1693,15 +1427,8 @@ public:
         PROVIDER_UNUSED("Device.get_ConnectionStatus");
     }
     HRESULT STDMETHODCALLTYPE get_BluetoothAddress(UINT64* address) override {
-        HRESULT hr = Enter(this, "Device.get_BluetoothAddress");
-        if (FAILED(hr)) {
-            return hr;
-        }
-        if (address == nullptr) {
-            return E_POINTER;
-        }
-        *address = connection_->record->setup.address;
-        return S_OK;
+        return Get(this, "Device.get_BluetoothAddress", address,
+                   connection_->record->setup.address);
     }
     HRESULT STDMETHODCALLTYPE GetGattService(GUID, IGattDeviceService**) override {
         PROVIDER_UNUSED("Device.GetGattService");
@@ -1731,29 +1458,20 @@ public:
         PROVIDER_UNUSED("Device3.RequestAccessAsync");
     }
     HRESULT STDMETHODCALLTYPE GetGattServicesAsync(IAsyncServicesOperation** operation) override {
-        HRESULT hr = Enter(this, "Device3.GetGattServicesAsync");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Device3.GetGattServicesAsync");
         Count(&Counts::cachedReads);
         return Read("Device3.GetGattServicesAsync", operation);
     }
     HRESULT STDMETHODCALLTYPE GetGattServicesWithCacheModeAsync(
         INT32 cacheMode, IAsyncServicesOperation** operation) override {
-        HRESULT hr = Enter(this, "Device3.GetGattServicesWithCacheModeAsync");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Device3.GetGattServicesWithCacheModeAsync");
         if (cacheMode != kUncached) {
             Count(&Counts::cachedReads);
         }
         return Read("Device3.GetGattServicesWithCacheModeAsync", operation);
     }
     HRESULT STDMETHODCALLTYPE Close() override {
-        HRESULT hr = Enter(this, "Device.Close");
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER("Device.Close");
         DropLink(connection_, true);
         return S_OK;
     }
@@ -1804,20 +1522,9 @@ class DeviceStatics final : public IActivationFactory,
 public:
     DeviceStatics() : Object("DeviceStatics") {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (iid == kIidUnknown || iid == kIidInspectable || iid == kIidActivationFactory) {
-            return Give(static_cast<IActivationFactory*>(this), out);
-        }
-        if (iid == IID_DeviceStatics) {
-            return Give(static_cast<IBluetoothLEDeviceStatics*>(this), out);
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.BluetoothLEDevice")
+    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.BluetoothLEDevice",
+                         Face<IActivationFactory>{kIidActivationFactory},
+                         Face<IBluetoothLEDeviceStatics>{IID_DeviceStatics})
 
     HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable**) override {
         PROVIDER_UNUSED("DeviceStatics.ActivateInstance");
@@ -1828,10 +1535,7 @@ public:
     HRESULT STDMETHODCALLTYPE
     FromBluetoothAddressAsync(UINT64 address, IAsyncDeviceOperation** operation) override {
         const char* call = "DeviceStatics.FromBluetoothAddressAsync";
-        HRESULT hr = Enter(this, call);
-        if (FAILED(hr)) {
-            return hr;
-        }
+        PROVIDER_ENTER(call);
         const std::shared_ptr<UnitRecord> record = FindUnit(address);
         const SimulatedConnectFailure failure =
             record ? record->setup.connectFailure : SimulatedConnectFailure::DeviceNotFound;
