@@ -158,6 +158,11 @@ HRESULT Get(const Object* self, const char* call, Out* out, const Value& value) 
     }
 
 #define PROVIDER_UNUSED(call) return Unimplemented(this, call)
+// A method the flat layer never calls: counted, and answered E_NOTIMPL.
+#define PROVIDER_UNUSED_METHOD(method, call, ...)            \
+    HRESULT STDMETHODCALLTYPE method(__VA_ARGS__) override { \
+        PROVIDER_UNUSED(call);                               \
+    }
 
 // ---- Buffers ---------------------------------------------------------------------------------
 
@@ -208,9 +213,7 @@ public:
                          Face<IActivationFactory>{kIidActivationFactory},
                          Face<IBufferFactory>{IID_BufferFactory})
 
-    HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable**) override {
-        PROVIDER_UNUSED("BufferFactory.ActivateInstance");
-    }
+    PROVIDER_UNUSED_METHOD(ActivateInstance, "BufferFactory.ActivateInstance", IInspectable**)
     HRESULT STDMETHODCALLTYPE Create(UINT32 capacity, IBuffer** buffer) override {
         PROVIDER_ENTER("BufferFactory.Create");
         if (buffer == nullptr) {
@@ -531,12 +534,8 @@ public:
         *size = static_cast<UINT32>(items_.size());
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE IndexOf(Item*, UINT32*, boolean*) override {
-        PROVIDER_UNUSED("VectorView.IndexOf");
-    }
-    HRESULT STDMETHODCALLTYPE GetMany(UINT32, UINT32, Item**, UINT32*) override {
-        PROVIDER_UNUSED("VectorView.GetMany");
-    }
+    PROVIDER_UNUSED_METHOD(IndexOf, "VectorView.IndexOf", Item*, UINT32*, boolean*)
+    PROVIDER_UNUSED_METHOD(GetMany, "VectorView.GetMany", UINT32, UINT32, Item**, UINT32*)
 
 private:
     bool Is(const char* name) const { return std::strcmp(name_, name) == 0; }
@@ -556,12 +555,8 @@ public:
     PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisement",
                          Face<IBluetoothLEAdvertisement>{IID_Advertisement})
 
-    HRESULT STDMETHODCALLTYPE get_Flags(IInspectable**) override {
-        PROVIDER_UNUSED("Advertisement.get_Flags");
-    }
-    HRESULT STDMETHODCALLTYPE put_Flags(IInspectable*) override {
-        PROVIDER_UNUSED("Advertisement.put_Flags");
-    }
+    PROVIDER_UNUSED_METHOD(get_Flags, "Advertisement.get_Flags", IInspectable**)
+    PROVIDER_UNUSED_METHOD(put_Flags, "Advertisement.put_Flags", IInspectable*)
     HRESULT STDMETHODCALLTYPE get_LocalName(HSTRING* name) override {
         PROVIDER_ENTER("Advertisement.get_LocalName");
         if (name == nullptr) {
@@ -573,24 +568,15 @@ public:
         }
         return WindowsCreateString(name_.c_str(), static_cast<UINT32>(name_.size()), name);
     }
-    HRESULT STDMETHODCALLTYPE put_LocalName(HSTRING) override {
-        PROVIDER_UNUSED("Advertisement.put_LocalName");
-    }
-    HRESULT STDMETHODCALLTYPE get_ServiceUuids(IInspectable**) override {
-        PROVIDER_UNUSED("Advertisement.get_ServiceUuids");
-    }
-    HRESULT STDMETHODCALLTYPE get_ManufacturerData(IInspectable**) override {
-        PROVIDER_UNUSED("Advertisement.get_ManufacturerData");
-    }
-    HRESULT STDMETHODCALLTYPE get_DataSections(IInspectable**) override {
-        PROVIDER_UNUSED("Advertisement.get_DataSections");
-    }
-    HRESULT STDMETHODCALLTYPE GetManufacturerDataByCompanyId(UINT16, IInspectable**) override {
-        PROVIDER_UNUSED("Advertisement.GetManufacturerDataByCompanyId");
-    }
-    HRESULT STDMETHODCALLTYPE GetSectionsByType(BYTE, IInspectable**) override {
-        PROVIDER_UNUSED("Advertisement.GetSectionsByType");
-    }
+    PROVIDER_UNUSED_METHOD(put_LocalName, "Advertisement.put_LocalName", HSTRING)
+    PROVIDER_UNUSED_METHOD(get_ServiceUuids, "Advertisement.get_ServiceUuids", IInspectable**)
+    PROVIDER_UNUSED_METHOD(get_ManufacturerData, "Advertisement.get_ManufacturerData",
+                           IInspectable**)
+    PROVIDER_UNUSED_METHOD(get_DataSections, "Advertisement.get_DataSections", IInspectable**)
+    PROVIDER_UNUSED_METHOD(GetManufacturerDataByCompanyId,
+                           "Advertisement.GetManufacturerDataByCompanyId", UINT16, IInspectable**)
+    PROVIDER_UNUSED_METHOD(GetSectionsByType, "Advertisement.GetSectionsByType", BYTE,
+                           IInspectable**)
 
 private:
     std::wstring name_;
@@ -613,12 +599,8 @@ public:
     HRESULT STDMETHODCALLTYPE get_BluetoothAddress(UINT64* address) override {
         return Get(this, "ReceivedArgs.get_BluetoothAddress", address, address_);
     }
-    HRESULT STDMETHODCALLTYPE get_AdvertisementType(INT32*) override {
-        PROVIDER_UNUSED("ReceivedArgs.get_AdvertisementType");
-    }
-    HRESULT STDMETHODCALLTYPE get_Timestamp(DateTime*) override {
-        PROVIDER_UNUSED("ReceivedArgs.get_Timestamp");
-    }
+    PROVIDER_UNUSED_METHOD(get_AdvertisementType, "ReceivedArgs.get_AdvertisementType", INT32*)
+    PROVIDER_UNUSED_METHOD(get_Timestamp, "ReceivedArgs.get_Timestamp", DateTime*)
     HRESULT STDMETHODCALLTYPE
     get_Advertisement(IBluetoothLEAdvertisement** advertisement) override {
         return GiveOut<IBluetoothLEAdvertisement>(this, "ReceivedArgs.get_Advertisement",
@@ -708,43 +690,29 @@ public:
     PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.Advertisement.BluetoothLEAdvertisementWatcher",
                          Face<IBluetoothLEAdvertisementWatcher>{IID_AdvertisementWatcher})
 
-    HRESULT STDMETHODCALLTYPE get_MinSamplingInterval(TimeSpan*) override {
-        PROVIDER_UNUSED("Watcher.get_MinSamplingInterval");
-    }
-    HRESULT STDMETHODCALLTYPE get_MaxSamplingInterval(TimeSpan*) override {
-        PROVIDER_UNUSED("Watcher.get_MaxSamplingInterval");
-    }
-    HRESULT STDMETHODCALLTYPE get_MinOutOfRangeTimeout(TimeSpan*) override {
-        PROVIDER_UNUSED("Watcher.get_MinOutOfRangeTimeout");
-    }
-    HRESULT STDMETHODCALLTYPE get_MaxOutOfRangeTimeout(TimeSpan*) override {
-        PROVIDER_UNUSED("Watcher.get_MaxOutOfRangeTimeout");
-    }
+    PROVIDER_UNUSED_METHOD(get_MinSamplingInterval, "Watcher.get_MinSamplingInterval", TimeSpan*)
+    PROVIDER_UNUSED_METHOD(get_MaxSamplingInterval, "Watcher.get_MaxSamplingInterval", TimeSpan*)
+    PROVIDER_UNUSED_METHOD(get_MinOutOfRangeTimeout, "Watcher.get_MinOutOfRangeTimeout", TimeSpan*)
+    PROVIDER_UNUSED_METHOD(get_MaxOutOfRangeTimeout, "Watcher.get_MaxOutOfRangeTimeout", TimeSpan*)
     HRESULT STDMETHODCALLTYPE get_Status(INT32* status) override {
         return Get(this, "Watcher.get_Status", status, [&] {
             std::lock_guard<std::mutex> lock(core_->mutex);
             return core_->status;
         });
     }
-    HRESULT STDMETHODCALLTYPE get_ScanningMode(INT32*) override {
-        PROVIDER_UNUSED("Watcher.get_ScanningMode");
-    }
+    PROVIDER_UNUSED_METHOD(get_ScanningMode, "Watcher.get_ScanningMode", INT32*)
     HRESULT STDMETHODCALLTYPE put_ScanningMode(INT32 mode) override {
         PROVIDER_ENTER("Watcher.put_ScanningMode");
         return mode == kScanningPassive || mode == kScanningActive ? S_OK : E_INVALIDARG;
     }
-    HRESULT STDMETHODCALLTYPE get_SignalStrengthFilter(IInspectable**) override {
-        PROVIDER_UNUSED("Watcher.get_SignalStrengthFilter");
-    }
-    HRESULT STDMETHODCALLTYPE put_SignalStrengthFilter(IInspectable*) override {
-        PROVIDER_UNUSED("Watcher.put_SignalStrengthFilter");
-    }
-    HRESULT STDMETHODCALLTYPE get_AdvertisementFilter(IInspectable**) override {
-        PROVIDER_UNUSED("Watcher.get_AdvertisementFilter");
-    }
-    HRESULT STDMETHODCALLTYPE put_AdvertisementFilter(IInspectable*) override {
-        PROVIDER_UNUSED("Watcher.put_AdvertisementFilter");
-    }
+    PROVIDER_UNUSED_METHOD(get_SignalStrengthFilter, "Watcher.get_SignalStrengthFilter",
+                           IInspectable**)
+    PROVIDER_UNUSED_METHOD(put_SignalStrengthFilter, "Watcher.put_SignalStrengthFilter",
+                           IInspectable*)
+    PROVIDER_UNUSED_METHOD(get_AdvertisementFilter, "Watcher.get_AdvertisementFilter",
+                           IInspectable**)
+    PROVIDER_UNUSED_METHOD(put_AdvertisementFilter, "Watcher.put_AdvertisementFilter",
+                           IInspectable*)
     HRESULT STDMETHODCALLTYPE Start() override {
         PROVIDER_ENTER("Watcher.Start");
         const PlatformFaults faults = Faults();
@@ -918,9 +886,7 @@ public:
         return GiveOut<IBuffer>("ValueChangedArgs.get_CharacteristicValue",
                                 static_cast<IBuffer*>(buffer.Get()), value);
     }
-    HRESULT STDMETHODCALLTYPE get_Timestamp(DateTime*) override {
-        PROVIDER_UNUSED("ValueChangedArgs.get_Timestamp");
-    }
+    PROVIDER_UNUSED_METHOD(get_Timestamp, "ValueChangedArgs.get_Timestamp", DateTime*)
 
 private:
     Bytes bytes_;
@@ -959,36 +925,21 @@ public:
     PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.GenericAttributeProfile.GattCharacteristic",
                          Face<IGattCharacteristic>{IID_Characteristic})
 
-    HRESULT STDMETHODCALLTYPE GetDescriptors(GUID, IInspectable**) override {
-        PROVIDER_UNUSED("Characteristic.GetDescriptors");
-    }
-    HRESULT STDMETHODCALLTYPE get_CharacteristicProperties(UINT32*) override {
-        PROVIDER_UNUSED("Characteristic.get_CharacteristicProperties");
-    }
-    HRESULT STDMETHODCALLTYPE get_ProtectionLevel(INT32*) override {
-        PROVIDER_UNUSED("Characteristic.get_ProtectionLevel");
-    }
-    HRESULT STDMETHODCALLTYPE put_ProtectionLevel(INT32) override {
-        PROVIDER_UNUSED("Characteristic.put_ProtectionLevel");
-    }
-    HRESULT STDMETHODCALLTYPE get_UserDescription(HSTRING*) override {
-        PROVIDER_UNUSED("Characteristic.get_UserDescription");
-    }
+    PROVIDER_UNUSED_METHOD(GetDescriptors, "Characteristic.GetDescriptors", GUID, IInspectable**)
+    PROVIDER_UNUSED_METHOD(get_CharacteristicProperties,
+                           "Characteristic.get_CharacteristicProperties", UINT32*)
+    PROVIDER_UNUSED_METHOD(get_ProtectionLevel, "Characteristic.get_ProtectionLevel", INT32*)
+    PROVIDER_UNUSED_METHOD(put_ProtectionLevel, "Characteristic.put_ProtectionLevel", INT32)
+    PROVIDER_UNUSED_METHOD(get_UserDescription, "Characteristic.get_UserDescription", HSTRING*)
     HRESULT STDMETHODCALLTYPE get_Uuid(GUID* uuid) override {
         return Get(this, "Characteristic.get_Uuid", uuid, BaseUuid(uuid_));
     }
-    HRESULT STDMETHODCALLTYPE get_AttributeHandle(UINT16*) override {
-        PROVIDER_UNUSED("Characteristic.get_AttributeHandle");
-    }
-    HRESULT STDMETHODCALLTYPE get_PresentationFormats(IInspectable**) override {
-        PROVIDER_UNUSED("Characteristic.get_PresentationFormats");
-    }
-    HRESULT STDMETHODCALLTYPE ReadValueAsync(IInspectable**) override {
-        PROVIDER_UNUSED("Characteristic.ReadValueAsync");
-    }
-    HRESULT STDMETHODCALLTYPE ReadValueWithCacheModeAsync(INT32, IInspectable**) override {
-        PROVIDER_UNUSED("Characteristic.ReadValueWithCacheModeAsync");
-    }
+    PROVIDER_UNUSED_METHOD(get_AttributeHandle, "Characteristic.get_AttributeHandle", UINT16*)
+    PROVIDER_UNUSED_METHOD(get_PresentationFormats, "Characteristic.get_PresentationFormats",
+                           IInspectable**)
+    PROVIDER_UNUSED_METHOD(ReadValueAsync, "Characteristic.ReadValueAsync", IInspectable**)
+    PROVIDER_UNUSED_METHOD(ReadValueWithCacheModeAsync,
+                           "Characteristic.ReadValueWithCacheModeAsync", INT32, IInspectable**)
     HRESULT STDMETHODCALLTYPE WriteValueAsync(IBuffer* value,
                                               IAsyncStatusOperation** operation) override {
         PROVIDER_ENTER("Characteristic.WriteValueAsync");
@@ -999,10 +950,9 @@ public:
         PROVIDER_ENTER("Characteristic.WriteValueWithOptionAsync");
         return Write("Characteristic.WriteValueWithOptionAsync", value, option, operation);
     }
-    HRESULT STDMETHODCALLTYPE
-    ReadClientCharacteristicConfigurationDescriptorAsync(IInspectable**) override {
-        PROVIDER_UNUSED("Characteristic.ReadClientCharacteristicConfigurationDescriptorAsync");
-    }
+    PROVIDER_UNUSED_METHOD(ReadClientCharacteristicConfigurationDescriptorAsync,
+                           "Characteristic.ReadClientCharacteristicConfigurationDescriptorAsync",
+                           IInspectable**)
     HRESULT STDMETHODCALLTYPE WriteClientCharacteristicConfigurationDescriptorAsync(
         INT32 value, IAsyncStatusOperation** operation) override {
         const char* call = "Characteristic.WriteClientCharacteristicConfigurationDescriptorAsync";
@@ -1281,36 +1231,21 @@ public:
                          Face<IGattDeviceService3>{IID_DeviceService3},
                          Face<IClosable>{IID_Closable})
 
-    HRESULT STDMETHODCALLTYPE GetCharacteristics(GUID, ICharacteristicVectorView**) override {
-        PROVIDER_UNUSED("Service.GetCharacteristics");
-    }
-    HRESULT STDMETHODCALLTYPE GetIncludedServices(GUID, IServiceVectorView**) override {
-        PROVIDER_UNUSED("Service.GetIncludedServices");
-    }
-    HRESULT STDMETHODCALLTYPE get_DeviceId(HSTRING*) override {
-        PROVIDER_UNUSED("Service.get_DeviceId");
-    }
+    PROVIDER_UNUSED_METHOD(GetCharacteristics, "Service.GetCharacteristics", GUID,
+                           ICharacteristicVectorView**)
+    PROVIDER_UNUSED_METHOD(GetIncludedServices, "Service.GetIncludedServices", GUID,
+                           IServiceVectorView**)
+    PROVIDER_UNUSED_METHOD(get_DeviceId, "Service.get_DeviceId", HSTRING*)
     HRESULT STDMETHODCALLTYPE get_Uuid(GUID* uuid) override {
         return Get(this, "Service.get_Uuid", uuid, BaseUuid(uuid_));
     }
-    HRESULT STDMETHODCALLTYPE get_AttributeHandle(UINT16*) override {
-        PROVIDER_UNUSED("Service.get_AttributeHandle");
-    }
-    HRESULT STDMETHODCALLTYPE get_DeviceAccessInformation(IInspectable**) override {
-        PROVIDER_UNUSED("Service3.get_DeviceAccessInformation");
-    }
-    HRESULT STDMETHODCALLTYPE get_Session(IInspectable**) override {
-        PROVIDER_UNUSED("Service3.get_Session");
-    }
-    HRESULT STDMETHODCALLTYPE get_SharingMode(INT32*) override {
-        PROVIDER_UNUSED("Service3.get_SharingMode");
-    }
-    HRESULT STDMETHODCALLTYPE RequestAccessAsync(IInspectable**) override {
-        PROVIDER_UNUSED("Service3.RequestAccessAsync");
-    }
-    HRESULT STDMETHODCALLTYPE OpenAsync(INT32, IInspectable**) override {
-        PROVIDER_UNUSED("Service3.OpenAsync");
-    }
+    PROVIDER_UNUSED_METHOD(get_AttributeHandle, "Service.get_AttributeHandle", UINT16*)
+    PROVIDER_UNUSED_METHOD(get_DeviceAccessInformation, "Service3.get_DeviceAccessInformation",
+                           IInspectable**)
+    PROVIDER_UNUSED_METHOD(get_Session, "Service3.get_Session", IInspectable**)
+    PROVIDER_UNUSED_METHOD(get_SharingMode, "Service3.get_SharingMode", INT32*)
+    PROVIDER_UNUSED_METHOD(RequestAccessAsync, "Service3.RequestAccessAsync", IInspectable**)
+    PROVIDER_UNUSED_METHOD(OpenAsync, "Service3.OpenAsync", INT32, IInspectable**)
     HRESULT STDMETHODCALLTYPE
     GetCharacteristicsAsync(IAsyncCharacteristicsOperation** operation) override {
         PROVIDER_ENTER("Service3.GetCharacteristicsAsync");
@@ -1416,47 +1351,27 @@ public:
                          Face<IBluetoothLEDevice>{IID_Device},
                          Face<IBluetoothLEDevice3>{IID_Device3}, Face<IClosable>{IID_Closable})
 
-    HRESULT STDMETHODCALLTYPE get_DeviceId(HSTRING*) override {
-        PROVIDER_UNUSED("Device.get_DeviceId");
-    }
-    HRESULT STDMETHODCALLTYPE get_Name(HSTRING*) override { PROVIDER_UNUSED("Device.get_Name"); }
-    HRESULT STDMETHODCALLTYPE get_GattServices(IInspectable**) override {
-        PROVIDER_UNUSED("Device.get_GattServices");
-    }
-    HRESULT STDMETHODCALLTYPE get_ConnectionStatus(INT32*) override {
-        PROVIDER_UNUSED("Device.get_ConnectionStatus");
-    }
+    PROVIDER_UNUSED_METHOD(get_DeviceId, "Device.get_DeviceId", HSTRING*)
+    PROVIDER_UNUSED_METHOD(get_Name, "Device.get_Name", HSTRING*)
+    PROVIDER_UNUSED_METHOD(get_GattServices, "Device.get_GattServices", IInspectable**)
+    PROVIDER_UNUSED_METHOD(get_ConnectionStatus, "Device.get_ConnectionStatus", INT32*)
     HRESULT STDMETHODCALLTYPE get_BluetoothAddress(UINT64* address) override {
         return Get(this, "Device.get_BluetoothAddress", address,
                    connection_->record->setup.address);
     }
-    HRESULT STDMETHODCALLTYPE GetGattService(GUID, IGattDeviceService**) override {
-        PROVIDER_UNUSED("Device.GetGattService");
-    }
-    HRESULT STDMETHODCALLTYPE add_NameChanged(IUnknown*, Token*) override {
-        PROVIDER_UNUSED("Device.add_NameChanged");
-    }
-    HRESULT STDMETHODCALLTYPE remove_NameChanged(Token) override {
-        PROVIDER_UNUSED("Device.remove_NameChanged");
-    }
-    HRESULT STDMETHODCALLTYPE add_GattServicesChanged(IUnknown*, Token*) override {
-        PROVIDER_UNUSED("Device.add_GattServicesChanged");
-    }
-    HRESULT STDMETHODCALLTYPE remove_GattServicesChanged(Token) override {
-        PROVIDER_UNUSED("Device.remove_GattServicesChanged");
-    }
-    HRESULT STDMETHODCALLTYPE add_ConnectionStatusChanged(IUnknown*, Token*) override {
-        PROVIDER_UNUSED("Device.add_ConnectionStatusChanged");
-    }
-    HRESULT STDMETHODCALLTYPE remove_ConnectionStatusChanged(Token) override {
-        PROVIDER_UNUSED("Device.remove_ConnectionStatusChanged");
-    }
-    HRESULT STDMETHODCALLTYPE get_DeviceAccessInformation(IInspectable**) override {
-        PROVIDER_UNUSED("Device3.get_DeviceAccessInformation");
-    }
-    HRESULT STDMETHODCALLTYPE RequestAccessAsync(IInspectable**) override {
-        PROVIDER_UNUSED("Device3.RequestAccessAsync");
-    }
+    PROVIDER_UNUSED_METHOD(GetGattService, "Device.GetGattService", GUID, IGattDeviceService**)
+    PROVIDER_UNUSED_METHOD(add_NameChanged, "Device.add_NameChanged", IUnknown*, Token*)
+    PROVIDER_UNUSED_METHOD(remove_NameChanged, "Device.remove_NameChanged", Token)
+    PROVIDER_UNUSED_METHOD(add_GattServicesChanged, "Device.add_GattServicesChanged", IUnknown*,
+                           Token*)
+    PROVIDER_UNUSED_METHOD(remove_GattServicesChanged, "Device.remove_GattServicesChanged", Token)
+    PROVIDER_UNUSED_METHOD(add_ConnectionStatusChanged, "Device.add_ConnectionStatusChanged",
+                           IUnknown*, Token*)
+    PROVIDER_UNUSED_METHOD(remove_ConnectionStatusChanged, "Device.remove_ConnectionStatusChanged",
+                           Token)
+    PROVIDER_UNUSED_METHOD(get_DeviceAccessInformation, "Device3.get_DeviceAccessInformation",
+                           IInspectable**)
+    PROVIDER_UNUSED_METHOD(RequestAccessAsync, "Device3.RequestAccessAsync", IInspectable**)
     HRESULT STDMETHODCALLTYPE GetGattServicesAsync(IAsyncServicesOperation** operation) override {
         PROVIDER_ENTER("Device3.GetGattServicesAsync");
         Count(&Counts::cachedReads);
@@ -1526,12 +1441,9 @@ public:
                          Face<IActivationFactory>{kIidActivationFactory},
                          Face<IBluetoothLEDeviceStatics>{IID_DeviceStatics})
 
-    HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable**) override {
-        PROVIDER_UNUSED("DeviceStatics.ActivateInstance");
-    }
-    HRESULT STDMETHODCALLTYPE FromIdAsync(HSTRING, IAsyncDeviceOperation**) override {
-        PROVIDER_UNUSED("DeviceStatics.FromIdAsync");
-    }
+    PROVIDER_UNUSED_METHOD(ActivateInstance, "DeviceStatics.ActivateInstance", IInspectable**)
+    PROVIDER_UNUSED_METHOD(FromIdAsync, "DeviceStatics.FromIdAsync", HSTRING,
+                           IAsyncDeviceOperation**)
     HRESULT STDMETHODCALLTYPE
     FromBluetoothAddressAsync(UINT64 address, IAsyncDeviceOperation** operation) override {
         const char* call = "DeviceStatics.FromBluetoothAddressAsync";
@@ -1555,9 +1467,7 @@ public:
             },
             operation);
     }
-    HRESULT STDMETHODCALLTYPE GetDeviceSelector(HSTRING*) override {
-        PROVIDER_UNUSED("DeviceStatics.GetDeviceSelector");
-    }
+    PROVIDER_UNUSED_METHOD(GetDeviceSelector, "DeviceStatics.GetDeviceSelector", HSTRING*)
 };
 
 const wchar_t* const kProvidedClasses[] = {kWatcherClass, kDeviceClass, kBufferClass};
