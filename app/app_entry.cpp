@@ -38,6 +38,10 @@ int RunTervaneConnect(HINSTANCE instance, int showCommand, std::unique_ptr<IBleB
     }
     WizardApp app(instance, std::move(backend), webOrigin);
     if (!app.Initialise(showCommand)) {
+        // A window destroyed during start-up has already asked to quit; a box shown with that
+        // request pending would close at once.
+        MSG quit{};
+        PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
         MessageBoxW(nullptr, L"Tervane Connect could not start.", L"Tervane", MB_OK | MB_ICONERROR);
         return 1;
     }

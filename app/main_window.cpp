@@ -392,10 +392,20 @@ LRESULT WizardApp::OnNotify(const NMHDR& header) {
         }
         return 0;
     }
+    // Arrow keys browse the list: only a row that becomes selected names the network, and only
+    // a click on a row moves on to the password.
     if (header.code == LVN_ITEMCHANGED) {
-        const int row = SelectedRow(controls[kWifiListView]);
+        const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+        const bool newlySelected = (change.uChanged & LVIF_STATE) &&
+                                   (change.uNewState & LVIS_SELECTED) &&
+                                   !(change.uOldState & LVIS_SELECTED);
+        if (newlySelected && change.iItem >= 0 &&
+            static_cast<size_t>(change.iItem) < wifiNetworks.size()) {
+            SetFieldText(kNetworkNameField, wifiNetworks[static_cast<size_t>(change.iItem)].ssid);
+        }
+    } else if (header.code == NM_CLICK || header.code == NM_DBLCLK) {
+        const int row = reinterpret_cast<const NMITEMACTIVATE&>(header).iItem;
         if (row >= 0 && static_cast<size_t>(row) < wifiNetworks.size()) {
-            SetFieldText(kNetworkNameField, wifiNetworks[static_cast<size_t>(row)].ssid);
             FocusControl(kWifiPasswordField);
         }
     }

@@ -130,6 +130,7 @@ void WizardApp::PrefillCredentials() {
     passwordIsStored = true;
     passwordRevealed = false;
     SetFieldText(kPasswordField, password);
+    SendMessageW(field, EM_EMPTYUNDOBUFFER, 0, 0);
     UpdatePasswordToggles();
     WipeSecret(password);
 }
@@ -163,9 +164,9 @@ bool WizardApp::Initialise(int showCommand) {
     RestorePlacement(width, height, maximized);
 
     const std::wstring title = std::wstring(L"Tervane Connect ") + APP_VERSION;
-    if (!CreateWindowExW(0, kMainWindowClass, title.c_str(),
-                         WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, width,
-                         height, nullptr, nullptr, instance, this) ||
+    if (!CreateWindowExW(0, kMainWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                         CW_USEDEFAULT, CW_USEDEFAULT, width, height, nullptr, nullptr, instance,
+                         this) ||
         !window) {
         return false;
     }
@@ -228,6 +229,9 @@ bool WizardApp::PreTranslateKey(const MSG& message) {
         return false;
     }
     if (message.wParam == VK_RETURN) {
+        if (ReturnOnFocusedControl()) {
+            return true;
+        }
         switch (page) {
             case WizardPage::Login: {
                 if (loginBusy) {
@@ -338,6 +342,14 @@ LRESULT WizardApp::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_CLOSE:
             OnClose();
+            return 0;
+        case WM_ACTIVATE:
+            if (focusKeeper.OnActivate(window, wParam, FirstFocus(), Busy())) {
+                return 0;
+            }
+            break;
+        case WM_APP_SETTLE_FOCUS:
+            SettleFocus();
             return 0;
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "account/account_session.h"
+#include "app/keyboard_focus.h"
 #include "app/update_operations.h"
 #include "app/win_owners.h"
 #include "ble/ble_backend.h"
@@ -172,6 +173,15 @@ private:
     void OnClose();
     void OnDestroy();
     bool HandleTabKey();
+
+    // Keyboard focus.
+    HWND FirstFocus() const;
+    bool ReturnOnFocusedControl();
+    void ParkFocusIfLeaving(size_t index, bool staysUsable);
+    void RequestFocusSettle();
+    void SettleFocus();
+    FocusKeeper focusKeeper;
+    bool focusSettlePending = false;
 
     // Window contents.
     bool CreateControls();

@@ -6,7 +6,7 @@ TERVANE_PACKAGES=(
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine64
-    xvfb x11-apps imagemagick
+    xvfb x11-apps imagemagick xdotool
     openssl nsis osslsigncode
 )
 

@@ -14,6 +14,15 @@ namespace {
 
 constexpr wchar_t kMaskCharacter = 0x25CF;
 
+// Writes over the field's own copy of a password before the text is replaced, so the control's
+// buffer does not keep it.
+void OverwriteFieldText(HWND field) {
+    const int length = GetWindowTextLengthW(field);
+    if (length > 0) {
+        SetWindowTextW(field, std::wstring(static_cast<size_t>(length), L' ').c_str());
+    }
+}
+
 void SetPasswordStyle(HWND field, bool masked) {
     LONG_PTR style = GetWindowLongPtrW(field, GWL_STYLE);
     style = masked ? (style | ES_PASSWORD) : (style & ~static_cast<LONG_PTR>(ES_PASSWORD));
@@ -122,6 +131,7 @@ void WizardApp::ShowPage() {
     }
     for (size_t i = 0; i < kControlCount; ++i) {
         HWND control = controls[i];
+        ParkFocusIfLeaving(i, visible.test(i) && enabled.test(i));
         const bool shown = (GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE) != 0;
         if (shown != visible.test(i)) {
             ShowWindow(control, visible.test(i) ? SW_SHOWNA : SW_HIDE);
@@ -134,6 +144,7 @@ void WizardApp::ShowPage() {
     if (!IsIconic(window) && GetClientRect(window, &client)) {
         LayoutPage(client.right, client.bottom);
     }
+    RequestFocusSettle();
 }
 
 void WizardApp::UpdatePasswordToggles() {
@@ -193,6 +204,7 @@ void WizardApp::RestorePlaceholderIfEmpty(ControlIndex index) {
 void WizardApp::ResetWifiPasswordField() {
     if (!wifiPasswordPlaceholder) {
         wifiPasswordPlaceholder = true;
+        OverwriteFieldText(controls[kWifiPasswordField]);
         SetPasswordStyle(controls[kWifiPasswordField], false);
         SetWindowTextW(controls[kWifiPasswordField], L"Password");
         InvalidateRect(controls[kWifiPasswordField], nullptr, TRUE);
@@ -230,9 +242,14 @@ void WizardApp::OnPasswordChanged(bool wifi) {
 LRESULT CALLBACK WizardApp::StoredPasswordProcedure(HWND field, UINT message, WPARAM wParam,
                                                     LPARAM lParam, UINT_PTR id, DWORD_PTR data) {
     auto* app = reinterpret_cast<WizardApp*>(data);
+    bool& stored = id == 2 ? app->wifiPasswordRemembered : app->passwordIsStored;
+    bool& revealed = id == 2 ? app->wifiPasswordRevealed : app->passwordRevealed;
+    if ((message == WM_COPY || message == WM_CUT) &&
+        (stored || SendMessageW(field, EM_GETPASSWORDCHAR, 0, 0) != 0)) {
+        return 0;  // masked text never reaches the clipboard
+    }
+    const bool wasStored = stored;
     if (message == WM_CHAR) {
-        bool& stored = id == 2 ? app->wifiPasswordRemembered : app->passwordIsStored;
-        bool& revealed = id == 2 ? app->wifiPasswordRevealed : app->passwordRevealed;
         DWORD start = 0;
         DWORD end = 0;
         SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
@@ -246,8 +263,15 @@ LRESULT CALLBACK WizardApp::StoredPasswordProcedure(HWND field, UINT message, WP
         }
     } else if (message == WM_NCDESTROY) {
         RemoveWindowSubclass(field, &WizardApp::StoredPasswordProcedure, id);
+        return DefSubclassProc(field, message, wParam, lParam);
     }
-    return DefSubclassProc(field, message, wParam, lParam);
+    const LRESULT result = DefSubclassProc(field, message, wParam, lParam);
+    if (wasStored && !stored) {
+        // The edit that replaced the stored value left it in the undo buffer, from where Ctrl+Z
+        // or the context menu would put it back into a field the show button can reveal.
+        SendMessageW(field, EM_EMPTYUNDOBUFFER, 0, 0);
+    }
+    return result;
 }
 
 void WizardApp::OnCommand(int id, int code) {
@@ -509,9 +533,7 @@ void WizardApp::RetryConfigure() {
     }
     if (!wifiOnly && !LoggedIn()) {
         backend->Disconnect();
-        selectedBaseUnitName.clear();
-        wifiNetworks.clear();
-        SendMessageW(controls[kWifiListView], LVM_DELETEALLITEMS, 0, 0);
+        ClearWifiPage();  // the next account starts with an empty Wi-Fi page
         page = WizardPage::Login;
         ShowPage();
         SetStatus(L"Please log in again before retrying.");
@@ -527,6 +549,7 @@ void WizardApp::RetryConfigure() {
         wifiPasswordRevealed = false;
         SetPasswordStyle(field, true);
         SetWindowTextW(field, lastWifiPassword.c_str());
+        SendMessageW(field, EM_EMPTYUNDOBUFFER, 0, 0);
         UpdatePasswordToggles();
     }
     StartConfigure(lastSendUsernameOnly);
@@ -588,6 +611,7 @@ void WizardApp::OnLoginDone(std::unique_ptr<LoginResult> result) {
             // The field no longer holds the stored value either.
             passwordIsStored = false;
             passwordRevealed = false;
+            OverwriteFieldText(controls[kPasswordField]);
             SetPasswordStyle(controls[kPasswordField], false);
             SetWindowTextW(controls[kPasswordField], L"Password");
             InvalidateRect(controls[kPasswordField], nullptr, TRUE);
@@ -669,6 +693,9 @@ void WizardApp::OnConfigureDone(std::unique_ptr<ConfigureResult> result) {
             account.accountUsername = result->accountUsername;
         }
         lastSendOk = true;
+        // A sent password has no further use: Finish is the only way on from here.
+        WipeSecret(lastWifiPassword);
+        ResetWifiPasswordField();
         SetWindowTextW(controls[kResultHeadingText], L"Configuration Sent");
         SetWindowTextW(controls[kResultMessageText],
                        L"The configuration was successfully sent to the Tervane base unit.");

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "blufi/configuration_payload.h"
 #include "tests/app/fake_account.h"
@@ -93,6 +95,37 @@ void WizardWindow::PressKey(UINT key, bool shift) {
     GetKeyboardState(state);
     state[VK_SHIFT] = before;
     SetKeyboardState(state);
+}
+
+bool WizardWindow::Xdotool(const std::wstring& arguments) {
+    // A Unix child gives Wine no process handle to wait on: the shell leaves xdotool's exit
+    // code in a file instead (Wine's drive Z: is the Unix root).
+    static int runs = 0;
+    const std::wstring marker = L"/tmp/tervane-xdotool-" + std::to_wstring(GetCurrentProcessId()) +
+                                L"-" + std::to_wstring(++runs);
+    std::wstring windowsMarker = L"Z:" + marker;
+    std::replace(windowsMarker.begin(), windowsMarker.end(), L'/', L'\\');
+    std::wstring command = L"/bin/sh -c \"xdotool " + arguments + L"; echo $? >" + marker + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    const bool finished = PumpUntil(
+        [&] { return GetFileAttributesW(windowsMarker.c_str()) != INVALID_FILE_ATTRIBUTES; },
+        10000);
+    Pump(150);  // the X events reach the queue after xdotool has gone
+    char code = '1';
+    if (FILE* file = _wfopen(windowsMarker.c_str(), L"rb")) {
+        code = static_cast<char>(fgetc(file));
+        fclose(file);
+    }
+    DeleteFileW(windowsMarker.c_str());
+    return finished && code == '0';
 }
 
 bool WizardWindow::Click(ControlIndex button) {

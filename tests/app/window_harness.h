@@ -34,6 +34,9 @@ public:
     bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 8000);
     bool WaitIdle(int timeoutMs = 8000);
 
+    // Real input through the display server: runs `xdotool <arguments>` (e.g. "key Tab",
+    // "type anna") and pumps until its key presses have arrived. False if xdotool failed.
+    bool Xdotool(const std::wstring& arguments);
     // A key press delivered to the focused control through the message queue.
     void PressKey(UINT key, bool shift = false);
     // Clicking is only possible on a visible, enabled button; returns whether it was.
