@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -81,6 +83,78 @@ TEST_F(KeyboardAccessTest, KeyboardAloneCompletesEachKindOfSetup) {
                                                journey.ssid, journey.password, journey.username)});
         EXPECT_TRUE(Answerer().Take().empty());
         w.reset();
+    }
+}
+
+void SetClipboardText(const std::wstring& text) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    memcpy(GlobalLock(data), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(data);
+    SetClipboardData(CF_UNICODETEXT, data);
+    CloseClipboard();
+}
+
+// The stored account password, or the remembered Wi-Fi password, with the keyboard in it.
+void OpenWithSecretInField(std::unique_ptr<WizardWindow>& w, bool wifi,
+                           const std::wstring& secret) {
+    if (!wifi) {
+        FakeAccount().haveStored = true;
+        FakeAccount().storedUsername = L"anna";
+        FakeAccount().storedPassword = secret;
+        w = std::make_unique<WizardWindow>(ThreeUnitsScript());
+        ASSERT_TRUE(w->PumpUntil([&] { return w->Focused() == w->app().Control(kLoginButton); }))
+            << "with stored credentials the log-in page starts on Log in";
+        ASSERT_TRUE(w->Xdotool(L"key shift+Tab"));
+        return;
+    }
+    ScriptedBackend::Script script = ThreeUnitsScript();
+    script.sendOk = false;
+    w = std::make_unique<WizardWindow>(script);
+    ReachWifi(*w);
+    w->SelectRow(kWifiListView, 0);
+    w->TypeInto(kWifiPasswordField, secret);
+    ASSERT_TRUE(w->ClickAndWait(kConfigureButton));
+    ASSERT_TRUE(w->ClickAndWait(kFinishButton));  // Retry fills in the remembered password
+    ASSERT_TRUE(w->app().wifiPasswordRemembered);
+    // No page lets the keyboard reach the remembered field after the retry; it is shown again
+    // here so that the field's own defences are what is tried.
+    w->app().page = WizardPage::WifiSelect;
+    w->app().ShowPage();
+    SetFocus(w->app().Control(kWifiPasswordField));
+    w->Pump();
+}
+
+TEST_F(KeyboardAccessTest, StoredPasswordNeverComesBackInPlain) {
+    const wchar_t* attempts[] = {
+        L"key Home shift+End x ctrl+z",            // replace, then undo
+        L"key Home shift+End BackSpace ctrl+z",    // delete, then undo
+        L"key Home shift+End x Menu Down Return",  // replace, then Undo from the context menu
+        L"key Home shift+End ctrl+v ctrl+z",       // paste over it, then undo
+    };
+    const std::wstring secret = L"s3cret-kept";
+    for (bool wifi : {false, true}) {
+        const ControlIndex field = wifi ? kWifiPasswordField : kPasswordField;
+        const ControlIndex reveal = wifi ? kShowWifiPasswordButton : kShowPasswordButton;
+        for (const wchar_t* keys : attempts) {
+            SCOPED_TRACE(testing::Message() << (wifi ? "remembered: " : "stored: ") << keys);
+            FakeAccount().Reset();
+            OpenWithSecretInField(w, wifi, secret);
+            ASSERT_EQ(w->Focused(), w->app().Control(field));
+            SetClipboardText(L"pasted");
+            ASSERT_TRUE(w->Xdotool(keys));
+            const bool stored = wifi ? w->app().wifiPasswordRemembered : w->app().passwordIsStored;
+            if (w->Text(field) == secret) {
+                EXPECT_TRUE(stored);
+                EXPECT_FALSE(w->Visible(reveal));
+            }
+            if (w->Click(reveal)) {
+                EXPECT_FALSE(SendMessageW(w->app().Control(field), EM_GETPASSWORDCHAR, 0, 0) == 0 &&
+                             w->Text(field) == secret);
+            }
+            w.reset();
+        }
     }
 }
 
