@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <windowsx.h>
 
+#include "app/accessible_names.h"
 #include "app/wizard_app.h"
 #include "wizard/scan_list_views.h"
 
@@ -60,14 +61,15 @@ const std::array<ControlDefinition, kControlCount> kControlTable = {{
      L"Enter your Tervane account username."},
     {control_id::kPassword, L"EDIT", kField, WS_EX_CLIENTEDGE, L"", ControlDefinition::Body,
      L"Enter your Tervane account password."},
-    {control_id::kShowPassword, L"BUTTON", kOwnerDrawn, 0, L"", ControlDefinition::Body,
-     L"Show or hide the account password."},
+    {control_id::kShowPassword, L"BUTTON", kOwnerDrawn, 0, L"Show password",
+     ControlDefinition::Body, L"Show or hide the account password."},
     {control_id::kLogin, L"BUTTON", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, L"Log in",
      ControlDefinition::Body, L"Log in to configure a base unit for your account."},
-    {control_id::kWifiOnly, L"BUTTON", kOwnerDrawn, 0, L"", ControlDefinition::Body,
-     L"Configure Wi-Fi without adding the base unit to an account."},
+    {control_id::kWifiOnly, L"BUTTON", kOwnerDrawn, 0, L"Setup wifi network only",
+     ControlDefinition::Body, L"Configure Wi-Fi without adding the base unit to an account."},
     // The sign-up tip is the page's address, known only at run time.
-    {control_id::kSignUp, L"BUTTON", kOwnerDrawn, 0, L"", ControlDefinition::Body, nullptr},
+    {control_id::kSignUp, L"BUTTON", kOwnerDrawn, 0, L"Don't have an account? Create one.",
+     ControlDefinition::Body, nullptr},
     {control_id::kAccountLine, L"STATIC", SS_CENTER, 0, L"", ControlDefinition::Small, nullptr},
     {control_id::kBaseUnitList, WC_LISTVIEWW, kListStyles, WS_EX_CLIENTEDGE, L"",
      ControlDefinition::Body, L"Select a nearby Tervane base unit."},
@@ -87,8 +89,8 @@ const std::array<ControlDefinition, kControlCount> kControlTable = {{
      L"The selected Wi-Fi network name."},
     {control_id::kWifiPassword, L"EDIT", kField, WS_EX_CLIENTEDGE, L"", ControlDefinition::Body,
      L"Enter the password for the selected Wi-Fi network."},
-    {control_id::kShowWifiPassword, L"BUTTON", kOwnerDrawn, 0, L"", ControlDefinition::Body,
-     L"Show or hide the Wi-Fi password."},
+    {control_id::kShowWifiPassword, L"BUTTON", kOwnerDrawn, 0, L"Show Wi-Fi password",
+     ControlDefinition::Body, L"Show or hide the Wi-Fi password."},
     {control_id::kUsernameOnly, L"BUTTON", kOwnerDrawn, 0, L"Username only",
      ControlDefinition::Body, L"Update the account username without changing Wi-Fi settings."},
     {control_id::kConfigure, L"BUTTON", kOwnerDrawn, 0, L"Configure", ControlDefinition::Body,
@@ -128,7 +130,10 @@ bool WizardApp::CreateControls() {
                      : entry.font == ControlDefinition::Small ? smallFont.get()
                                                               : bodyFont.get();
         SendMessageW(controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        AttachAccessibleName(controls[i], entry.id);
     }
+    // Keyboard users see where the focus is from the start, not only after their first key.
+    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
     if (logoBitmap) {
         SendMessageW(controls[kLogoPicture], STM_SETIMAGE, IMAGE_BITMAP,
                      reinterpret_cast<LPARAM>(logoBitmap.get()));
@@ -308,6 +313,10 @@ void WizardApp::DrawRevealButton(const DRAWITEMSTRUCT& item) {
         const int x = rect.left + (rect.right - rect.left - 20) / 2;
         const int y = rect.top + (rect.bottom - rect.top - 20) / 2;
         DrawIconEx(dc, x, y, revealIcon.get(), 20, 20, 0, nullptr, DI_NORMAL);
+    }
+    if (item.itemState & ODS_FOCUS) {
+        InflateRect(&rect, -2, -2);
+        DrawFocusRect(dc, &rect);
     }
 }
 

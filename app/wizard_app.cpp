@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "account/credential_store.h"
+#include "app/accessible_names.h"
 #include "update/install_mode.h"
 #include "wizard/form_rules.h"
 #include "wizard/scan_list_views.h"
@@ -351,6 +352,10 @@ LRESULT WizardApp::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_APP_SETTLE_FOCUS:
             SettleFocus();
             return 0;
+        case WM_APP_PLACEHOLDER_SHOWN:
+            return (wParam == control_id::kUsername && usernamePlaceholder) ||
+                   (wParam == control_id::kPassword && passwordPlaceholder) ||
+                   (wParam == control_id::kWifiPassword && wifiPasswordPlaceholder);
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
             info->ptMinTrackSize.x = kMinimumWindowWidth;

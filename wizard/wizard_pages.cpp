@@ -4,6 +4,7 @@
 #include <bitset>
 
 #include "account/credential_store.h"
+#include "app/accessible_names.h"
 #include "app/wizard_app.h"
 #include "wizard/form_rules.h"
 #include "wizard/scan_list_views.h"
@@ -50,6 +51,7 @@ void WizardApp::SetFieldText(ControlIndex index, const std::wstring& text) {
 
 void WizardApp::SetStatus(const std::wstring& text) {
     SetWindowTextW(controls[kStatusText], text.c_str());
+    AnnounceTextChange(controls[kStatusText]);
 }
 
 void WizardApp::FocusControl(ControlIndex index) {

@@ -1,4 +1,9 @@
+#include <windows.h>
+#include <oleacc.h>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <cstring>
 #include <memory>
@@ -156,6 +161,112 @@ TEST_F(KeyboardAccessTest, StoredPasswordNeverComesBackInPlain) {
             w.reset();
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+struct ReaderView {
+    ControlIndex control;
+    const wchar_t* name;
+    long role;
+};
+
+std::wstring AccessibleName(IAccessible* object) {
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    std::wstring text;
+    if (SUCCEEDED(object->get_accName(self, &name)) && name) {
+        text = name;
+        SysFreeString(name);
+    }
+    return text;
+}
+
+// Every visible control is announced with exactly the name and role listed, and every listed
+// control is visible.
+void ExpectReaderSees(WizardWindow& w, const std::vector<ReaderView>& page) {
+    for (size_t i = 0; i < kControlCount; ++i) {
+        const auto control = static_cast<ControlIndex>(i);
+        const auto entry = std::find_if(page.begin(), page.end(),
+                                        [&](const ReaderView& v) { return v.control == control; });
+        ASSERT_EQ(w.Visible(control), entry != page.end()) << "control " << i;
+        if (entry == page.end()) {
+            continue;
+        }
+        IAccessible* object = nullptr;
+        ASSERT_HRESULT_SUCCEEDED(
+            AccessibleObjectFromWindow(w.app().Control(control), static_cast<DWORD>(OBJID_CLIENT),
+                                       __uuidof(IAccessible), reinterpret_cast<void**>(&object)));
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        VARIANT role{};
+        EXPECT_HRESULT_SUCCEEDED(object->get_accRole(self, &role));
+        EXPECT_EQ(AccessibleName(object), entry->name) << "control " << i;
+        EXPECT_EQ(role.lVal, entry->role) << entry->name;
+        object->Release();
+    }
+}
+
+TEST_F(KeyboardAccessTest, ReaderHearsNameAndRoleOfEveryVisibleControlOnEveryPage) {
+    std::vector<HWND> announced;
+    static std::vector<HWND>* record = nullptr;
+    record = &announced;
+    HWINEVENTHOOK hook = SetWinEventHook(
+        EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
+        [](HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) {
+            record->push_back(window);
+        },
+        GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    Open();
+    w->TypeInto(kPasswordField, L"pw");
+    ExpectReaderSees(
+        *w, {{kLogoPicture, L"Tervane", ROLE_SYSTEM_GRAPHIC},
+             {kPageTitleText, L"Log in to add a base to your account.", ROLE_SYSTEM_STATICTEXT},
+             {kUsernameField, L"Username", ROLE_SYSTEM_TEXT},
+             {kPasswordField, L"Password", ROLE_SYSTEM_TEXT},
+             {kShowPasswordButton, L"Show password", ROLE_SYSTEM_PUSHBUTTON},
+             {kLoginButton, L"Log in", ROLE_SYSTEM_PUSHBUTTON},
+             {kWifiOnlyButton, L"Setup wifi network only", ROLE_SYSTEM_PUSHBUTTON},
+             {kSignUpLink, L"Don't have an account? Create one.", ROLE_SYSTEM_LINK},
+             {kStatusText, L"", ROLE_SYSTEM_STATICTEXT}});
+    w->TypeInto(kUsernameField, L"anna");
+    ASSERT_TRUE(w->ClickAndWait(kLoginButton));
+    ExpectReaderSees(*w, {{kPageTitleText, L"Select Base Unit", ROLE_SYSTEM_STATICTEXT},
+                          {kAccountLineText, L"Configuring for: anna.k", ROLE_SYSTEM_STATICTEXT},
+                          {kBaseUnitListView, L"Base units", ROLE_SYSTEM_LIST},
+                          {kRefreshBaseUnitsButton, L"Refresh", ROLE_SYSTEM_PUSHBUTTON},
+                          {kConnectButton, L"Connect", ROLE_SYSTEM_PUSHBUTTON},
+                          {kBackBaseUnitsButton, L"Back", ROLE_SYSTEM_PUSHBUTTON},
+                          {kStatusText, L"3 base units found.", ROLE_SYSTEM_STATICTEXT}});
+    EXPECT_NE(std::find(announced.begin(), announced.end(), w->app().Control(kStatusText)),
+              announced.end())
+        << "status changes are announced";
+    ConnectFirstUnitAndReachWifi(*w);
+    w->TypeInto(kWifiPasswordField, L"pw");
+    ExpectReaderSees(*w, {{kPageTitleText, L"Select Wi-Fi Network", ROLE_SYSTEM_STATICTEXT},
+                          {kAccountLineText, L"Configuring for: anna.k", ROLE_SYSTEM_STATICTEXT},
+                          {kBaseUnitLineText, L"Base unit: OV-Hall", ROLE_SYSTEM_STATICTEXT},
+                          {kWifiListView, L"Wi-Fi networks", ROLE_SYSTEM_LIST},
+                          {kRefreshWifiButton, L"Refresh", ROLE_SYSTEM_PUSHBUTTON},
+                          {kNetworkNameField, L"Wi-Fi network name", ROLE_SYSTEM_TEXT},
+                          {kWifiPasswordField, L"Wi-Fi password", ROLE_SYSTEM_TEXT},
+                          {kShowWifiPasswordButton, L"Show Wi-Fi password", ROLE_SYSTEM_PUSHBUTTON},
+                          {kUsernameOnlyButton, L"Username only", ROLE_SYSTEM_PUSHBUTTON},
+                          {kConfigureButton, L"Configure", ROLE_SYSTEM_PUSHBUTTON},
+                          {kBackWifiButton, L"Back", ROLE_SYSTEM_PUSHBUTTON},
+                          {kStatusText, L"2 Wi-Fi networks found.", ROLE_SYSTEM_STATICTEXT}});
+    ASSERT_TRUE(w->ClickAndWait(kUsernameOnlyButton));
+    ExpectReaderSees(*w, {{kResultHeadingText, L"Configuration Sent", ROLE_SYSTEM_STATICTEXT},
+                          {kResultMessageText,
+                           L"The configuration was successfully sent to the Tervane base unit.",
+                           ROLE_SYSTEM_STATICTEXT},
+                          {kFinishButton, L"Finish", ROLE_SYSTEM_PUSHBUTTON}});
+    UnhookWinEvent(hook);
 }
 
 }  // namespace
