@@ -209,6 +209,10 @@ private:
 LRESULT CALLBACK AccessibleProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
                                      UINT_PTR id, DWORD_PTR data) {
     if (message == WM_GETOBJECT && static_cast<LONG>(lParam) == OBJID_CLIENT) {
+        // The object is handed out through COM; the window thread joins an apartment once,
+        // when the first reader asks, and stays in it.
+        static const bool apartment = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+        (void)apartment;
         const auto& description = *reinterpret_cast<const AccessibleDescription*>(data);
         IAccessible* standard = nullptr;
         if (SUCCEEDED(CreateStdAccessibleObject(control, OBJID_CLIENT, __uuidof(IAccessible),
