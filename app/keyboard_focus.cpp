@@ -36,11 +36,10 @@ bool FocusKeeper::OnActivate(HWND frame, WPARAM wParam, HWND first, bool busy) {
         }
         return false;
     }
-    if (HIWORD(wParam) != 0) {
-        return false;  // minimized
-    }
     SetFocus(frame);
-    Settle(frame, first, busy);
+    if (HIWORD(wParam) == 0) {
+        Settle(frame, first, busy);  // else restoring from the icon settles (WM_SIZE)
+    }
     return true;
 }
 

@@ -339,6 +339,7 @@ LRESULT WizardApp::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SIZE:
             if (wParam != SIZE_MINIMIZED) {
                 LayoutPage(LOWORD(lParam), HIWORD(lParam));
+                RequestFocusSettle();  // restored from an icon, the frame holds the focus
             }
             return 0;
         case WM_CLOSE:

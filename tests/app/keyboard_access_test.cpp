@@ -173,6 +173,20 @@ struct ReaderView {
     long role;
 };
 
+TEST_F(KeyboardAccessTest, FocusComesBackToItsControlWhenTheWindowIsActivatedAgain) {
+    Open();
+    HWND other = CreateWindowExW(0, L"STATIC", L"elsewhere", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                 nullptr, nullptr, nullptr, nullptr);
+    w->TypeInto(kPasswordField, L"half-typed");
+    SetActiveWindow(other);  // as Alt+Tab to a password manager does
+    w->Pump();
+    ASSERT_NE(w->Focused(), w->app().Control(kPasswordField));
+    SetActiveWindow(w->app().window);
+    w->Pump();
+    EXPECT_EQ(w->Focused(), w->app().Control(kPasswordField));
+    DestroyWindow(other);
+}
+
 std::wstring AccessibleName(IAccessible* object) {
     VARIANT self{};
     self.vt = VT_I4;
