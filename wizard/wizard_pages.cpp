@@ -719,4 +719,5 @@ void WizardApp::OnConfigureDone(std::unique_ptr<ConfigureResult> result) {
     result.reset();
     page = WizardPage::Result;
     ShowPage();
+    AnnounceTextChange(controls[kResultMessageText]);
 }
