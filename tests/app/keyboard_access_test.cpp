@@ -50,8 +50,10 @@ TEST_F(KeyboardAccessTest, KeyboardAloneCompletesEachKindOfSetup) {
           {L"key Return", kBaseUnitListView},
           {L"key Down Down", kBaseUnitListView},
           {L"key Tab Tab Tab", kBackBaseUnitsButton},
-          {L"key shift+Tab shift+Tab shift+Tab", kBaseUnitListView},
-          {L"key Return", kWifiListView},
+          {L"key Return", kUsernameField},  // Return on Back goes back, it does not connect
+          {L"key Tab Tab Tab", kWifiOnlyButton},
+          {L"key Return", kBaseUnitListView},
+          {L"key Down Down Return", kWifiListView},
           {L"key Down Down", kWifiListView},
           {L"key Return", kWifiPasswordField},
           {L"type cafe-pass", kWifiPasswordField},
