@@ -34,6 +34,8 @@ TEST_F(WizardFlowTest, FullSetupSendsNetworkPasswordAndConfirmedAccountName) {
     EXPECT_EQ(w->Text(kResultMessageText),
               L"The configuration was successfully sent to the Tervane base unit.");
     EXPECT_EQ(w->Text(kFinishButton), L"Finish");
+    EXPECT_TRUE(w->app().lastWifiPassword.empty()) << "a sent password is wiped at once";
+    EXPECT_EQ(w->Text(kWifiPasswordField), L"Password");
     EXPECT_EQ(w->backend().payloads(),
               std::vector<std::string>{Payload(L"HomeNet", L"wifi-secret", L"anna.k")});
     EXPECT_EQ(FakeAccount().checkedTokens, std::vector<std::wstring>{L"token-1"});
@@ -279,6 +281,8 @@ TEST_F(WizardFlowTest, RejectedAccountSendsNothingAndRetryLeadsBackToLogIn) {
     EXPECT_EQ(w->Text(kStatusText), L"Please log in again before retrying.");
     EXPECT_EQ(w->backend().disconnects(), disconnectsBefore + 1);
     EXPECT_TRUE(w->app().wifiNetworks.empty());
+    EXPECT_TRUE(w->app().lastWifiPassword.empty()) << "not offered again to the next log-in";
+    EXPECT_EQ(w->Text(kWifiPasswordField), L"Password");
 }
 
 TEST_F(WizardFlowTest, FinishRescansWithAnEmptyWifiPageAndTheAccountKept) {
