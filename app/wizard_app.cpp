@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "account/credential_store.h"
+#include "app/dpi_scale.h"
 #include "update/install_mode.h"
 #include "wizard/form_rules.h"
 #include "wizard/scan_list_views.h"
@@ -103,8 +104,9 @@ void WizardApp::SavePlacement() const {
     }
     UniqueRegistryKey key(raw);
     const RECT& normal = placement.rcNormalPosition;
-    const DWORD values[3] = {static_cast<DWORD>(normal.right - normal.left),
-                             static_cast<DWORD>(normal.bottom - normal.top),
+    // Kept in 96-DPI units, so the window has the same physical size on any display.
+    const DWORD values[3] = {static_cast<DWORD>(UnscaleForDpi(normal.right - normal.left, dpi)),
+                             static_cast<DWORD>(UnscaleForDpi(normal.bottom - normal.top, dpi)),
                              IsZoomed(window) ? 1u : 0u};
     const wchar_t* names[3] = {L"Width", L"Height", L"Maximized"};
     for (int i = 0; i < 3; ++i) {
@@ -136,7 +138,8 @@ void WizardApp::PrefillCredentials() {
 
 bool WizardApp::Initialise(int showCommand) {
     INITCOMMONCONTROLSEX classes{sizeof(classes),
-                                 ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
+                                 ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS |
+                                     ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&classes);
 
     WNDCLASSEXW windowClass{};
@@ -163,12 +166,16 @@ bool WizardApp::Initialise(int showCommand) {
     RestorePlacement(width, height, maximized);
 
     const std::wstring title = std::wstring(L"Tervane Connect ") + APP_VERSION;
-    if (!CreateWindowExW(0, kMainWindowClass, title.c_str(),
-                         WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, width,
-                         height, nullptr, nullptr, instance, this) ||
+    const int systemDpi = SystemDpi();
+    if (!CreateWindowExW(0, kMainWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                         CW_USEDEFAULT, CW_USEDEFAULT, ScaleForDpi(width, systemDpi),
+                         ScaleForDpi(height, systemDpi), nullptr, nullptr, instance, this) ||
         !window) {
         return false;
     }
+    // The saved size is in 96-DPI units; the window may open on a monitor of its own scale.
+    width = ScaleForDpi(width, dpi);
+    height = ScaleForDpi(height, dpi);
 
     RECT workArea{};
     if (SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0)) {
@@ -296,6 +303,7 @@ void WizardApp::OnDestroy() {
     KillTimer(window, UPDATE_APPLY_TIMER_ID);
     logoBitmap.reset();
     signalImages.reset();
+    scaledLogo.reset();
     titleFont.reset();
     bodyFont.reset();
     smallFont.reset();
@@ -341,10 +349,23 @@ LRESULT WizardApp::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-            info->ptMinTrackSize.x = kMinimumWindowWidth;
-            info->ptMinTrackSize.y = kMinimumWindowHeight;
+            info->ptMinTrackSize.x = ScaleForDpi(kMinimumWindowWidth, dpi);
+            info->ptMinTrackSize.y = ScaleForDpi(kMinimumWindowHeight, dpi);
             return 0;
         }
+        case WM_DPICHANGED:
+            OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            // A high-contrast theme switched on or off, or its colours changed.
+            if (message == WM_SYSCOLORCHANGE || wParam == SPI_SETHIGHCONTRAST) {
+                ApplyColours();
+                for (HWND list : {controls[kBaseUnitListView], controls[kWifiListView]}) {
+                    SendMessageW(list, WM_SYSCOLORCHANGE, 0, 0);
+                }
+            }
+            break;
         case WM_DRAWITEM:
             return OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         case WM_NOTIFY:

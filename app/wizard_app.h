@@ -9,12 +9,14 @@
 #include <vector>
 
 #include "account/account_session.h"
+#include "app/contrast_colours.h"
 #include "app/update_operations.h"
 #include "app/win_owners.h"
 #include "ble/ble_backend.h"
 #include "update/install_mode.h"
 #include "update/update_info.h"
 #include "wizard/page_geometry.h"
+#include "wizard/scaled_geometry.h"
 #include "wizard/wizard_types.h"
 
 // Private completion messages of the worker threads (lParam carries the result record).
@@ -155,6 +157,12 @@ public:
 
     std::wstring webOrigin;
 
+    // Display: the DPI the window is drawn at, the colours in use, the bar of long steps.
+    int dpi = kLayoutDpi;
+    Palette palette{};
+    HWND progressBar = nullptr;
+    UniqueBitmap scaledLogo;  // the logo at this DPI when it is not 96
+
 private:
     static LRESULT CALLBACK WindowThunk(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK HoverProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -183,6 +191,15 @@ private:
     void DrawRevealButton(const DRAWITEMSTRUCT& item);
     LRESULT OnControlColour(UINT message, HDC dc, HWND control);
     LRESULT OnNotify(const NMHDR& header);
+
+    // Display (window_display.cpp): DPI, theme colours, status size, progress.
+    void ApplyDpi(int newDpi);
+    void OnDpiChanged(int newDpi, const RECT& suggested);
+    void ApplyColours();
+    void RebuildSignalImages();
+    int StatusTextHeight(int width) const;
+    void RelayoutClient();
+    void UpdateProgress();
     void OnCommand(int id, int code);
 
     // Fields.

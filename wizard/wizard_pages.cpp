@@ -41,6 +41,8 @@ void WizardApp::SetFieldText(ControlIndex index, const std::wstring& text) {
 
 void WizardApp::SetStatus(const std::wstring& text) {
     SetWindowTextW(controls[kStatusText], text.c_str());
+    // A sentence longer than the status line makes room for itself.
+    RelayoutClient();
 }
 
 void WizardApp::FocusControl(ControlIndex index) {
@@ -130,6 +132,7 @@ void WizardApp::ShowPage() {
             EnableWindow(control, enabled.test(i) ? TRUE : FALSE);
         }
     }
+    UpdateProgress();
     RECT client{};
     if (!IsIconic(window) && GetClientRect(window, &client)) {
         LayoutPage(client.right, client.bottom);
