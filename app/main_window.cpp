@@ -392,9 +392,8 @@ LRESULT WizardApp::OnNotify(const NMHDR& header) {
         return DefWindowProcW(window, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
     }
     if (header.code == NM_CUSTOMDRAW) {
-        return OnScanListCustomDraw(
-            *reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&header)), palette.text,
-            palette.background);
+        return OnScanListCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&header)),
+                                    palette.text, palette.background);
     }
     if (id == control_id::kBaseUnitList) {
         if (header.code == LVN_ITEMCHANGED) {

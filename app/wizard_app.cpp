@@ -137,9 +137,8 @@ void WizardApp::PrefillCredentials() {
 }
 
 bool WizardApp::Initialise(int showCommand) {
-    INITCOMMONCONTROLSEX classes{sizeof(classes),
-                                 ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS |
-                                     ICC_PROGRESS_CLASS};
+    INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES |
+                                                      ICC_LINK_CLASS | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&classes);
 
     WNDCLASSEXW windowClass{};
