@@ -1,5 +1,7 @@
 #include "app/contrast_colours.h"
 
+#include "app/win_owners.h"
+
 namespace {
 
 Palette OwnColours() {
@@ -49,13 +51,35 @@ Palette SystemColours() {
 
 }  // namespace
 
-bool HighContrastOn() {
-    HIGHCONTRASTW contrast{};
-    contrast.cbSize = sizeof(contrast);
-    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
-           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
-}
-
 Palette CurrentPalette() {
     return HighContrastOn() ? SystemColours() : OwnColours();
+}
+
+HBITMAP TwoColourCopy(HBITMAP source, COLORREF ink, COLORREF paper) {
+    BITMAP size{};
+    if (!source || !GetObjectW(source, sizeof(size), &size)) {
+        return nullptr;
+    }
+    const int width = size.bmWidth;
+    const int height = size.bmHeight;
+    ScopedWindowDc screen(nullptr);
+    UniqueMemoryDc from(CreateCompatibleDC(screen.get()));
+    UniqueMemoryDc maskDc(CreateCompatibleDC(screen.get()));
+    UniqueMemoryDc to(CreateCompatibleDC(screen.get()));
+    UniqueBitmap mask(CreateBitmap(width, height, 1, 1, nullptr));
+    UniqueBitmap result(CreateCompatibleBitmap(screen.get(), width, height));
+    if (!from || !maskDc || !to || !mask || !result) {
+        return nullptr;
+    }
+    ScopedSelect readFrom(from.get(), source);
+    ScopedSelect writeMask(maskDc.get(), mask.get());
+    ScopedSelect writeTo(to.get(), result.get());
+    // Colour to monochrome: pixels of the background colour become 1, all others 0.
+    SetBkColor(from.get(), RGB(255, 255, 255));
+    BitBlt(maskDc.get(), 0, 0, width, height, from.get(), 0, 0, SRCCOPY);
+    // Monochrome to colour: 0 takes the text colour, 1 the background colour.
+    SetTextColor(to.get(), ink);
+    SetBkColor(to.get(), paper);
+    BitBlt(to.get(), 0, 0, width, height, maskDc.get(), 0, 0, SRCCOPY);
+    return result.release();
 }

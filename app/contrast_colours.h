@@ -22,3 +22,7 @@ struct Palette {
 bool HighContrastOn();
 // The palette for the current theme.
 Palette CurrentPalette();
+
+// The artwork in two colours: ink wherever the source is not white, paper where it is. A
+// high-contrast theme shows the logo this way instead of as a white box.
+HBITMAP TwoColourCopy(HBITMAP source, COLORREF ink, COLORREF paper);

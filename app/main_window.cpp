@@ -393,7 +393,7 @@ LRESULT WizardApp::OnNotify(const NMHDR& header) {
     }
     if (header.code == NM_CUSTOMDRAW) {
         return OnScanListCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&header)),
-                                    palette.text, palette.background);
+                                    palette.system, palette.text, palette.background);
     }
     if (id == control_id::kBaseUnitList) {
         if (header.code == LVN_ITEMCHANGED) {

@@ -39,22 +39,28 @@ void WizardApp::ApplyDpi(int newDpi) {
     revealIcon.reset(static_cast<HICON>(
         LoadImageW(instance, MAKEINTRESOURCEW(IDI_REVEAL), IMAGE_ICON, iconSide, iconSide, 0)));
 
-    // The artwork is drawn for 96 DPI; elsewhere a smoothly stretched copy is shown.
-    UniqueBitmap previousLogo = std::move(scaledLogo);
-    if (logoBitmap && dpi != kLayoutDpi) {
-        scaledLogo.reset(StretchedBitmap(logoBitmap.get(), ScaleForDpi(kLogoWidth, dpi),
-                                         ScaleForDpi(kLogoHeight, dpi)));
-    }
-    HBITMAP logo = scaledLogo ? scaledLogo.get() : logoBitmap.get();
-    if (logo) {
-        SendMessageW(controls[kLogoPicture], STM_SETIMAGE, IMAGE_BITMAP,
-                     reinterpret_cast<LPARAM>(logo));
-    }
-    previousLogo.reset();
-
+    RefreshLogo();
     RebuildSignalImages();
     if (tooltip) {
         SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, ScaleForDpi(360, dpi));
+    }
+}
+
+void WizardApp::RefreshLogo() {
+    // The artwork is drawn for 96 DPI; elsewhere a smoothly stretched copy is shown.
+    UniqueBitmap previous = std::move(shownLogo);
+    if (logoBitmap && dpi != kLayoutDpi) {
+        shownLogo.reset(StretchedBitmap(logoBitmap.get(), ScaleForDpi(kLogoWidth, dpi),
+                                        ScaleForDpi(kLogoHeight, dpi)));
+    }
+    if (logoBitmap && palette.system) {
+        shownLogo.reset(TwoColourCopy(shownLogo ? shownLogo.get() : logoBitmap.get(), palette.text,
+                                      palette.background));
+    }
+    HBITMAP logo = shownLogo ? shownLogo.get() : logoBitmap.get();
+    if (logo) {
+        SendMessageW(controls[kLogoPicture], STM_SETIMAGE, IMAGE_BITMAP,
+                     reinterpret_cast<LPARAM>(logo));
     }
 }
 
@@ -78,7 +84,17 @@ void WizardApp::ApplyColours() {
     palette = CurrentPalette();
     staticBrush.reset(CreateSolidBrush(palette.background));
     editBrush.reset(CreateSolidBrush(palette.background));
+    RefreshLogo();
     RebuildSignalImages();
+    for (HWND list : {controls[kBaseUnitListView], controls[kWifiListView]}) {
+        // Lists keep the colours they were created with unless told.
+        SendMessageW(list, LVM_SETBKCOLOR, 0, palette.background);
+        SendMessageW(list, LVM_SETTEXTBKCOLOR, 0, palette.background);
+        SendMessageW(list, LVM_SETTEXTCOLOR, 0, palette.text);
+        SendMessageW(list, WM_SYSCOLORCHANGE, 0, 0);
+        SendMessageW(reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0)),
+                     WM_SYSCOLORCHANGE, 0, 0);
+    }
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 

@@ -302,7 +302,7 @@ void WizardApp::OnDestroy() {
     KillTimer(window, UPDATE_APPLY_TIMER_ID);
     logoBitmap.reset();
     signalImages.reset();
-    scaledLogo.reset();
+    shownLogo.reset();
     titleFont.reset();
     bodyFont.reset();
     smallFont.reset();
@@ -360,9 +360,6 @@ LRESULT WizardApp::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam) {
             // A high-contrast theme switched on or off, or its colours changed.
             if (message == WM_SYSCOLORCHANGE || wParam == SPI_SETHIGHCONTRAST) {
                 ApplyColours();
-                for (HWND list : {controls[kBaseUnitListView], controls[kWifiListView]}) {
-                    SendMessageW(list, WM_SYSCOLORCHANGE, 0, 0);
-                }
             }
             break;
         case WM_DRAWITEM:

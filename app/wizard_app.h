@@ -161,7 +161,7 @@ public:
     int dpi = kLayoutDpi;
     Palette palette{};
     HWND progressBar = nullptr;
-    UniqueBitmap scaledLogo;  // the logo at this DPI when it is not 96
+    UniqueBitmap shownLogo;  // the logo at this DPI and in these colours, unless the artwork
 
 private:
     static LRESULT CALLBACK WindowThunk(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -197,6 +197,7 @@ private:
     void OnDpiChanged(int newDpi, const RECT& suggested);
     void ApplyColours();
     void RebuildSignalImages();
+    void RefreshLogo();
     int StatusTextHeight(int width) const;
     void RelayoutClient();
     void UpdateProgress();

@@ -117,7 +117,12 @@ int SelectedRow(HWND list) {
         SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0)));
 }
 
-LRESULT OnScanListCustomDraw(NMLVCUSTOMDRAW& draw, COLORREF text, COLORREF background) {
+LRESULT OnScanListCustomDraw(NMLVCUSTOMDRAW& draw, bool systemColours, COLORREF text,
+                             COLORREF background) {
+    if (systemColours) {
+        // The theme's own colours, selection highlight included.
+        return CDRF_DODEFAULT;
+    }
     switch (draw.nmcd.dwDrawStage) {
         case CDDS_PREPAINT:
             return CDRF_NOTIFYITEMDRAW;

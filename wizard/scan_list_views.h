@@ -22,5 +22,6 @@ void FillWifiList(HWND list, const std::vector<WifiNetwork>& networks);
 // The selected row, or -1.
 int SelectedRow(HWND list);
 
-// Answer to NM_CUSTOMDRAW from either list, rows in these colours.
-LRESULT OnScanListCustomDraw(NMLVCUSTOMDRAW& draw, COLORREF text, COLORREF background);
+// Answer to NM_CUSTOMDRAW from either list: rows in these colours, or in the system's.
+LRESULT OnScanListCustomDraw(NMLVCUSTOMDRAW& draw, bool systemColours, COLORREF text,
+                             COLORREF background);
