@@ -198,6 +198,8 @@ void WizardApp::LayoutPage(int clientWidth, int clientHeight) {
         if (now.left != r.x || now.top != r.y || now.right - now.left != r.width ||
             now.bottom - now.top != r.height) {
             MoveWindow(control, r.x, r.y, r.width, r.height, TRUE);
+            // The bits the move carries along may show a text drawn for the old size.
+            InvalidateRect(control, nullptr, TRUE);
         }
     }
 }
