@@ -124,12 +124,9 @@ bool WizardApp::CreateControls() {
     palette = CurrentPalette();
     staticBrush.reset(CreateSolidBrush(palette.background));
     editBrush.reset(CreateSolidBrush(palette.background));
-    SetUpScanListView(controls[kBaseUnitListView], L"Base unit", nullptr);
-    SetUpScanListView(controls[kWifiListView], L"Wi-Fi network", nullptr);
-    // Fonts, icons, signal images and logo for the monitor the window opens on.
+    // Fonts and logo for the monitor the window opens on; what the first page does not show
+    // comes after the first paint (FinishStartup).
     ApplyDpi(WindowDpi(window));
-
-    CreateTooltips();
 
     for (size_t i = 0; i < kControlCount; ++i) {
         if (IsOwnerDrawnButton(kControlTable[i].id)) {
@@ -153,7 +150,7 @@ void WizardApp::CreateTooltips() {
         return;
     }
     SetWindowPos(tooltip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, ScaleForDpi(360, WindowDpi(window)));
+    SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, ScaleForDpi(360, dpi));
     const std::wstring signUpTip = webOrigin + L"/signup";
     for (size_t i = 0; i < kControlCount; ++i) {
         const wchar_t* text = kControlTable[i].id == control_id::kSignUp ? signUpTip.c_str()

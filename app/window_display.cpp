@@ -35,15 +35,31 @@ void WizardApp::ApplyDpi(int newDpi) {
     bodyFont = std::move(body);
     smallFont = std::move(smallText);
 
-    const int iconSide = ScaleForDpi(20, dpi);
-    revealIcon.reset(static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(IDI_REVEAL), IMAGE_ICON, iconSide, iconSide, 0)));
-
     RefreshLogo();
-    RebuildSignalImages();
-    if (tooltip) {
+    if (startupFinished) {
+        LoadRevealIcon();
+        RebuildSignalImages();
         SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, ScaleForDpi(360, dpi));
     }
+}
+
+void WizardApp::LoadRevealIcon() {
+    const int side = ScaleForDpi(20, dpi);
+    revealIcon.reset(static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(IDI_REVEAL), IMAGE_ICON, side, side, 0)));
+}
+
+void WizardApp::FinishStartup() {
+    if (startupFinished || !window) {
+        return;
+    }
+    startupFinished = true;
+    KillTimer(window, kFinishStartupTimerId);
+    SetUpScanListView(controls[kBaseUnitListView], L"Base unit", nullptr);
+    SetUpScanListView(controls[kWifiListView], L"Wi-Fi network", nullptr);
+    LoadRevealIcon();
+    RebuildSignalImages();
+    CreateTooltips();
 }
 
 void WizardApp::RefreshLogo() {
@@ -85,7 +101,9 @@ void WizardApp::ApplyColours() {
     staticBrush.reset(CreateSolidBrush(palette.background));
     editBrush.reset(CreateSolidBrush(palette.background));
     RefreshLogo();
-    RebuildSignalImages();
+    if (startupFinished) {
+        RebuildSignalImages();
+    }
     for (HWND list : {controls[kBaseUnitListView], controls[kWifiListView]}) {
         // Lists keep the colours they were created with unless told.
         SendMessageW(list, LVM_SETBKCOLOR, 0, palette.background);

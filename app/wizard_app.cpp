@@ -196,6 +196,7 @@ bool WizardApp::Initialise(int showCommand) {
 
     ShowWindow(window, maximized ? SW_MAXIMIZE : showCommand);
     UpdateWindow(window);
+    SetTimer(window, kFinishStartupTimerId, USER_TIMER_MINIMUM, nullptr);
     StartStartupUpdateCheck();
     return true;
 }
@@ -383,6 +384,10 @@ LRESULT WizardApp::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam == UPDATE_APPLY_TIMER_ID) {
                 TryApplyUpdate();
+                return 0;
+            }
+            if (wParam == kFinishStartupTimerId) {
+                FinishStartup();
                 return 0;
             }
             break;

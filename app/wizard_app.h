@@ -30,6 +30,8 @@ constexpr UINT WM_APP_UPDATE_DOWNLOAD_DONE = WM_APP + 7;
 
 constexpr UINT IDM_CHECK_FOR_UPDATES = 0x1FF0;
 constexpr UINT_PTR UPDATE_APPLY_TIMER_ID = 42;
+// Fires once, after the first paint: the set-up the first page does not need.
+constexpr UINT_PTR kFinishStartupTimerId = 43;
 
 constexpr int IDI_APPLICATION_ICON = 101;
 constexpr int IDB_LOGO = 102;
@@ -161,6 +163,7 @@ public:
     int dpi = kLayoutDpi;
     Palette palette{};
     HWND progressBar = nullptr;
+    bool startupFinished = false;
     UniqueBitmap shownLogo;  // the logo at this DPI and in these colours, unless the artwork
 
 private:
@@ -198,6 +201,13 @@ private:
     void ApplyColours();
     void RebuildSignalImages();
     void RefreshLogo();
+    void LoadRevealIcon();
+
+public:
+    // Lists, signal images, reveal icon and tooltips; at once if a page needs them sooner.
+    void FinishStartup();
+
+private:
     int StatusTextHeight(int width) const;
     void RelayoutClient();
     void UpdateProgress();

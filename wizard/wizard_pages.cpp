@@ -54,6 +54,9 @@ void WizardApp::ShowWarning(const wchar_t* title, const std::wstring& text) {
 }
 
 void WizardApp::ShowPage() {
+    if (page != WizardPage::Login) {
+        FinishStartup();
+    }
     std::bitset<kControlCount> visible;
     std::bitset<kControlCount> enabled;
     enabled.set();
