@@ -119,6 +119,8 @@ public:
     void BackToBaseUnits();
     void OpenSignUpPage();
     void SetStatus(const std::wstring& text);
+    // Lists, signal images, reveal icon and tooltips; at once if a page needs them sooner.
+    void FinishStartup();
 
     // Self-update.
     void StartUpdateCheck(bool interactive);
@@ -164,7 +166,7 @@ public:
     Palette palette{};
     HWND progressBar = nullptr;
     bool startupFinished = false;
-    UniqueBitmap shownLogo;  // the logo at this DPI and in these colours, unless the artwork
+    UniqueBitmap shownLogo;  // the logo redrawn for this DPI or theme; null: the artwork itself
 
 private:
     static LRESULT CALLBACK WindowThunk(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -202,12 +204,6 @@ private:
     void RebuildSignalImages();
     void RefreshLogo();
     void LoadRevealIcon();
-
-public:
-    // Lists, signal images, reveal icon and tooltips; at once if a page needs them sooner.
-    void FinishStartup();
-
-private:
     int StatusTextHeight(int width) const;
     void RelayoutClient();
     void UpdateProgress();
