@@ -107,10 +107,6 @@ bool WizardApp::CreateControls() {
             return false;
         }
     }
-    // Named for screen readers; shown only while a long step runs.
-    progressBar = CreateWindowExW(
-        0, PROGRESS_CLASSW, L"Working", WS_CHILD | PBS_MARQUEE, 0, 0, 10, 10, window,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id::kProgress)), instance, nullptr);
 
     SetWindowSubclass(controls[kPasswordField], &WizardApp::StoredPasswordProcedure, 1,
                       reinterpret_cast<DWORD_PTR>(this));

@@ -60,6 +60,10 @@ void WizardApp::FinishStartup() {
     LoadRevealIcon();
     RebuildSignalImages();
     CreateTooltips();
+    // Named for screen readers; shown only while a long step runs.
+    progressBar = CreateWindowExW(
+        0, PROGRESS_CLASSW, L"Working", WS_CHILD | PBS_MARQUEE, 0, 0, 10, 10, window,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id::kProgress)), instance, nullptr);
 }
 
 void WizardApp::RefreshLogo() {
