@@ -2,6 +2,7 @@
 #include <windowsx.h>
 
 #include "app/accessible_names.h"
+#include "app/dpi_scale.h"
 #include "app/wizard_app.h"
 #include "wizard/scan_list_views.h"
 
@@ -11,14 +12,6 @@ constexpr DWORD kListStyles = WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOW
                               LVS_NOSORTHEADER | LVS_SHAREIMAGELISTS;
 constexpr DWORD kOwnerDrawn = WS_TABSTOP | BS_OWNERDRAW;
 constexpr DWORD kField = WS_TABSTOP | ES_AUTOHSCROLL;
-
-constexpr COLORREF kDarkText = RGB(34, 34, 34);
-constexpr COLORREF kGreyText = RGB(112, 112, 112);
-constexpr COLORREF kPlaceholderText = RGB(160, 160, 160);
-constexpr COLORREF kDisabledText = RGB(150, 150, 150);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kPressedFill = RGB(180, 215, 239);
-constexpr COLORREF kHoverFill = RGB(205, 231, 248);
 
 bool IsOwnerDrawnButton(int id) {
     switch (id) {
@@ -45,10 +38,9 @@ void FillWith(HDC dc, const RECT& rect, COLORREF colour) {
     FillRect(dc, &rect, brush.get());
 }
 
-HFONT MakeFont(HDC screen, int points, int weight) {
-    return CreateFontW(-MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72), 0, 0, 0, weight,
-                       FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Segoe UI");
+void FrameWith(HDC dc, const RECT& rect, COLORREF colour) {
+    UniqueBrush brush(CreateSolidBrush(colour));
+    FrameRect(dc, &rect, brush.get());
 }
 
 }  // namespace
@@ -105,18 +97,8 @@ const std::array<ControlDefinition, kControlCount> kControlTable = {{
 }};
 
 bool WizardApp::CreateControls() {
-    {
-        ScopedWindowDc screen(nullptr);
-        titleFont.reset(MakeFont(screen.get(), 16, FW_BOLD));
-        bodyFont.reset(MakeFont(screen.get(), 10, FW_NORMAL));
-        smallFont.reset(MakeFont(screen.get(), 9, FW_NORMAL));
-    }
-    staticBrush.reset(CreateSolidBrush(kWhite));
-    editBrush.reset(CreateSolidBrush(kWhite));
     logoBitmap.reset(static_cast<HBITMAP>(
         LoadImageW(instance, MAKEINTRESOURCEW(IDB_LOGO), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    revealIcon.reset(static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(IDI_REVEAL), IMAGE_ICON, 20, 20, 0)));
 
     for (size_t i = 0; i < kControlCount; ++i) {
         const ControlDefinition& entry = kControlTable[i];
@@ -126,18 +108,10 @@ bool WizardApp::CreateControls() {
         if (!controls[i]) {
             return false;
         }
-        HFONT font = entry.font == ControlDefinition::Title   ? titleFont.get()
-                     : entry.font == ControlDefinition::Small ? smallFont.get()
-                                                              : bodyFont.get();
-        SendMessageW(controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
         AttachAccessibleName(controls[i], entry.id);
     }
     // Keyboard users see where the focus is from the start, not only after their first key.
     SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-    if (logoBitmap) {
-        SendMessageW(controls[kLogoPicture], STM_SETIMAGE, IMAGE_BITMAP,
-                     reinterpret_cast<LPARAM>(logoBitmap.get()));
-    }
 
     SetWindowSubclass(controls[kPasswordField], &WizardApp::StoredPasswordProcedure, 1,
                       reinterpret_cast<DWORD_PTR>(this));
@@ -149,11 +123,12 @@ bool WizardApp::CreateControls() {
     SetWindowTextW(controls[kPasswordField], L"Password");
     SetWindowTextW(controls[kWifiPasswordField], L"Password");
 
-    signalImages.reset(BuildSignalImageList());
-    SetUpScanListView(controls[kBaseUnitListView], L"Base unit", signalImages.get());
-    SetUpScanListView(controls[kWifiListView], L"Wi-Fi network", signalImages.get());
-
-    CreateTooltips();
+    palette = CurrentPalette();
+    staticBrush.reset(CreateSolidBrush(palette.background));
+    editBrush.reset(CreateSolidBrush(palette.background));
+    // Fonts and logo for the monitor the window opens on; what the first page does not show
+    // comes after the first paint (FinishStartup).
+    ApplyDpi(WindowDpi(window));
 
     for (size_t i = 0; i < kControlCount; ++i) {
         if (IsOwnerDrawnButton(kControlTable[i].id)) {
@@ -177,7 +152,7 @@ void WizardApp::CreateTooltips() {
         return;
     }
     SetWindowPos(tooltip, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, 360);
+    SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, ScaleForDpi(360, dpi));
     const std::wstring signUpTip = webOrigin + L"/signup";
     for (size_t i = 0; i < kControlCount; ++i) {
         const wchar_t* text = kControlTable[i].id == control_id::kSignUp ? signUpTip.c_str()
@@ -204,10 +179,26 @@ void WizardApp::LayoutPage(int clientWidth, int clientHeight) {
         (GetWindowLongPtrW(controls[kShowPasswordButton], GWL_STYLE) & WS_VISIBLE) != 0;
     input.showWifiPasswordButtonVisible =
         (GetWindowLongPtrW(controls[kShowWifiPasswordButton], GWL_STYLE) & WS_VISIBLE) != 0;
-    for (const ControlPlacement& placement : ComputePageGeometry(page, input)) {
-        if (HWND control = ControlById(placement.controlId)) {
-            const ControlRect& r = placement.rect;
+    if (GetWindowTextLengthW(controls[kStatusText]) > 0) {
+        input.statusTextHeight = [this](int width) { return StatusTextHeight(width); };
+    }
+    for (const ControlPlacement& placement : ComputeScaledPageGeometry(page, input, dpi)) {
+        HWND control = placement.controlId == control_id::kProgress
+                           ? progressBar
+                           : ControlById(placement.controlId);
+        if (!control) {
+            continue;
+        }
+        const ControlRect& r = placement.rect;
+        RECT now{};
+        GetWindowRect(control, &now);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&now), 2);
+        // A control already in place is left alone: status changes lay the page out again.
+        if (now.left != r.x || now.top != r.y || now.right - now.left != r.width ||
+            now.bottom - now.top != r.height) {
             MoveWindow(control, r.x, r.y, r.width, r.height, TRUE);
+            // The bits the move carries along may show a text drawn for the old size.
+            InvalidateRect(control, nullptr, TRUE);
         }
     }
 }
@@ -218,15 +209,15 @@ LRESULT WizardApp::OnControlColour(UINT message, HDC dc, HWND control) {
             (control == controls[kUsernameField] && usernamePlaceholder) ||
             (control == controls[kPasswordField] && passwordPlaceholder) ||
             (control == controls[kWifiPasswordField] && wifiPasswordPlaceholder);
-        SetBkColor(dc, kWhite);
-        SetTextColor(dc, placeholder ? kPlaceholderText : kDarkText);
+        SetBkColor(dc, palette.background);
+        SetTextColor(dc, placeholder ? palette.placeholderText : palette.text);
         return reinterpret_cast<LRESULT>(editBrush.get());
     }
     const bool grey = control == controls[kAccountLineText] ||
                       control == controls[kBaseUnitLineText] || control == controls[kStatusText] ||
                       control == controls[kResultMessageText];
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, grey ? kGreyText : kDarkText);
+    SetTextColor(dc, grey ? palette.secondaryText : palette.text);
     return reinterpret_cast<LRESULT>(staticBrush.get());
 }
 
@@ -236,7 +227,7 @@ void WizardApp::DrawFilledButton(const DRAWITEMSTRUCT& item, COLORREF fill, COLO
     RECT rect = item.rcItem;
     FillWith(dc, rect, fill);
     if (frame) {
-        FrameRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+        FrameWith(dc, rect, palette.buttonFrame);
     }
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, textColour);
@@ -257,7 +248,7 @@ void WizardApp::DrawSignUpLink(const DRAWITEMSTRUCT& item) {
     const bool disabled = (item.itemState & ODS_DISABLED) != 0;
     const bool hovered = item.hwndItem == hoveredButton;
     if (hovered && !disabled) {
-        FillWith(dc, rect, RGB(238, 248, 253));
+        FillWith(dc, rect, palette.linkHoverFill);
     } else {
         FillRect(dc, &rect, staticBrush.get());
     }
@@ -287,12 +278,14 @@ void WizardApp::DrawSignUpLink(const DRAWITEMSTRUCT& item) {
     SetBkMode(dc, TRANSPARENT);
     {
         ScopedSelect font(dc, bodyFont.get());
-        SetTextColor(dc, disabled ? kDisabledText : kDarkText);
+        SetTextColor(dc, disabled ? palette.disabledText : palette.text);
         TextOutW(dc, x, y, kLead, static_cast<int>(wcslen(kLead)));
     }
     {
         ScopedSelect font(dc, underlined.get());
-        SetTextColor(dc, disabled ? kDisabledText : hovered ? RGB(0, 128, 224) : RGB(0, 102, 204));
+        SetTextColor(dc, disabled  ? palette.disabledText
+                         : hovered ? palette.linkHoverText
+                                   : palette.linkText);
         TextOutW(dc, x + leadSize.cx, y, kLink, static_cast<int>(wcslen(kLink)));
     }
     if (item.itemState & ODS_FOCUS) {
@@ -307,12 +300,16 @@ void WizardApp::DrawRevealButton(const DRAWITEMSTRUCT& item) {
     RECT rect = item.rcItem;
     const bool pressed = (item.itemState & ODS_SELECTED) != 0;
     const bool hovered = item.hwndItem == hoveredButton;
-    FillWith(dc, rect, pressed ? kPressedFill : hovered ? kHoverFill : kWhite);
-    FrameRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+    FillWith(dc, rect,
+             pressed   ? palette.buttonPressedFill
+             : hovered ? palette.buttonHoverFill
+                       : palette.background);
+    FrameWith(dc, rect, palette.buttonFrame);
     if (revealIcon) {
-        const int x = rect.left + (rect.right - rect.left - 20) / 2;
-        const int y = rect.top + (rect.bottom - rect.top - 20) / 2;
-        DrawIconEx(dc, x, y, revealIcon.get(), 20, 20, 0, nullptr, DI_NORMAL);
+        const int side = ScaleForDpi(20, dpi);
+        const int x = rect.left + (rect.right - rect.left - side) / 2;
+        const int y = rect.top + (rect.bottom - rect.top - side) / 2;
+        DrawIconEx(dc, x, y, revealIcon.get(), side, side, 0, nullptr, DI_NORMAL);
     }
     if (item.itemState & ODS_FOCUS) {
         InflateRect(&rect, -2, -2);
@@ -329,11 +326,18 @@ LRESULT WizardApp::OnDrawItem(const DRAWITEMSTRUCT& item) {
     const bool pressed = (item.itemState & ODS_SELECTED) != 0;
     const bool hovered = item.hwndItem == hoveredButton;
     if (id == control_id::kWifiOnly) {
-        const COLORREF fill = disabled  ? RGB(150, 150, 150)
-                              : pressed ? RGB(24, 88, 132)
-                              : hovered ? RGB(32, 112, 166)
-                                        : RGB(80, 80, 80);
-        DrawFilledButton(item, fill, kWhite, L"Setup wifi network only", 0, false);
+        const COLORREF fill = disabled  ? palette.accentDisabledFill
+                              : pressed ? palette.accentPressedFill
+                              : hovered ? palette.accentHoverFill
+                                        : palette.accentFill;
+        // White on the dark fill; in a high-contrast theme it is an ordinary framed button.
+        COLORREF text = palette.accentText;
+        if (palette.system) {
+            text = disabled               ? palette.disabledText
+                   : (pressed || hovered) ? palette.buttonHotText
+                                          : palette.accentText;
+        }
+        DrawFilledButton(item, fill, text, L"Setup wifi network only", 0, palette.system);
     } else if (id == control_id::kSignUp) {
         DrawSignUpLink(item);
     } else if (id == control_id::kShowPassword || id == control_id::kShowWifiPassword) {
@@ -341,11 +345,14 @@ LRESULT WizardApp::OnDrawItem(const DRAWITEMSTRUCT& item) {
     } else {
         wchar_t text[128] = {};
         GetWindowTextW(item.hwndItem, text, 128);
-        const COLORREF fill = disabled  ? RGB(242, 242, 242)
-                              : pressed ? kPressedFill
-                              : hovered ? kHoverFill
-                                        : RGB(235, 235, 235);
-        DrawFilledButton(item, fill, disabled ? kDisabledText : kDarkText, text, 3, true);
+        const COLORREF fill = disabled  ? palette.buttonDisabledFill
+                              : pressed ? palette.buttonPressedFill
+                              : hovered ? palette.buttonHoverFill
+                                        : palette.buttonFill;
+        const COLORREF colour = disabled               ? palette.disabledText
+                                : (pressed || hovered) ? palette.buttonHotText
+                                                       : palette.buttonText;
+        DrawFilledButton(item, fill, colour, text, 3, true);
     }
     return TRUE;
 }
@@ -390,8 +397,8 @@ LRESULT WizardApp::OnNotify(const NMHDR& header) {
         return DefWindowProcW(window, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
     }
     if (header.code == NM_CUSTOMDRAW) {
-        return OnScanListCustomDraw(
-            *reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&header)));
+        return OnScanListCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&header)),
+                                    palette.system, palette.text, palette.background);
     }
     if (id == control_id::kBaseUnitList) {
         if (header.code == LVN_ITEMCHANGED) {

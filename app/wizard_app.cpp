@@ -5,6 +5,7 @@
 
 #include "account/credential_store.h"
 #include "app/accessible_names.h"
+#include "app/dpi_scale.h"
 #include "update/install_mode.h"
 #include "wizard/form_rules.h"
 #include "wizard/scan_list_views.h"
@@ -104,8 +105,9 @@ void WizardApp::SavePlacement() const {
     }
     UniqueRegistryKey key(raw);
     const RECT& normal = placement.rcNormalPosition;
-    const DWORD values[3] = {static_cast<DWORD>(normal.right - normal.left),
-                             static_cast<DWORD>(normal.bottom - normal.top),
+    // Kept in 96-DPI units, so the window has the same physical size on any display.
+    const DWORD values[3] = {static_cast<DWORD>(UnscaleForDpi(normal.right - normal.left, dpi)),
+                             static_cast<DWORD>(UnscaleForDpi(normal.bottom - normal.top, dpi)),
                              IsZoomed(window) ? 1u : 0u};
     const wchar_t* names[3] = {L"Width", L"Height", L"Maximized"};
     for (int i = 0; i < 3; ++i) {
@@ -137,8 +139,8 @@ void WizardApp::PrefillCredentials() {
 }
 
 bool WizardApp::Initialise(int showCommand) {
-    INITCOMMONCONTROLSEX classes{sizeof(classes),
-                                 ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
+    INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES |
+                                                      ICC_LINK_CLASS | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&classes);
 
     WNDCLASSEXW windowClass{};
@@ -165,12 +167,16 @@ bool WizardApp::Initialise(int showCommand) {
     RestorePlacement(width, height, maximized);
 
     const std::wstring title = std::wstring(L"Tervane Connect ") + APP_VERSION;
+    const int systemDpi = SystemDpi();
     if (!CreateWindowExW(0, kMainWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                         CW_USEDEFAULT, CW_USEDEFAULT, width, height, nullptr, nullptr, instance,
-                         this) ||
+                         CW_USEDEFAULT, CW_USEDEFAULT, ScaleForDpi(width, systemDpi),
+                         ScaleForDpi(height, systemDpi), nullptr, nullptr, instance, this) ||
         !window) {
         return false;
     }
+    // The saved size is in 96-DPI units; the window may open on a monitor of its own scale.
+    width = ScaleForDpi(width, dpi);
+    height = ScaleForDpi(height, dpi);
 
     RECT workArea{};
     if (SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0)) {
@@ -192,6 +198,7 @@ bool WizardApp::Initialise(int showCommand) {
 
     ShowWindow(window, maximized ? SW_MAXIMIZE : showCommand);
     UpdateWindow(window);
+    SetTimer(window, kFinishStartupTimerId, USER_TIMER_MINIMUM, nullptr);
     StartStartupUpdateCheck();
     return true;
 }
@@ -301,6 +308,7 @@ void WizardApp::OnDestroy() {
     KillTimer(window, UPDATE_APPLY_TIMER_ID);
     logoBitmap.reset();
     signalImages.reset();
+    shownLogo.reset();
     titleFont.reset();
     bodyFont.reset();
     smallFont.reset();
@@ -359,10 +367,20 @@ LRESULT WizardApp::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam) {
                    (wParam == control_id::kWifiPassword && wifiPasswordPlaceholder);
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-            info->ptMinTrackSize.x = kMinimumWindowWidth;
-            info->ptMinTrackSize.y = kMinimumWindowHeight;
+            info->ptMinTrackSize.x = ScaleForDpi(kMinimumWindowWidth, dpi);
+            info->ptMinTrackSize.y = ScaleForDpi(kMinimumWindowHeight, dpi);
             return 0;
         }
+        case WM_DPICHANGED:
+            OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            // A high-contrast theme switched on or off, or its colours changed.
+            if (message == WM_SYSCOLORCHANGE || wParam == SPI_SETHIGHCONTRAST) {
+                ApplyColours();
+            }
+            break;
         case WM_DRAWITEM:
             return OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         case WM_NOTIFY:
@@ -384,6 +402,10 @@ LRESULT WizardApp::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam == UPDATE_APPLY_TIMER_ID) {
                 TryApplyUpdate();
+                return 0;
+            }
+            if (wParam == kFinishStartupTimerId) {
+                FinishStartup();
                 return 0;
             }
             break;

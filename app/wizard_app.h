@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "account/account_session.h"
+#include "app/contrast_colours.h"
 #include "app/keyboard_focus.h"
 #include "app/update_operations.h"
 #include "app/win_owners.h"
@@ -16,6 +17,7 @@
 #include "update/install_mode.h"
 #include "update/update_info.h"
 #include "wizard/page_geometry.h"
+#include "wizard/scaled_geometry.h"
 #include "wizard/wizard_types.h"
 
 // Private completion messages of the worker threads (lParam carries the result record).
@@ -29,6 +31,8 @@ constexpr UINT WM_APP_UPDATE_DOWNLOAD_DONE = WM_APP + 7;
 
 constexpr UINT IDM_CHECK_FOR_UPDATES = 0x1FF0;
 constexpr UINT_PTR UPDATE_APPLY_TIMER_ID = 42;
+// Fires once, after the first paint: the set-up the first page does not need.
+constexpr UINT_PTR kFinishStartupTimerId = 43;
 
 constexpr int IDI_APPLICATION_ICON = 101;
 constexpr int IDB_LOGO = 102;
@@ -116,6 +120,8 @@ public:
     void BackToBaseUnits();
     void OpenSignUpPage();
     void SetStatus(const std::wstring& text);
+    // Lists, signal images, reveal icon and tooltips; at once if a page needs them sooner.
+    void FinishStartup();
 
     // Self-update.
     void StartUpdateCheck(bool interactive);
@@ -156,6 +162,13 @@ public:
 
     std::wstring webOrigin;
 
+    // Display: the DPI the window is drawn at, the colours in use, the bar of long steps.
+    int dpi = kLayoutDpi;
+    Palette palette{};
+    HWND progressBar = nullptr;
+    bool startupFinished = false;
+    UniqueBitmap shownLogo;  // the logo redrawn for this DPI or theme; null: the artwork itself
+
 private:
     static LRESULT CALLBACK WindowThunk(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK HoverProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -193,6 +206,17 @@ private:
     void DrawRevealButton(const DRAWITEMSTRUCT& item);
     LRESULT OnControlColour(UINT message, HDC dc, HWND control);
     LRESULT OnNotify(const NMHDR& header);
+
+    // Display (window_display.cpp): DPI, theme colours, status size, progress.
+    void ApplyDpi(int newDpi);
+    void OnDpiChanged(int newDpi, const RECT& suggested);
+    void ApplyColours();
+    void RebuildSignalImages();
+    void RefreshLogo();
+    void LoadRevealIcon();
+    int StatusTextHeight(int width) const;
+    void RelayoutClient();
+    void UpdateProgress();
     void OnCommand(int id, int code);
 
     // Fields.

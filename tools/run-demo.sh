@@ -83,27 +83,68 @@ cp "$root/build/windows/tools/demo/TervaneConnectDemo.exe" "$root/build/windows/
 cd "$run"
 echo "==> starting Tervane Connect (demo) under Wine"
 [ -n "$ble_flag" ] && echo "    over the shipping flat Bluetooth layer and the runtime provider ($ble_flag)"
-"$root/tools/wine-run.sh" TervaneConnectDemo.exe $ble_flag >"$demo/program.log" 2>&1 &
-program_pid=$!
+
+# One walk-through as a first-time user, its pictures in the folder given (PNG).
+walk() {
+    local folder="$1"
+    mkdir -p "$folder"
+    rm -rf "$prefix"/drive_c/users/*/AppData/Local/Tervane
+    "$root/tools/wine-run.sh" reg delete 'HKCU\Software\Tervane\ConfigApp' /f >/dev/null 2>&1
+    "$root/tools/wine-run.sh" TervaneConnectDemo.exe $ble_flag >>"$demo/program.log" 2>&1 &
+    local program_pid=$!
+    timeout 600 "$root/tools/wine-run.sh" demo_walkthrough.exe "Z:$(echo "$folder" | tr '/' '\\')" \
+        2>/dev/null | tr -d '\r'
+    local result=${PIPESTATUS[0]}
+    timeout 30 tail --pid="$program_pid" -f /dev/null
+    kill "$program_pid" 2>/dev/null
+    for bmp in "$folder"/*.bmp; do
+        [ -e "$bmp" ] || continue
+        convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+    done
+    return "$result"
+}
 
 status=0
+: >"$demo/program.log"
 if [ "$interactive" -eq 1 ]; then
+    "$root/tools/wine-run.sh" TervaneConnectDemo.exe $ble_flag >"$demo/program.log" 2>&1 &
+    program_pid=$!
     echo "Log in as demo / tervane-demo, or choose \"Setup wifi network only\". Close the window to end."
     wait "$program_pid"
 else
     echo "==> walking through the wizard (full setup, retry after a failed send, a base unit"
     echo "    whose Wi-Fi scan fails, username only, Wi-Fi only)"
-    shots_windows="Z:$(echo "$shots" | tr '/' '\\')"
-    timeout 600 "$root/tools/wine-run.sh" demo_walkthrough.exe "$shots_windows" 2>/dev/null | tr -d '\r'
-    status=${PIPESTATUS[0]}
-    timeout 30 tail --pid="$program_pid" -f /dev/null
-    kill "$program_pid" 2>/dev/null
-    for bmp in "$shots"/*.bmp; do
-        [ -e "$bmp" ] || continue
-        convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
-    done
+    walk "$shots"
+    status=$?
+    [ -f "$run/demo-received.txt" ] && cp "$run/demo-received.txt" "$demo/received.txt"
+
+    echo "==> the same walk at 150% display scaling"
+    desktop='HKCU\Control Panel\Desktop'
+    "$root/tools/wine-run.sh" reg add "$desktop" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+    walk "$shots/150-percent" >/dev/null || { echo "The 150% walk stopped early."; status=1; }
+    "$root/tools/wine-run.sh" reg add "$desktop" /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+
+    echo "==> the same walk in a black high-contrast theme"
+    colours='HKCU\Control Panel\Colors'
+    "$root/tools/wine-run.sh" reg export "$colours" 'C:\colours-before.reg' /y >/dev/null 2>&1
+    while read -r name rgb; do
+        "$root/tools/wine-run.sh" reg add "$colours" /v "$name" /d "$rgb" /f >/dev/null 2>&1
+    done <<'COLOURS'
+Window 0 0 0
+WindowText 255 255 255
+ButtonFace 0 0 0
+ButtonText 255 255 255
+Hilight 26 235 255
+HilightText 0 0 0
+GrayText 63 242 63
+HotTrackingColor 255 255 0
+COLOURS
+    TERVANE_DEMO_HIGH_CONTRAST=1 walk "$shots/high-contrast" >/dev/null ||
+        { echo "The high-contrast walk stopped early."; status=1; }
+    "$root/tools/wine-run.sh" reg import 'C:\colours-before.reg' >/dev/null 2>&1
+    [ -f "$demo/received.txt" ] && cp "$demo/received.txt" "$run/demo-received.txt"
     echo
-    echo "Screenshots of every page: $shots"
+    echo "Screenshots of every page: $shots (150% and high contrast in its subfolders)"
 fi
 echo
 echo "Configuration received by each simulated base unit:"

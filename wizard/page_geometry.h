@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "wizard/wizard_types.h"
@@ -27,6 +28,9 @@ struct PageGeometryInput {
     int clientHeight = 0;
     bool showPasswordButtonVisible = false;
     bool showWifiPasswordButtonVisible = false;
+    // Height the status text needs when wrapped at the given width; null when it is empty. A
+    // sentence that does not fit the usual status rectangle gets a larger one.
+    std::function<int(int width)> statusTextHeight;
 };
 
 // Every control the page can show. Controls of the page that are

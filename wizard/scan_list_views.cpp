@@ -3,11 +3,14 @@
 #include <string>
 
 #include "app/win_owners.h"
+#include "wizard/scaled_geometry.h"
 #include "wizard/scan_lists.h"
 
 namespace {
 
-constexpr COLORREF kRowText = RGB(34, 34, 34);
+constexpr int kColumnWidths[2] = {320, 120};
+// Never one of the bar colours, whatever the theme.
+constexpr COLORREF kMask = RGB(255, 0, 255);
 
 void InsertRow(HWND list, int index, const std::wstring& text, int level,
                const std::wstring& signal) {
@@ -30,8 +33,9 @@ void InsertRow(HWND list, int index, const std::wstring& text, int level,
 
 }  // namespace
 
-HIMAGELIST BuildSignalImageList() {
-    UniqueImageList images(ImageList_Create(24, 24, ILC_COLOR24 | ILC_MASK, 5, 0));
+HIMAGELIST BuildSignalImageList(int dpi, COLORREF on, COLORREF off) {
+    const int side = ScaleForDpi(24, dpi);
+    UniqueImageList images(ImageList_Create(side, side, ILC_COLOR24 | ILC_MASK, 5, 0));
     if (!images) {
         return nullptr;
     }
@@ -40,25 +44,27 @@ HIMAGELIST BuildSignalImageList() {
     if (!memory) {
         return nullptr;
     }
-    static const RECT kBars[4] = {
-        {3, 17, 6, 21}, {8, 13, 11, 21}, {13, 9, 16, 21}, {18, 5, 21, 21}};
-    UniqueBrush white(CreateSolidBrush(RGB(255, 255, 255)));
-    UniqueBrush green(CreateSolidBrush(RGB(70, 120, 70)));
-    UniqueBrush grey(CreateSolidBrush(RGB(205, 205, 205)));
+    static const ControlRect kBars[4] = {
+        {3, 17, 3, 4}, {8, 13, 3, 8}, {13, 9, 3, 12}, {18, 5, 3, 16}};
+    UniqueBrush mask(CreateSolidBrush(kMask));
+    UniqueBrush lit(CreateSolidBrush(on));
+    UniqueBrush unlit(CreateSolidBrush(off));
     for (int level = 0; level <= 4; ++level) {
-        UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), 24, 24));
+        UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), side, side));
         if (!bitmap) {
             return nullptr;
         }
         {
             ScopedSelect select(memory.get(), bitmap.get());
-            RECT all{0, 0, 24, 24};
-            FillRect(memory.get(), &all, white.get());
+            RECT all{0, 0, side, side};
+            FillRect(memory.get(), &all, mask.get());
             for (int bar = 1; bar <= 4; ++bar) {
-                FillRect(memory.get(), &kBars[bar - 1], bar <= level ? green.get() : grey.get());
+                const ControlRect r = ScaleRect(kBars[bar - 1], dpi);
+                const RECT box{r.x, r.y, r.x + r.width, r.y + r.height};
+                FillRect(memory.get(), &box, bar <= level ? lit.get() : unlit.get());
             }
         }
-        ImageList_AddMasked(images.get(), bitmap.get(), RGB(255, 255, 255));
+        ImageList_AddMasked(images.get(), bitmap.get(), kMask);
     }
     return images.release();
 }
@@ -67,18 +73,24 @@ void SetUpScanListView(HWND list, const wchar_t* firstColumn, HIMAGELIST images)
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER,
                  LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     const wchar_t* titles[2] = {firstColumn, L"Signal"};
-    const int widths[2] = {320, 120};
     for (int i = 0; i < 2; ++i) {
         LVCOLUMNW column{};
         column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = widths[i];
+        column.cx = kColumnWidths[i];
         column.pszText = const_cast<wchar_t*>(titles[i]);
         column.iSubItem = i;
         SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
     }
     if (images) {
         SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
+    }
+}
+
+void ScaleScanListView(HWND list, HIMAGELIST images, int dpi) {
+    SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
+    for (int i = 0; i < 2; ++i) {
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, i, ScaleForDpi(kColumnWidths[i], dpi));
     }
 }
 
@@ -105,13 +117,18 @@ int SelectedRow(HWND list) {
         SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0)));
 }
 
-LRESULT OnScanListCustomDraw(NMLVCUSTOMDRAW& draw) {
+LRESULT OnScanListCustomDraw(NMLVCUSTOMDRAW& draw, bool systemColours, COLORREF text,
+                             COLORREF background) {
+    if (systemColours) {
+        // The theme's own colours, selection highlight included.
+        return CDRF_DODEFAULT;
+    }
     switch (draw.nmcd.dwDrawStage) {
         case CDDS_PREPAINT:
             return CDRF_NOTIFYITEMDRAW;
         case CDDS_ITEMPREPAINT:
-            draw.clrText = kRowText;
-            draw.clrTextBk = RGB(255, 255, 255);
+            draw.clrText = text;
+            draw.clrTextBk = background;
             return CDRF_NEWFONT;
         default:
             return CDRF_DODEFAULT;

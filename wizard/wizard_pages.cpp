@@ -52,6 +52,8 @@ void WizardApp::SetFieldText(ControlIndex index, const std::wstring& text) {
 void WizardApp::SetStatus(const std::wstring& text) {
     SetWindowTextW(controls[kStatusText], text.c_str());
     AnnounceTextChange(controls[kStatusText]);
+    // A sentence longer than the status line makes room for itself.
+    RelayoutClient();
 }
 
 void WizardApp::FocusControl(ControlIndex index) {
@@ -63,6 +65,9 @@ void WizardApp::ShowWarning(const wchar_t* title, const std::wstring& text) {
 }
 
 void WizardApp::ShowPage() {
+    if (page != WizardPage::Login) {
+        FinishStartup();
+    }
     std::bitset<kControlCount> visible;
     std::bitset<kControlCount> enabled;
     enabled.set();
@@ -142,6 +147,7 @@ void WizardApp::ShowPage() {
             EnableWindow(control, enabled.test(i) ? TRUE : FALSE);
         }
     }
+    UpdateProgress();
     RECT client{};
     if (!IsIconic(window) && GetClientRect(window, &client)) {
         LayoutPage(client.right, client.bottom);

@@ -38,4 +38,6 @@ constexpr int kBackBaseUnits = 1030;
 constexpr int kSignUp = 1031;
 constexpr int kShowPassword = 1032;
 constexpr int kShowWifiPassword = 1033;
+// The moving bar of long Bluetooth steps; made by the window, not part of the Tab order.
+constexpr int kProgress = 1040;
 }  // namespace control_id

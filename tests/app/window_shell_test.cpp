@@ -5,6 +5,7 @@
 #include "tests/app/window_harness.h"
 #include "tests/support/windows_files.h"
 #include "wizard/page_geometry.h"
+#include "wizard/scaled_geometry.h"
 
 std::ostream& operator<<(std::ostream& os, const ControlRect& r) {
     return os << "(" << r.x << ", " << r.y << ", " << r.width << ", " << r.height << ")";
@@ -110,19 +111,27 @@ TEST_F(WindowShellTest, WindowCannotBeMadeSmallerThanTheMinimum) {
     w->Pump();
     RECT r{};
     GetWindowRect(w->app().window, &r);
-    EXPECT_EQ(r.right - r.left, 520);
-    EXPECT_EQ(r.bottom - r.top, 540);
+    // The same physical size on every display.
+    EXPECT_EQ(r.right - r.left, ScaleForDpi(520, w->app().dpi));
+    EXPECT_EQ(r.bottom - r.top, ScaleForDpi(540, w->app().dpi));
 }
 
 TEST_F(WindowShellTest, ControlsSitWhereTheGeometrySaysAtEverySize) {
     Open();
     LogInAndReachBaseUnits(*w);
-    RECT minimum{0, 0, 520, 540};
-    SetWindowPos(w->app().window, nullptr, 0, 0, 520, 540, SWP_NOMOVE | SWP_NOZORDER);
+    // At any display scale each rectangle is the 96-DPI one in the same physical size.
+    const int dpi = w->app().dpi;
+    RECT minimum{};
+    SetWindowPos(w->app().window, nullptr, 0, 0, 1, 1, SWP_NOMOVE | SWP_NOZORDER);
     w->Pump();
     GetClientRect(w->app().window, &minimum);
-    const SIZE sizes[] = {
-        {minimum.right, minimum.bottom}, {523, 541}, {600, 620}, {560, 1300}, {1500, 640}};
+    std::vector<SIZE> sizes = {{minimum.right, minimum.bottom}};
+    for (const SIZE& at96 : {SIZE{523, 541}, SIZE{600, 620}, SIZE{560, 1300}, SIZE{1500, 640}}) {
+        const SIZE size{ScaleForDpi(at96.cx, dpi), ScaleForDpi(at96.cy, dpi)};
+        if (size.cx < GetSystemMetrics(SM_CXSCREEN) && size.cy < GetSystemMetrics(SM_CYSCREEN)) {
+            sizes.push_back(size);
+        }
+    }
     for (const SIZE& size : sizes) {
         w->ResizeClient(size.cx, size.cy);
         RECT client{};
@@ -135,8 +144,8 @@ TEST_F(WindowShellTest, ControlsSitWhereTheGeometrySaysAtEverySize) {
             w->app().ShowPage();
             w->Pump(5);
             PageGeometryInput in;
-            in.clientWidth = size.cx;
-            in.clientHeight = size.cy;
+            in.clientWidth = UnscaleForDpi(size.cx, dpi);
+            in.clientHeight = UnscaleForDpi(size.cy, dpi);
             for (const ControlPlacement& p : ComputePageGeometry(page, in)) {
                 HWND control = w->app().ControlById(p.controlId);
                 if (!IsWindowVisible(control)) {
@@ -144,7 +153,8 @@ TEST_F(WindowShellTest, ControlsSitWhereTheGeometrySaysAtEverySize) {
                 }
                 for (size_t i = 0; i < kControlCount; ++i) {
                     if (w->app().controls[i] == control) {
-                        EXPECT_EQ(w->ClientRectOf(static_cast<ControlIndex>(i)), p.rect)
+                        EXPECT_EQ(w->ClientRectOf(static_cast<ControlIndex>(i)),
+                                  ScaleRect(p.rect, dpi))
                             << "control " << p.controlId << " page " << static_cast<int>(page)
                             << " client " << size.cx << "x" << size.cy;
                     }

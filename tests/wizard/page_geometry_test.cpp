@@ -1,4 +1,5 @@
 #include "wizard/page_geometry.h"
+#include "wizard/scaled_geometry.h"
 
 #include <gtest/gtest.h>
 
@@ -123,6 +124,86 @@ TEST(PageGeometry, ResultMessageIsCentredAndAtMostFourHundredFiftyWide) {
               (ControlRect{75, 164, 450, 110}));
     EXPECT_EQ(RectOf(WizardPage::Result, 505, 620, control_id::kResultMessage),
               (ControlRect{32, 164, 441, 110}));
+}
+
+struct ScaleCase {
+    int value;
+    int dpi;
+    int expected;
+};
+
+TEST(ScaledGeometry, LengthsRoundToTheNearestPixel) {
+    const ScaleCase cases[] = {{7, 96, 7},  {1, 144, 2},     {91, 144, 137}, {-3, 144, -5},
+                               {3, 120, 4}, {330, 192, 660}, {0, 0, 0},      {20, 0, 20}};
+    for (const ScaleCase& c : cases) {
+        EXPECT_EQ(ScaleForDpi(c.value, c.dpi), c.expected) << c.value << " at " << c.dpi;
+    }
+    // Scaled edges: a one-pixel gap at 96 DPI never becomes two rectangles that overlap.
+    EXPECT_EQ(ScaleRect({1, 1, 1, 1}, 144), (ControlRect{2, 2, 1, 1}));
+}
+
+TEST(ScaledGeometry, EveryRectangleIsThePagesLayoutInPhysicalSize) {
+    for (WizardPage page : {WizardPage::Login, WizardPage::BaseUnitSelect, WizardPage::WifiSelect,
+                            WizardPage::Result}) {
+        PageGeometryInput at96;
+        at96.clientWidth = 600;
+        at96.clientHeight = 620;
+        const auto plain = ComputePageGeometry(page, at96);
+        EXPECT_EQ(ComputeScaledPageGeometry(page, at96, 96).size(), plain.size());
+        PageGeometryInput at192 = at96;
+        at192.clientWidth = 1201;  // the odd pixel must not move anything
+        at192.clientHeight = 1240;
+        const auto doubled = ComputeScaledPageGeometry(page, at192, 192);
+        ASSERT_EQ(doubled.size(), plain.size());
+        for (size_t i = 0; i < plain.size(); ++i) {
+            const ControlRect& r = plain[i].rect;
+            EXPECT_EQ(ComputeScaledPageGeometry(page, at96, 96)[i].rect, r);
+            EXPECT_EQ(doubled[i].rect, (ControlRect{2 * r.x, 2 * r.y, 2 * r.width, 2 * r.height}))
+                << "control " << plain[i].controlId;
+        }
+    }
+}
+
+bool Overlap(const ControlRect& a, const ControlRect& b) {
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+           b.y < a.y + a.height;
+}
+
+TEST(StatusGeometry, LongSentenceGetsRoomOfItsOwnAtTheSmallestWindow) {
+    // A sentence 700 pixels long on one line, in lines of 16 pixels.
+    const auto measure = [](int width) { return 16 * ((700 + width - 1) / width); };
+    for (WizardPage page :
+         {WizardPage::Login, WizardPage::BaseUnitSelect, WizardPage::WifiSelect}) {
+        PageGeometryInput in;
+        in.clientWidth = 504;
+        in.clientHeight = 501;
+        in.showPasswordButtonVisible = in.showWifiPasswordButtonVisible = true;
+        in.statusTextHeight = measure;
+        const auto placements = ComputePageGeometry(page, in);
+        ControlRect status;
+        for (const ControlPlacement& p : placements) {
+            if (p.controlId == control_id::kStatus) {
+                status = p.rect;
+            }
+        }
+        EXPECT_GE(status.height, measure(status.width)) << "page " << static_cast<int>(page);
+        EXPECT_LE(status.y + status.height, in.clientHeight);
+        for (const ControlPlacement& p : placements) {
+            if (p.controlId != control_id::kStatus) {
+                EXPECT_FALSE(Overlap(p.rect, status))
+                    << "page " << static_cast<int>(page) << " control " << p.controlId;
+            }
+        }
+        // A sentence that fits leaves the page as it is.
+        in.statusTextHeight = [](int) { return 15; };
+        PageGeometryInput plain = in;
+        plain.statusTextHeight = nullptr;
+        const auto fitting = ComputePageGeometry(page, in);
+        const auto unmeasured = ComputePageGeometry(page, plain);
+        for (size_t i = 0; i < fitting.size(); ++i) {
+            EXPECT_EQ(fitting[i].rect, unmeasured[i].rect);
+        }
+    }
 }
 
 }  // namespace

@@ -1,0 +1,307 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "account/account_exchange.h"
+#include "ble/flat_text.h"
+#include "tests/app/fake_account.h"
+#include "tests/app/window_harness.h"
+#include "tests/support/screen_pixels.h"
+#include "wizard/scaled_geometry.h"
+
+// The window tests switch the theme here, since Wine never reports a high-contrast theme.
+namespace {
+bool forcedHighContrast = false;
+}
+bool HighContrastOn() {
+    return forcedHighContrast;
+}
+
+namespace {
+
+RECT ScreenRectOf(HWND window, bool clientOnly) {
+    RECT r{};
+    if (clientOnly) {
+        GetClientRect(window, &r);
+        MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    } else {
+        GetWindowRect(window, &r);
+    }
+    return r;
+}
+
+class WindowDisplayTest : public WindowTest {
+protected:
+    int Dpi() { return w->app().dpi; }
+    // With TERVANE_SCREENSHOTS set, the window as the display shows it goes to a file there.
+    void Screenshot(const std::wstring& name) {
+        const char* folder = std::getenv("TERVANE_SCREENSHOTS");
+        if (!folder) {
+            return;
+        }
+        w->Pump(300);
+        const std::wstring path = std::wstring(folder, folder + strlen(folder)) + L"\\" + name +
+                                  L"-" + std::to_wstring(Dpi()) + L".bmp";
+        EXPECT_TRUE(ScreenPixels::Capture(ScreenRectOf(w->app().window, false)).Save(path));
+    }
+    void WalkThroughEveryPage(const std::wstring& prefix) {
+        Screenshot(prefix + L"1-login");
+        LogInAndReachBaseUnits(*w);
+        w->SelectRow(kBaseUnitListView, 0);
+        Screenshot(prefix + L"2-base-units");
+        ConnectFirstUnitAndReachWifi(*w);
+        w->SelectRow(kWifiListView, 0);
+        w->TypeInto(kWifiPasswordField, L"home-pass");
+        Screenshot(prefix + L"3-wifi");
+        ASSERT_TRUE(w->ClickAndWait(kConfigureButton));
+        Screenshot(prefix + L"4-result");
+    }
+    LONG FontHeightOf(ControlIndex control) {
+        LOGFONTW font{};
+        GetObjectW(
+            reinterpret_cast<HFONT>(SendMessageW(w->app().Control(control), WM_GETFONT, 0, 0)),
+            sizeof(font), &font);
+        return font.lfHeight;
+    }
+    SIZE LogoSize() {
+        BITMAP logo{};
+        GetObjectW(reinterpret_cast<HBITMAP>(
+                       SendMessageW(w->app().Control(kLogoPicture), STM_GETIMAGE, IMAGE_BITMAP, 0)),
+                   sizeof(logo), &logo);
+        return {logo.bmWidth, logo.bmHeight};
+    }
+    int SignalImageSide() {
+        int cx = 0;
+        int cy = 0;
+        ImageList_GetIconSize(
+            reinterpret_cast<HIMAGELIST>(
+                SendMessageW(w->app().Control(kWifiListView), LVM_GETIMAGELIST, LVSIL_SMALL, 0)),
+            &cx, &cy);
+        return cy;
+    }
+};
+
+struct ArtworkCase {
+    int dpi;
+    LONG bodyFont;  // -MulDiv(10 pt, dpi, 72)
+    LONG titleFont;
+    SIZE logo;
+    int signalSide;
+};
+
+// Sizes stated per scale, not computed by the program's own helpers.
+const ArtworkCase kArtwork[] = {
+    {96, -13, -21, {440, 91}, 24},
+    {144, -20, -32, {660, 137}, 36},
+    {192, -27, -43, {880, 182}, 48},
+};
+
+const ArtworkCase& ArtworkFor(int dpi) {
+    for (const ArtworkCase& c : kArtwork) {
+        if (c.dpi == dpi) {
+            return c;
+        }
+    }
+    ADD_FAILURE() << "no sizes stated for " << dpi << " DPI";
+    return kArtwork[0];
+}
+
+TEST_F(WindowDisplayTest, FontsLogoAndSignalImagesFollowTheDisplayScale) {
+    Open();
+    if (const char* expected = std::getenv("TERVANE_DISPLAY_DPI")) {
+        ASSERT_EQ(Dpi(), std::atoi(expected)) << "the prefix's display scale did not take";
+    }
+    const ArtworkCase& sizes = ArtworkFor(Dpi());
+    EXPECT_EQ(FontHeightOf(kUsernameField), sizes.bodyFont);
+    EXPECT_EQ(FontHeightOf(kPageTitleText), sizes.titleFont);
+    EXPECT_EQ(LogoSize().cx, sizes.logo.cx);
+    EXPECT_EQ(LogoSize().cy, sizes.logo.cy);
+    EXPECT_EQ(SignalImageSide(), sizes.signalSide);
+    w->ResizeClient(ScaleForDpi(600, Dpi()), ScaleForDpi(620, Dpi()));
+    WalkThroughEveryPage(L"");
+}
+
+TEST_F(WindowDisplayTest, MoveToAMonitorOfAnotherScaleRedrawsAtItsDpiAndKeepsTheSavedSize) {
+    Open();
+    const int to = Dpi() == 192 ? 96 : 192;
+    RECT before{};
+    GetWindowRect(w->app().window, &before);
+    RECT suggested{before.left, before.top, before.left + ScaleForDpi(600, to),
+                   before.top + ScaleForDpi(640, to)};
+    SendMessageW(w->app().window, WM_DPICHANGED, MAKEWPARAM(to, to),
+                 reinterpret_cast<LPARAM>(&suggested));
+    w->Pump();
+    RECT after{};
+    GetWindowRect(w->app().window, &after);
+    EXPECT_EQ(after.right - after.left, suggested.right - suggested.left);
+    EXPECT_EQ(after.bottom - after.top, suggested.bottom - suggested.top);
+    EXPECT_EQ(FontHeightOf(kUsernameField), ArtworkFor(to).bodyFont);
+    EXPECT_EQ(LogoSize().cx, ArtworkFor(to).logo.cx);
+    RECT client{};
+    GetClientRect(w->app().window, &client);
+    PageGeometryInput in;
+    in.clientWidth = UnscaleForDpi(client.right, to);
+    in.clientHeight = UnscaleForDpi(client.bottom, to);
+    for (const ControlPlacement& p : ComputePageGeometry(WizardPage::Login, in)) {
+        if (p.controlId == control_id::kUsername) {
+            EXPECT_EQ(w->ClientRectOf(kUsernameField), ScaleRect(p.rect, to));
+        }
+    }
+    ASSERT_TRUE(w->Close());
+    DWORD width = 0;
+    DWORD bytes = sizeof(width);
+    RegGetValueW(HKEY_CURRENT_USER, kPlacementKey, L"Width", RRF_RT_REG_DWORD, nullptr, &width,
+                 &bytes);
+    EXPECT_EQ(width, 600u);
+}
+
+TEST_F(WindowDisplayTest, HighContrastThemePaintsEveryPageInTheThemesColours) {
+    // The colours of a black high-contrast theme.
+    const int elements[] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_BTNFACE,  COLOR_BTNTEXT,
+                            COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT, COLOR_HOTLIGHT};
+    const COLORREF theme[] = {RGB(0, 0, 0),       RGB(255, 255, 255), RGB(0, 0, 0),
+                              RGB(255, 255, 255), RGB(26, 235, 255),  RGB(0, 0, 0),
+                              RGB(63, 242, 63),   RGB(255, 255, 0)};
+    COLORREF saved[8];
+    for (int i = 0; i < 8; ++i) {
+        saved[i] = GetSysColor(elements[i]);
+    }
+    Open();
+    SetSysColors(8, elements, theme);
+    forcedHighContrast = true;
+    SendMessageW(w->app().window, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    w->Pump(200);
+    // Spots of plain fill: the window's, an edit field's, and two owner-drawn buttons'.
+    const RECT client = ScreenRectOf(w->app().window, true);
+    const ScreenPixels shot = ScreenPixels::Capture(client);
+    const ControlRect field = w->ClientRectOf(kUsernameField);
+    const ControlRect wifiOnly = w->ClientRectOf(kWifiOnlyButton);
+    EXPECT_EQ(shot.At(4, 4), theme[0]);
+    EXPECT_EQ(shot.At(field.x + field.width - 6, field.y + field.height / 2), theme[0]);
+    EXPECT_EQ(shot.At(wifiOnly.x + 4, wifiOnly.y + 4), theme[2]);
+    EXPECT_EQ(shot.At(wifiOnly.x, wifiOnly.y + wifiOnly.height / 2), theme[3]);  // its frame
+    WalkThroughEveryPage(L"contrast-");
+    const ControlRect back = w->ClientRectOf(kFinishButton);
+    EXPECT_EQ(ScreenPixels::Capture(client).At(back.x + 4, back.y + 4), theme[2]);
+
+    forcedHighContrast = false;
+    SetSysColors(8, elements, saved);
+    SendMessageW(w->app().window, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    w->Pump(200);
+    EXPECT_EQ(ScreenPixels::Capture(client).At(back.x + 4, back.y + 4), RGB(235, 235, 235));
+}
+
+// The longest sentences each line can be given, by the lower layers or the wizard itself.
+struct SentenceCase {
+    WizardPage page;
+    ControlIndex line;
+    std::wstring sentence;
+};
+
+TEST_F(WindowDisplayTest, LongestSentenceOfEachStatusLineShowsWholeAtTheSmallestWindow) {
+    std::wstring longestBle;
+    for (const wchar_t* text :
+         {ble_text::kServicesNotRead, ble_text::kRadioOff, ble_text::kScannerFailed,
+          ble_text::kNotificationsNotEnabled, ble_text::kCharacteristicMissing}) {
+        const std::wstring sentence = HresultSentence(text, 0x80070490u);
+        longestBle = sentence.size() > longestBle.size() ? sentence : longestBle;
+    }
+    const SentenceCase cases[] = {
+        {WizardPage::Login, kStatusText, kNoUsernameReturned},
+        {WizardPage::Login, kStatusText,
+         L"The Tervane server request failed (Windows error 12029)."},
+        {WizardPage::BaseUnitSelect, kStatusText, longestBle},
+        {WizardPage::WifiSelect, kStatusText, ble_text::kWifiScanTimeout},
+        {WizardPage::WifiSelect, kStatusText,
+         L"Encrypted BLUFI notifications are not enabled for this configuration protocol."},
+        {WizardPage::WifiSelect, kStatusText, longestBle},
+        {WizardPage::Result, kResultMessageText,
+         L"Your Tervane account could not be verified.\r\n\r\nThe Tervane server request failed "
+         L"(Windows error 12029)."},
+        {WizardPage::Result, kResultMessageText, longestBle},
+    };
+    Open();
+    ReachWifi(*w);
+    SetWindowPos(w->app().window, nullptr, 0, 0, 1, 1, SWP_NOMOVE | SWP_NOZORDER);
+    w->Pump();
+    RECT client{};
+    GetClientRect(w->app().window, &client);
+    for (const SentenceCase& c : cases) {
+        w->app().page = c.page;
+        w->app().ShowPage();
+        if (c.line == kStatusText) {
+            w->app().SetStatus(c.sentence);
+        } else {
+            SetWindowTextW(w->app().Control(c.line), c.sentence.c_str());
+        }
+        w->Pump(5);
+        HWND line = w->app().Control(c.line);
+        const ControlRect r = w->ClientRectOf(c.line);
+        HDC dc = GetDC(line);
+        HGDIOBJ previous =
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(line, WM_GETFONT, 0, 0)));
+        RECT needed{0, 0, r.width, 0};
+        DrawTextW(dc, c.sentence.c_str(), -1, &needed, DT_CALCRECT | DT_CENTER | DT_WORDBREAK);
+        SelectObject(dc, previous);
+        ReleaseDC(line, dc);
+        EXPECT_LE(needed.bottom, r.height) << "page " << static_cast<int>(c.page);
+        EXPECT_LE(needed.right, r.width);
+        EXPECT_TRUE(r.x >= 0 && r.y >= 0 && r.x + r.width <= client.right &&
+                    r.y + r.height <= client.bottom);
+        for (size_t i = 0; i < kControlCount; ++i) {
+            const auto other = static_cast<ControlIndex>(i);
+            if (other == c.line || !w->Visible(other)) {
+                continue;
+            }
+            const ControlRect o = w->ClientRectOf(other);
+            EXPECT_FALSE(o.x < r.x + r.width && r.x < o.x + o.width && o.y < r.y + r.height &&
+                         r.y < o.y + o.height)
+                << "control " << i << " covers the line on page " << static_cast<int>(c.page);
+        }
+        Screenshot(L"long-status-" + std::to_wstring(static_cast<int>(c.page)));
+    }
+    w->app().SetStatus(L"");
+    w->app().page = WizardPage::WifiSelect;
+    w->app().ShowPage();
+}
+
+TEST_F(WindowDisplayTest, ProgressMovesWhileEachLongStepRuns) {
+    Open();
+    using Step = void (*)(WizardWindow&);
+    const Step steps[] = {
+        [](WizardWindow& win) {
+            win.TypeInto(kUsernameField, L"anna");
+            win.TypeInto(kPasswordField, L"pa55word");
+            win.Click(kLoginButton);
+        },
+        [](WizardWindow& win) {
+            win.SelectRow(kBaseUnitListView, 0);
+            win.Click(kConnectButton);
+        },
+        [](WizardWindow& win) { win.Click(kRefreshWifiButton); },
+        [](WizardWindow& win) {
+            win.SelectRow(kWifiListView, 0);
+            win.TypeInto(kWifiPasswordField, L"home-pass");
+            win.Click(kConfigureButton);
+        },
+    };
+    for (Step step : steps) {
+        w->backend().Hold();
+        step(*w);
+        ASSERT_TRUE(w->PumpUntil([this] { return w->backend().Waiting(); }));
+        HWND bar = w->app().progressBar;
+        ASSERT_TRUE(IsWindowVisible(bar));
+        const RECT r = ScreenRectOf(bar, false);
+        const ScreenPixels first = ScreenPixels::Capture(r);
+        w->Pump(400);
+        EXPECT_FALSE(ScreenPixels::Capture(r) == first) << "the bar stands still";
+        w->backend().Release();
+        ASSERT_TRUE(w->WaitIdle());
+        w->Pump(50);
+        EXPECT_FALSE(IsWindowVisible(bar));
+    }
+}
+
+}  // namespace

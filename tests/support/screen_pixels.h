@@ -1,0 +1,72 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// What the display shows in a rectangle of the screen, as 0x00RRGGBB rows from the top.
+struct ScreenPixels {
+    int width = 0;
+    int height = 0;
+    std::vector<DWORD> pixels;
+
+    COLORREF At(int x, int y) const {
+        const DWORD p = pixels[static_cast<size_t>(y) * width + x];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+    bool operator==(const ScreenPixels& other) const { return pixels == other.pixels; }
+
+    static ScreenPixels Capture(const RECT& screenRect) {
+        ScreenPixels shot;
+        shot.width = screenRect.right - screenRect.left;
+        shot.height = screenRect.bottom - screenRect.top;
+        if (shot.width <= 0 || shot.height <= 0) {
+            return shot;
+        }
+        shot.pixels.resize(static_cast<size_t>(shot.width) * shot.height);
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        BITMAPINFO info{};
+        info.bmiHeader = {
+            sizeof(BITMAPINFOHEADER), shot.width, -shot.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (bitmap) {
+            HGDIOBJ previous = SelectObject(memory, bitmap);
+            BitBlt(memory, 0, 0, shot.width, shot.height, screen, screenRect.left, screenRect.top,
+                   SRCCOPY);
+            GdiFlush();
+            memcpy(shot.pixels.data(), bits, shot.pixels.size() * sizeof(DWORD));
+            SelectObject(memory, previous);
+            DeleteObject(bitmap);
+        }
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+        return shot;
+    }
+
+    // A 32-bit bitmap file, for a person to look at.
+    bool Save(const std::wstring& path) const {
+        BITMAPINFOHEADER header{sizeof(header), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        // Opaque, whatever the display left in the fourth byte.
+        std::vector<DWORD> opaque(pixels);
+        for (DWORD& p : opaque) {
+            p |= 0xFF000000u;
+        }
+        const DWORD bytes = static_cast<DWORD>(opaque.size() * sizeof(DWORD));
+        BITMAPFILEHEADER file{};
+        file.bfType = 0x4D42;
+        file.bfOffBits = sizeof(file) + sizeof(header);
+        file.bfSize = file.bfOffBits + bytes;
+        FILE* out = _wfopen(path.c_str(), L"wb");
+        if (!out) {
+            return false;
+        }
+        const bool ok = fwrite(&file, sizeof(file), 1, out) == 1 &&
+                        fwrite(&header, sizeof(header), 1, out) == 1 &&
+                        fwrite(opaque.data(), bytes, 1, out) == 1;
+        return fclose(out) == 0 && ok;
+    }
+};
