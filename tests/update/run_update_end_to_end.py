@@ -38,6 +38,10 @@ STEP_TIMEOUT = 300
 # The libraries the program loads on first use, planted beside the update helper.
 PLANTED = ("winhttp", "ole32", "crypt32", "wintrust", "bcrypt", "api-ms-win-core-winrt-l1-1-0",
            "api-ms-win-core-winrt-string-l1-1-0")
+# Wine prefers its own copies of system libraries wherever a DLL of that name lies; Windows takes
+# the first one its search finds unless the library is one of its known DLLs, which these are
+# not. Told to prefer a found copy, Wine searches the way Windows does.
+SEARCHED_LIKE_WINDOWS = ("winhttp", "crypt32", "wintrust", "bcrypt")
 
 
 class Run:
@@ -180,6 +184,10 @@ class Run:
                        "1.0.0 registration %s" % before)
 
             self.plant_dlls(planted)
+            overrides = self.environment.get("WINEDLLOVERRIDES",
+                                             "mscoree=;mshtml=;winemenubuilder.exe=d")
+            self.environment["WINEDLLOVERRIDES"] = overrides + "".join(
+                ";%s=n,b" % name for name in SEARCHED_LIKE_WINDOWS)
             self.check(len(self.temp_files("*.dll")) >= len(PLANTED),
                        "DLLs planted in the temporary folder")
             self.log("scenario: the verified installer is replaced before the helper runs it")
@@ -200,6 +208,7 @@ class Run:
             self.check(not self.temp_files("OVC*.exe"), "the installer was deleted after it ran")
             self.check(not self.temp_files("*.dll.loaded"),
                        "no planted DLL was loaded %s" % self.temp_files("*.dll.loaded"))
+            self.environment["WINEDLLOVERRIDES"] = overrides
             # The installer's own rules, as far as Wine (which runs as administrator) shows them.
             with open(setup_new, "rb") as setup:
                 self.check(b'requestedExecutionLevel level="asInvoker"' in setup.read(),

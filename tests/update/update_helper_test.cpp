@@ -103,6 +103,34 @@ TEST(RunApplyUpdate, TooFewArgumentsExitWithTwoAndShowNothing) {
     EXPECT_TRUE(boxes.Take().empty());
 }
 
+TEST(RemoveStaleUpdateFiles, RemovesOnlyOwnLeftoversNotInUse) {
+    const struct {
+        const wchar_t* name;
+        bool held;  // open without delete sharing, as during a download
+        bool stays;
+    } cases[] = {
+        {L"TervaneConfigUpdater-12-0123456789abcdef.exe", false, false},
+        {L"OVC1A2B.exe", false, false},
+        {L"OVC1A2C.exe", true, true},
+        {L"OVCsetup.exe", false, true},
+        {L"TervaneSetup.exe", false, true},
+    };
+    std::vector<HANDLE> held;
+    for (const auto& c : cases) {
+        const HANDLE file = CreateFileW((TempFolder() + c.name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        c.held ? held.push_back(file) : static_cast<void>(CloseHandle(file));
+    }
+    RemoveStaleUpdateFiles();
+    for (HANDLE file : held)
+        CloseHandle(file);
+    for (const auto& c : cases) {
+        EXPECT_EQ(Exists(TempFolder() + c.name), c.stays) << testing::PrintToString(c.name);
+        DeleteFileW((TempFolder() + c.name).c_str());
+    }
+}
+
 TEST(LaunchUpdateHelper, ATemporaryFolderThatCannotTakeTheCopyStopsTheLaunch) {
     const MissingTempFolder missing;
     std::wstring error;

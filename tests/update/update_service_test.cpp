@@ -262,10 +262,14 @@ TEST_F(UpdateCheckTest, RefusesADownloadUrlOutsideThePrefixOrHostOfTheCopy) {
     }
 }
 
-TEST_F(UpdateCheckTest, AnUntrustedServerCertificateIsRefused) {
-    const Check c = RunCheck(true, StandIn(Port(L"TERVANE_ROGUE_PORT")));
-    EXPECT_FALSE(c.ok);
-    EXPECT_EQ(c.error, L"The update server request failed.");
+// Neither a certificate that chains to an authority nobody trusts nor a server that speaks
+// only TLS 1.0 and 1.1 is accepted.
+TEST_F(UpdateCheckTest, AnUntrustedOrLegacyServerIsRefused) {
+    for (const wchar_t* name : {L"TERVANE_ROGUE_PORT", L"TERVANE_LEGACY_PORT"}) {
+        const Check c = RunCheck(true, StandIn(Port(name)));
+        EXPECT_FALSE(c.ok) << Narrow(name);
+        EXPECT_EQ(c.error, L"The update server request failed.") << Narrow(name);
+    }
 }
 
 TEST_F(UpdateCheckTest, NothingListeningIsARequestFailure) {
@@ -487,14 +491,16 @@ TEST_F(UpdateDownloadTest, APortableUrlIsRefusedBeforeAnyRequest) {
     EXPECT_EQ(RequestCount(), before);
 }
 
-TEST_F(UpdateDownloadTest, AnUntrustedServerIsNeverReadFrom) {
+TEST_F(UpdateDownloadTest, AnUntrustedOrLegacyServerIsNeverReadFrom) {
     const Published p = Publish(L"package_type=installer&version=1.0.1", Package(1000));
-    std::wstring url = p.url;
-    url.replace(0, Origin().size(), Origin(Port(L"TERVANE_ROGUE_PORT")));
-    const Download d = RunDownload(url, p.size);
-    EXPECT_FALSE(d.ok);
-    EXPECT_EQ(d.error, L"The update download was incomplete.");
-    EXPECT_FALSE(Exists(d.path));
+    for (const wchar_t* name : {L"TERVANE_ROGUE_PORT", L"TERVANE_LEGACY_PORT"}) {
+        std::wstring url = p.url;
+        url.replace(0, Origin().size(), Origin(Port(name)));
+        const Download d = RunDownload(url, p.size);
+        EXPECT_FALSE(d.ok) << Narrow(name);
+        EXPECT_EQ(d.error, L"The update download was incomplete.") << Narrow(name);
+        EXPECT_FALSE(Exists(d.path));
+    }
 }
 
 TEST_F(UpdateDownloadTest, AFileAlreadyAtThePathIsLeftAlone) {
@@ -526,7 +532,7 @@ TEST_F(UpdateDownloadTest, ASlowButSteadyDownloadCompletes) {
 }
 
 // Small limits stand in for the program's own. A refused size is never asked for: its URL
-// names a port where nothing listens.
+// names a closed port.
 TEST_F(UpdateDownloadTest, LimitsEndTheDownloadInTheirSentenceAndLeaveNoFile) {
     const size_t size = 200000;
     const DownloadLimits limits{size, 3000, 1500};
@@ -543,7 +549,7 @@ TEST_F(UpdateDownloadTest, LimitsEndTheDownloadInTheirSentenceAndLeaveNoFile) {
             std::wstring(L"package_type=installer&version=1.0.1") + c.publish, Package(size));
         std::wstring url = p.url;
         if (p.size > size)
-            url.replace(0, Origin().size(), Origin(9));
+            url.replace(0, Origin().size(), Origin(Port(L"TERVANE_CLOSED_PORT")));
         const std::wstring path = MakeUpdateTempPath();
         std::wstring error;
         const DWORD start = GetTickCount();
