@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/dll_search.h"
 #include "app/wizard_app.h"
 #include "update/update_helper.h"
 
@@ -32,6 +33,7 @@ bool UpdateHelperArguments(std::vector<std::wstring>& helperArguments) {
 
 int RunTervaneConnect(HINSTANCE instance, int showCommand, std::unique_ptr<IBleBackend> backend,
                       const wchar_t* webOrigin) {
+    RestrictDllSearchToSystemDirectory();
     std::vector<std::wstring> helperArguments;
     if (UpdateHelperArguments(helperArguments)) {
         return RunApplyUpdate(helperArguments);

@@ -119,6 +119,9 @@ void WizardApp::StartUpdateCheck(bool interactive) {
 }
 
 void WizardApp::StartStartupUpdateCheck() {
+    if (installMode != InstallMode::None) {
+        RemoveStaleUpdateFiles();
+    }
     if (installMode != InstallMode::None && !updateCheckBusy) {
         StartUpdateCheck(false);
     }

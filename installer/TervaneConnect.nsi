@@ -2,9 +2,16 @@
 ; helper runs it. Build (see the README):
 ;   makensis -DVERSION=1.0.0 -DPROGRAM=path\to\TervaneConnect.exe -DOUTPUT=out.exe TervaneConnect.nsi
 ;
-; Switches: /SILENT /SP- /NORESTART /RESTARTEXITCODE=N /ALLUSERS /CURRENTUSER (and NSIS's own /S).
+; Switches: /SILENT /SP- /NORESTART /RESTARTEXITCODE=N /ALLUSERS /CURRENTUSER /ALLOWDOWNGRADE
+; (and NSIS's own /S).
 ; Exit codes: 0 installed; the /RESTARTEXITCODE value (3010 from the update helper) when
-; Windows must restart first; 2 when the user or a switch stopped it; 1 on any other failure.
+; Windows must restart first; 2 when the user or a switch stopped it, or a newer version is
+; installed already (unless /ALLOWDOWNGRADE); 1 on any other failure.
+;
+; The installer runs as the invoking user, so a per-user installation never asks for elevation.
+; An installation for all users needs an administrator: the update helper starts the installer
+; elevated for it; started without those rights, the installer starts itself again elevated
+; (the Windows elevation prompt) and reports how that ended.
 
 Unicode true
 Target amd64-unicode
@@ -25,6 +32,7 @@ ManifestSupportedOS all
 !include "FileFunc.nsh"
 !include "LogicLib.nsh"
 !include "x64.nsh"
+!include "WordFunc.nsh"
 
 !define PRODUCT "Tervane Connect"
 !define EXE "TervaneConnect.exe"
@@ -80,9 +88,23 @@ Function .onInit
   ${If} $AllUsers == 1
     SetShellVarContext all
     StrCpy $INSTDIR "$PROGRAMFILES64\${PRODUCT}"
-    ; Writing the machine-wide entry needs an administrator; refuse early and clearly.
+    ; Writing the machine-wide entry needs an administrator.
     WriteRegStr HKLM "${REG_KEY}" "InstallCheck" "1"
     ${If} ${Errors}
+      ClearErrors
+      ${GetOptions} $R0 "/ELEVATED" $R1
+      ${If} ${Errors}
+        ; Once: the elevated copy does the work; its entry tells how it ended.
+        ClearErrors
+        ExecShellWait "runas" "$EXEPATH" "$R0 /ELEVATED"
+        ${IfNot} ${Errors}
+          ReadRegStr $R1 HKLM "${REG_KEY}" "Version"
+          ${If} $R1 == "${VERSION}"
+            SetErrorLevel 0
+            Quit
+          ${EndIf}
+        ${EndIf}
+      ${EndIf}
       ${IfNot} ${Silent}
         MessageBox MB_OK|MB_ICONSTOP "Installing for all users needs administrator rights."
       ${EndIf}
@@ -92,6 +114,22 @@ Function .onInit
     DeleteRegValue HKLM "${REG_KEY}" "InstallCheck"
   ${Else}
     SetShellVarContext current
+  ${EndIf}
+  ; Never silently back to an older version: an update server or a swapped file must not be
+  ; able to roll the installation back.
+  ReadRegStr $R1 SHCTX "${REG_KEY}" "Version"
+  ClearErrors
+  ${GetOptions} $R0 "/ALLOWDOWNGRADE" $R2
+  ${If} ${Errors}
+  ${AndIf} $R1 != ""
+    ${VersionCompare} "$R1" "${VERSION}" $R2
+    ${If} $R2 == 1
+      ${IfNot} ${Silent}
+        MessageBox MB_OK|MB_ICONSTOP "A newer version of ${PRODUCT} ($R1) is installed already."
+      ${EndIf}
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
   ${EndIf}
 FunctionEnd
 

@@ -16,7 +16,7 @@ mkdir -p "$demo"
 echo "==> building the demo installers 1.0.0 and 1.0.1"
 if ! { cmake --preset windows && cmake --build --preset windows -j 2 \
         --target TervaneConnectDemoSetup-1.0.0 TervaneConnectDemoSetup-1.0.1 \
-                 update_walkthrough trust_test_authority update_fixtures; } >"$demo/update-build.log" 2>&1; then
+                 update_walkthrough trust_test_authority update_fixtures planted_dll; } >"$demo/update-build.log" 2>&1; then
     tail -n 40 "$demo/update-build.log"
     echo "The update demo could not be built (log: $demo/update-build.log)."
     exit 1

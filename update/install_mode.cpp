@@ -30,8 +30,11 @@ bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
-bool ProbeInstallRegistration(HKEY root, const std::wstring& subKey,
-                              const std::wstring& expectedMode) {
+namespace {
+
+// The folder a complete entry under root\subKey for expectedMode records.
+bool ReadInstallFolder(HKEY root, const std::wstring& subKey, const std::wstring& expectedMode,
+                       std::wstring& installPath) {
     HKEY raw = nullptr;
     if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS) {
         return false;
@@ -54,25 +57,56 @@ bool ProbeInstallRegistration(HKEY root, const std::wstring& subKey,
     }
 
     // Used as recorded: an unexpanded value only matches a folder written the same way.
-    std::wstring installPath;
-    const bool havePath = QueryStringValue(key.get(), L"InstallPath", 260, installPath);
-    key.reset();
-    if (!havePath) {
-        return false;
-    }
+    return QueryStringValue(key.get(), L"InstallPath", 260, installPath);
+}
 
-    wchar_t modulePath[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, modulePath, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return false;
-    }
-    std::wstring folder(modulePath, length);
-    const size_t slash = folder.find_last_of(L'\\');
+// The folder part of a full path; false without a backslash.
+bool FolderOf(const std::wstring& path, std::wstring& folder) {
+    const size_t slash = path.find_last_of(L'\\');
     if (slash == std::wstring::npos) {
         return false;
     }
-    folder.resize(slash);
+    folder = path.substr(0, slash);
+    return true;
+}
+
+const wchar_t* const kInstallKeys[] = {L"Software\\Tervane\\Tervane Connect",
+                                       L"Software\\Tervane\\Tervane Config"};
+
+}  // namespace
+
+bool ProbeInstallRegistration(HKEY root, const std::wstring& subKey,
+                              const std::wstring& expectedMode) {
+    std::wstring installPath;
+    if (!ReadInstallFolder(root, subKey, expectedMode, installPath)) {
+        return false;
+    }
+    wchar_t modulePath[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, modulePath, MAX_PATH);
+    std::wstring folder;
+    if (length == 0 || length >= MAX_PATH || !FolderOf(std::wstring(modulePath, length), folder)) {
+        return false;
+    }
     return EqualIgnoringCase(folder, installPath);
+}
+
+bool IsInstalledProgram(InstallMode mode, const std::wstring& programPath) {
+    const bool allUsers = mode == InstallMode::AllUsers;
+    std::wstring folder;
+    if (mode == InstallMode::None || !FolderOf(programPath, folder) ||
+        programPath.size() < folder.size() + 6 ||
+        !EqualIgnoringCase(programPath.substr(programPath.size() - 4), L".exe")) {
+        return false;
+    }
+    for (const wchar_t* subKey : kInstallKeys) {
+        std::wstring installPath;
+        if (ReadInstallFolder(allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, subKey,
+                              allUsers ? L"allusers" : L"currentuser", installPath) &&
+            EqualIgnoringCase(folder, installPath)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 InstallMode DetectInstallMode() {

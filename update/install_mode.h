@@ -17,6 +17,10 @@ enum class InstallMode : int32_t {
 bool ProbeInstallRegistration(HKEY root, const std::wstring& subKey,
                               const std::wstring& expectedMode);
 
+// A program file directly in the folder that the entry of that mode records (per user: the
+// user's entry, all users: the machine's), under the current or the former name.
+bool IsInstalledProgram(InstallMode mode, const std::wstring& programPath);
+
 // Per-user entries first, then machine-wide ones, under the current and the former name.
 InstallMode DetectInstallMode();
 

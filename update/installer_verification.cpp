@@ -12,6 +12,7 @@
 #include "account/unique_handle.h"
 #include "update/hex_digest.h"
 #include "update/pinned_signer.h"
+#include "update/update_info.h"
 
 namespace {
 
@@ -27,20 +28,8 @@ struct AlgorithmTraits {
 struct HashTraits {
     static void Close(BCRYPT_HASH_HANDLE handle) { BCryptDestroyHash(handle); }
 };
-struct CertStoreTraits {
-    static void Close(HCERTSTORE store) { CertCloseStore(store, 0); }
-};
-struct CryptMsgTraits {
-    static void Close(HCRYPTMSG message) { CryptMsgClose(message); }
-};
-struct CertContextTraits {
-    static void Close(PCCERT_CONTEXT context) { CertFreeCertificateContext(context); }
-};
 using UniqueAlgorithm = UniqueHandle<BCRYPT_ALG_HANDLE, AlgorithmTraits>;
 using UniqueHash = UniqueHandle<BCRYPT_HASH_HANDLE, HashTraits>;
-using UniqueCertStore = UniqueHandle<HCERTSTORE, CertStoreTraits>;
-using UniqueCryptMsg = UniqueHandle<HCRYPTMSG, CryptMsgTraits>;
-using UniqueCertContext = UniqueHandle<PCCERT_CONTEXT, CertContextTraits>;
 
 // One CNG SHA-256 computation. Members are declared so the hash is destroyed before the
 // provider is closed.
@@ -157,60 +146,27 @@ bool VerifyUpdateSha256(const std::wstring& path, const std::wstring& expectedHe
     return true;
 }
 
-bool IdentifyInstallerSigner(const std::wstring& path, std::wstring& signerName,
-                             std::wstring& fingerprint) {
-    signerName.clear();
-    fingerprint.clear();
-    DWORD encoding = 0;
-    DWORD contentType = 0;
-    DWORD formatType = 0;
-    HCERTSTORE rawStore = nullptr;
-    HCRYPTMSG rawMessage = nullptr;
-    if (!CryptQueryObject(CERT_QUERY_OBJECT_FILE, path.c_str(),
-                          CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED, CERT_QUERY_FORMAT_FLAG_BINARY,
-                          0, &encoding, &contentType, &formatType, &rawStore, &rawMessage,
-                          nullptr)) {
-        return false;
-    }
-    UniqueCertStore store(rawStore);
-    UniqueCryptMsg message(rawMessage);
+namespace {
 
-    DWORD size = 0;
-    if (!CryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, nullptr, &size) || size == 0) {
-        return false;
-    }
-    std::vector<BYTE> signerBuffer(size);
-    if (!CryptMsgGetParam(message.get(), CMSG_SIGNER_INFO_PARAM, 0, signerBuffer.data(), &size)) {
-        return false;
-    }
-    const auto* signer = reinterpret_cast<const CMSG_SIGNER_INFO*>(signerBuffer.data());
-    CERT_INFO wanted{};
-    wanted.Issuer = signer->Issuer;
-    wanted.SerialNumber = signer->SerialNumber;
-    UniqueCertContext certificate(
-        CertFindCertificateInStore(store.get(), X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
-                                   CERT_FIND_SUBJECT_CERT, &wanted, nullptr));
-    if (!certificate) {
-        return false;
-    }
-
-    const DWORD nameLength = CertGetNameStringW(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0,
-                                                nullptr, nullptr, 0);
+// The display name and SHA-256 fingerprint of one certificate.
+void DescribeCertificate(PCCERT_CONTEXT certificate, std::wstring& signerName,
+                         std::wstring& fingerprint) {
+    const DWORD nameLength =
+        CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
     if (nameLength > 1) {
         std::vector<wchar_t> name(nameLength);
-        if (CertGetNameStringW(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr,
-                               name.data(), nameLength) > 1) {
+        if (CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.data(),
+                               nameLength) > 1) {
             signerName.assign(name.data());
         }
     }
-
     DWORD hashSize = 0;
-    if (CertGetCertificateContextProperty(certificate.get(), CERT_SHA256_HASH_PROP_ID, nullptr,
+    if (CertGetCertificateContextProperty(certificate, CERT_SHA256_HASH_PROP_ID, nullptr,
                                           &hashSize) &&
         hashSize != 0) {
         std::vector<BYTE> hash(hashSize);
-        if (CertGetCertificateContextProperty(certificate.get(), CERT_SHA256_HASH_PROP_ID,
-                                              hash.data(), &hashSize)) {
+        if (CertGetCertificateContextProperty(certificate, CERT_SHA256_HASH_PROP_ID, hash.data(),
+                                              &hashSize)) {
             fingerprint = HexEncodeLower(hash.data(), hashSize);
         }
     }
@@ -218,21 +174,17 @@ bool IdentifyInstallerSigner(const std::wstring& path, std::wstring& signerName,
         // Not every system can give the property (Wine cannot); it is the SHA-256 of the
         // certificate's DER bytes, so compute that.
         Sha256 sha;
-        if (sha.Open() &&
-            sha.Add(certificate.get()->pbCertEncoded, certificate.get()->cbCertEncoded)) {
+        if (sha.Open() && sha.Add(certificate->pbCertEncoded, certificate->cbCertEncoded)) {
             sha.Finish(fingerprint);
         }
     }
-    return !signerName.empty() && fingerprint.size() == 64;
 }
 
-bool VerifyInstallerSignatureWith(const std::wstring& path, const std::wstring& pinnedSha256,
-                                  std::wstring& error) {
-    const std::wstring pinned = LowerAscii(pinnedSha256);
-    if (!IsLowerHexSha256(pinned)) {
-        error = L"The updater's signing-certificate fingerprint is not configured.";
-        return false;
-    }
+// Runs the Authenticode check and describes the certificate of the first signer as the check
+// itself found and validated it, never one picked again from the file's own certificates.
+LONG CheckTrust(const std::wstring& path, std::wstring& signerName, std::wstring& fingerprint) {
+    signerName.clear();
+    fingerprint.clear();
     WINTRUST_FILE_INFO file{};
     file.cbStruct = sizeof file;
     file.pcwszFilePath = path.c_str();
@@ -246,8 +198,44 @@ bool VerifyInstallerSignatureWith(const std::wstring& path, const std::wstring& 
     data.dwProvFlags = WTD_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT;
     GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
     const LONG status = WinVerifyTrust(nullptr, &action, &data);
+    if (data.hWVTStateData != nullptr) {
+        CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(data.hWVTStateData);
+        CRYPT_PROVIDER_SGNR* signer =
+            provider != nullptr ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+        CRYPT_PROVIDER_CERT* leaf =
+            signer != nullptr ? WTHelperGetProvCertFromChain(signer, 0) : nullptr;
+        if (leaf != nullptr && leaf->pCert != nullptr) {
+            DescribeCertificate(leaf->pCert, signerName, fingerprint);
+        }
+    }
     data.dwStateAction = WTD_STATEACTION_CLOSE;
     WinVerifyTrust(nullptr, &action, &data);
+    return status;
+}
+
+}  // namespace
+
+bool IdentifyInstallerSigner(const std::wstring& path, std::wstring& signerName,
+                             std::wstring& fingerprint) {
+    CheckTrust(path, signerName, fingerprint);
+    if (signerName.empty() || fingerprint.size() != 64) {
+        signerName.clear();
+        fingerprint.clear();
+        return false;
+    }
+    return true;
+}
+
+bool VerifyInstallerSignatureWith(const std::wstring& path, const std::wstring& pinnedSha256,
+                                  std::wstring& error) {
+    const std::wstring pinned = LowerAscii(pinnedSha256);
+    if (!IsLowerHexSha256(pinned)) {
+        error = kPinnedSignerNotConfigured;
+        return false;
+    }
+    std::wstring signerName;
+    std::wstring fingerprint;
+    const LONG status = CheckTrust(path, signerName, fingerprint);
     if (status != 0 && status != kUntrustedRoot) {
         wchar_t text[96];
         swprintf(text, 96, L"The downloaded installer failed Authenticode verification (0x%lx).",
@@ -255,9 +243,7 @@ bool VerifyInstallerSignatureWith(const std::wstring& path, const std::wstring& 
         error = text;
         return false;
     }
-    std::wstring signerName;
-    std::wstring fingerprint;
-    if (!IdentifyInstallerSigner(path, signerName, fingerprint)) {
+    if (signerName.empty() || fingerprint.size() != 64) {
         error = L"The installer signing certificate could not be identified.";
         return false;
     }
@@ -266,6 +252,40 @@ bool VerifyInstallerSignatureWith(const std::wstring& path, const std::wstring& 
         return false;
     }
     return true;
+}
+
+bool ReadInstallerVersion(const std::wstring& path, VersionParts& version) {
+    version = VersionParts{};
+    // Mapped as data: nothing of the file runs, and no library it names is loaded.
+    const HMODULE image = LoadLibraryExW(path.c_str(), nullptr,
+                                         LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (image == nullptr) {
+        return false;
+    }
+    bool read = false;
+    const HRSRC found = FindResourceW(image, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
+    const HGLOBAL loaded = found != nullptr ? LoadResource(image, found) : nullptr;
+    const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+    if (bytes != nullptr) {
+        read = ReadFixedProductVersion(static_cast<const uint8_t*>(bytes),
+                                       SizeofResource(image, found), version);
+    }
+    FreeLibrary(image);
+    return read;
+}
+
+bool VerifyInstallerVersion(const std::wstring& path, const std::wstring& announced,
+                            std::wstring& error) {
+    VersionParts version;
+    if (!ReadInstallerVersion(path, version)) {
+        error = L"The update installer does not state its version.";
+        return false;
+    }
+    return AcceptsInstallerVersion(version, announced, APP_VERSION, error);
+}
+
+bool PinnedSignerConfigured() {
+    return IsLowerHexSha256(LowerAscii(PINNED_SIGNER_SHA256));
 }
 
 bool VerifyInstallerSignature(const std::wstring& path, std::wstring& error) {

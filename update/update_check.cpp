@@ -8,6 +8,7 @@
 
 #include "account/service_origin.h"
 #include "account/unique_handle.h"
+#include "update/installer_verification.h"
 #include "update/update_http.h"
 #include "update/update_metadata.h"
 
@@ -59,7 +60,6 @@ UpdateServer BuiltInUpdateServer() {
     if (WinHttpCrackUrl(UpdateServiceOrigin, 0, 0, &parts) && parts.lpszHostName != nullptr) {
         server.host.assign(parts.lpszHostName, parts.dwHostNameLength);
         server.port = parts.nPort;
-        server.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
     }
     return server;
 }
@@ -81,8 +81,7 @@ bool FetchUpdateMetadataFrom(const UpdateServer& server, const std::wstring& pat
         error = L"Could not connect to the update server.";
         return false;
     }
-    UniqueWinHttpHandle request =
-        OpenUpdateRequest(connection.get(), path, server.secure, kCheckTimeouts);
+    UniqueWinHttpHandle request = OpenUpdateRequest(connection.get(), path, kCheckTimeouts);
     if (!request) {
         error = L"Could not create the update request.";
         return false;
@@ -110,6 +109,10 @@ bool CheckForUpdateAt(const UpdateServer& server, bool installedCopy, UpdateInfo
     noPublishedUpdate = false;
     error.clear();
 
+    if (!PinnedSignerConfigured()) {
+        error = kPinnedSignerNotConfigured;
+        return false;
+    }
     uint32_t status = 0;
     std::string body;
     const std::wstring path = installedCopy ? kInstalledMetadataPath : kPortableMetadataPath;

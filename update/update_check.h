@@ -9,15 +9,15 @@
 // blocks for up to its time-outs, so it runs on a worker thread, and fills error with one
 // sentence on failure.
 
-// Where the update service answers. The program asks the account service's host on port 443
-// over TLS; tests aim the same code at a stand-in on a free loopback port.
+// Where the update service answers, always over HTTPS. The program asks the account service's
+// host; tests aim the same code at a stand-in on a free loopback port.
 struct UpdateServer {
     std::wstring host;
     uint16_t port = 443;
-    bool secure = true;
 };
 
-// The host of the built-in service origin, port 443, TLS.
+// The host and port of the built-in service origin. Its scheme is not consulted: both update
+// requests go over HTTPS whatever the origin says.
 UpdateServer BuiltInUpdateServer();
 
 // One GET of a metadata path, redirects not followed. Any status counts; the body (at most

@@ -14,27 +14,51 @@
 
 namespace {
 
-constexpr UpdateTimeouts kDownloadTimeouts{5000, 5000, 15000, 30000};
 constexpr DWORD kBufferBytes = 65536;
+constexpr ULONGLONG kTimerSlackMs = 100;
 
 const wchar_t kIncomplete[] = L"The update download was incomplete.";
+const wchar_t kTooLarge[] = L"The update is larger than this program accepts.";
+const wchar_t kTooSlow[] = L"The update download took too long and was stopped.";
+const wchar_t kStalled[] = L"The update download stalled and was stopped.";
 
-enum class StreamEnd { Complete, Failed };
+enum class StreamEnd { Complete, Failed, Stalled, TooSlow };
 
 // Copies the body to the file. Never asks for more than one byte past the expected size, so a
-// padded body is noticed at its first extra byte and nothing past that is written.
-StreamEnd StreamBody(HINTERNET request, HANDLE file, uint64_t expectedSize, uint64_t& total) {
+// padded body is noticed at its first extra byte and nothing past that is written. No read
+// waits past the deadline or longer than the stall time-out.
+StreamEnd StreamBody(HINTERNET request, HANDLE file, uint64_t expectedSize, ULONGLONG deadline,
+                     DWORD stallMs, uint64_t& total) {
     std::vector<char> buffer(kBufferBytes);
     total = 0;
     for (;;) {
-        const uint64_t left = expectedSize - total;  // total never passes expectedSize here
-        const DWORD wanted = left >= kBufferBytes ? kBufferBytes : static_cast<DWORD>(left + 1);
-        DWORD read = 0;
-        if (!WinHttpReadData(request, buffer.data(), wanted, &read)) {
-            return StreamEnd::Failed;
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) {
+            return StreamEnd::TooSlow;
         }
-        if (read == 0) {
+        DWORD wait = static_cast<DWORD>(std::min<ULONGLONG>(stallMs, deadline - now));
+        WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, &wait, sizeof wait);
+        // Asked first how much has come: a read for more than that may wait for all of it.
+        DWORD available = 0;
+        if (!WinHttpQueryDataAvailable(request, &available)) {
+            // Not every system reports the time-out as such; a wait that failed only at its
+            // end was one.
+            const ULONGLONG failed = GetTickCount64();
+            if (GetLastError() != ERROR_WINHTTP_TIMEOUT && failed - now + kTimerSlackMs < wait) {
+                return StreamEnd::Failed;
+            }
+            return failed + kTimerSlackMs >= deadline ? StreamEnd::TooSlow : StreamEnd::Stalled;
+        }
+        if (available == 0) {
             return StreamEnd::Complete;
+        }
+        const uint64_t left = expectedSize - total;  // total never passes expectedSize here
+        const DWORD wanted =
+            static_cast<DWORD>(std::min<uint64_t>({available, kBufferBytes, left + 1}));
+        DWORD read = 0;
+        // Nothing read of what was announced as there is a broken answer, not its end.
+        if (!WinHttpReadData(request, buffer.data(), wanted, &read) || read == 0) {
+            return StreamEnd::Failed;
         }
         read = std::min(read, wanted);
         if (read > expectedSize - total) {
@@ -71,7 +95,8 @@ std::wstring MakeUpdateTempPath() {
 }
 
 bool DownloadUpdateFrom(const std::wstring& serviceHost, const std::wstring& url,
-                        const std::wstring& path, uint64_t expectedSize, std::wstring& error) {
+                        const std::wstring& path, uint64_t expectedSize, std::wstring& error,
+                        const DownloadLimits& limits) {
     error.clear();
     std::wstring pathAndQuery;
     uint16_t port = 0;
@@ -79,7 +104,12 @@ bool DownloadUpdateFrom(const std::wstring& serviceHost, const std::wstring& url
                                 error)) {
         return false;
     }
-    UniqueWinHttpHandle session = OpenUpdateSession(serviceHost, kDownloadTimeouts);
+    if (expectedSize > limits.maxBytes) {
+        error = kTooLarge;
+        return false;
+    }
+    const UpdateTimeouts timeouts{5000, 5000, 15000, static_cast<int>(limits.stallMs)};
+    UniqueWinHttpHandle session = OpenUpdateSession(serviceHost, timeouts);
     if (!session) {
         error = L"Could not initialise the update download.";
         return false;
@@ -89,8 +119,7 @@ bool DownloadUpdateFrom(const std::wstring& serviceHost, const std::wstring& url
         error = L"Could not create the update download request.";
         return false;
     }
-    UniqueWinHttpHandle request =
-        OpenUpdateRequest(connection.get(), pathAndQuery, true, kDownloadTimeouts);
+    UniqueWinHttpHandle request = OpenUpdateRequest(connection.get(), pathAndQuery, timeouts);
     if (!request) {
         error = L"Could not create the update download request.";
         return false;
@@ -98,6 +127,7 @@ bool DownloadUpdateFrom(const std::wstring& serviceHost, const std::wstring& url
 
     bool created = false;
     bool complete = false;
+    const ULONGLONG deadline = GetTickCount64() + limits.deadlineMs;
     if (SendUpdateRequest(request.get())) {
         // A status that cannot be read is told like any other broken answer: as incomplete.
         uint32_t status = 0;
@@ -114,9 +144,14 @@ bool DownloadUpdateFrom(const std::wstring& serviceHost, const std::wstring& url
                 if (file) {
                     created = true;
                     uint64_t total = 0;
-                    complete = StreamBody(request.get(), file.get(), expectedSize, total) ==
-                                   StreamEnd::Complete &&
-                               total == expectedSize;
+                    const StreamEnd end = StreamBody(request.get(), file.get(), expectedSize,
+                                                     deadline, limits.stallMs, total);
+                    complete = end == StreamEnd::Complete && total == expectedSize;
+                    if (end == StreamEnd::Stalled) {
+                        error = kStalled;
+                    } else if (end == StreamEnd::TooSlow) {
+                        error = kTooSlow;
+                    }
                 }
             }
         }
@@ -145,6 +180,11 @@ bool DownloadUpdate(const std::wstring& url, const std::wstring& path, uint64_t 
 bool FetchVerifiedInstallerFrom(const std::wstring& serviceHost, const UpdateInfo& info,
                                 std::wstring& installerPath, std::wstring& error) {
     error.clear();
+    installerPath.clear();
+    if (!PinnedSignerConfigured()) {
+        error = kPinnedSignerNotConfigured;
+        return false;
+    }
     installerPath = MakeUpdateTempPath();
     if (installerPath.empty()) {
         error = L"Could not create a temporary update file.";
@@ -158,7 +198,8 @@ bool FetchVerifiedInstallerFrom(const std::wstring& serviceHost, const UpdateInf
         return false;
     }
     if (!VerifyUpdateSha256(installerPath, info.sha256, error) ||
-        !VerifyInstallerSignature(installerPath, error)) {
+        !VerifyInstallerSignature(installerPath, error) ||
+        !VerifyInstallerVersion(installerPath, info.version, error)) {
         DeleteFileW(installerPath.c_str());
         installerPath.clear();
         return false;

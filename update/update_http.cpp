@@ -3,6 +3,20 @@
 #include "account/service_request.h"
 #include "update/update_info.h"
 
+namespace {
+
+// The same protocol choice as the account requests, set on the session and on the request
+// because some systems take it on one of them only.
+void OfferModernTls(HINTERNET handle) {
+    OfferSecureProtocols([handle](uint32_t protocols) {
+        DWORD value = protocols;
+        return WinHttpSetOption(handle, WINHTTP_OPTION_SECURE_PROTOCOLS, &value, sizeof value) !=
+               FALSE;
+    });
+}
+
+}  // namespace
+
 UniqueWinHttpHandle OpenUpdateSession(const std::wstring& host, const UpdateTimeouts& timeouts) {
     // Loopback hosts (the stand-in service) skip the proxy, as the account requests do.
     const DWORD access =
@@ -10,6 +24,7 @@ UniqueWinHttpHandle OpenUpdateSession(const std::wstring& host, const UpdateTime
     UniqueWinHttpHandle session(
         WinHttpOpen(kUpdateUserAgent, access, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (session) {
+        OfferModernTls(session.get());
         WinHttpSetTimeouts(session.get(), timeouts.resolveMs, timeouts.connectMs, timeouts.sendMs,
                            timeouts.receiveMs);
     }
@@ -17,11 +32,12 @@ UniqueWinHttpHandle OpenUpdateSession(const std::wstring& host, const UpdateTime
 }
 
 UniqueWinHttpHandle OpenUpdateRequest(HINTERNET connection, const std::wstring& pathAndQuery,
-                                      bool secure, const UpdateTimeouts& timeouts) {
+                                      const UpdateTimeouts& timeouts) {
     UniqueWinHttpHandle request(
         WinHttpOpenRequest(connection, L"GET", pathAndQuery.c_str(), nullptr, WINHTTP_NO_REFERER,
-                           WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
+                           WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE));
     if (request) {
+        OfferModernTls(request.get());
         // A redirect answer is reported with its status, never followed elsewhere.
         DWORD disabled = WINHTTP_DISABLE_REDIRECTS;
         WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof disabled);

@@ -17,16 +17,16 @@ struct UpdateTimeouts {
     int receiveMs;
 };
 
-// A synchronous session with the update user agent and the given time-outs.
+// A synchronous session with the update user agent and the given time-outs, offering TLS 1.2
+// and 1.3 only (1.2 alone where the system refuses that choice).
 UniqueWinHttpHandle OpenUpdateSession(const std::wstring& host, const UpdateTimeouts& timeouts);
 
-// A GET that never follows a redirect. No TLS option is touched: the system validates the
-// server certificate and picks the protocol versions.
+// An HTTPS GET that never follows a redirect, with the same protocol choice as the session. The
+// system validates the server certificate.
 UniqueWinHttpHandle OpenUpdateRequest(HINTERNET connection, const std::wstring& pathAndQuery,
-                                      bool secure, const UpdateTimeouts& timeouts);
+                                      const UpdateTimeouts& timeouts);
 
 // Sends the request without headers or body and waits for the answer's headers.
 bool SendUpdateRequest(HINTERNET request);
 
 bool QueryUpdateStatus(HINTERNET request, uint32_t& status);
-

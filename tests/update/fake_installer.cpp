@@ -1,6 +1,5 @@
 // Stands in for the real installer: records its parameters and whether its own file could be
-// opened for writing while it ran, then exits with the code named in its file name
-// ("...-exit-<N>.exe").
+// opened for writing while it ran, then exits with the code in FAKE_INSTALLER_EXIT (0 without).
 #include <windows.h>
 
 #include <cwchar>
@@ -10,10 +9,10 @@ int wmain() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring self(path);
-    const size_t marker = self.rfind(L"-exit-");
-    const DWORD code = marker == std::wstring::npos
-                           ? 0
-                           : static_cast<DWORD>(wcstoul(self.c_str() + marker + 6, nullptr, 10));
+    wchar_t exit[16] = {};
+    const DWORD code = GetEnvironmentVariableW(L"FAKE_INSTALLER_EXIT", exit, 16) > 0
+                           ? static_cast<DWORD>(wcstoul(exit, nullptr, 10))
+                           : 0;
 
     const HANDLE writer = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
                                                                FILE_SHARE_DELETE,

@@ -6,6 +6,9 @@
 #include <fstream>
 
 #include "update/hex_digest.h"
+#include "update/update_check.h"
+#include "update/update_download.h"
+#include "update/update_info.h"
 
 // Signed copies of a small program, made by the build with the test certificates.
 #ifndef TERVANE_SIGNING_FIXTURES
@@ -117,5 +120,24 @@ INSTANTIATE_TEST_SUITE_P(
         SignatureCase{"PinEmpty", L"signed.exe", L"", false, kNotConfigured},
         SignatureCase{"PinNotHex", L"signed.exe", L"g" + kSigner.substr(1), false, kNotConfigured}),
     [](const testing::TestParamInfo<SignatureCase>& info) { return info.param.name; });
+
+// This program links the shipping fingerprint, empty unless the build was given one.
+TEST(PinnedSignerConfigured, AnUnpinnedBuildNeitherAsksNorDownloads) {
+    if (PinnedSignerConfigured())
+        GTEST_SKIP() << "this build pins a signer";
+    UpdateServer nowhere;
+    nowhere.host = L"localhost";
+    nowhere.port = 9;
+    UpdateInfo info;
+    bool none = false;
+    std::wstring error, path;
+    EXPECT_FALSE(CheckForUpdateAt(nowhere, true, info, none, error));
+    EXPECT_EQ(error, kNotConfigured);
+    info.download_url = L"https://localhost:9/app/windows/installer/download/1/a.exe";
+    info.size_bytes = 10;
+    EXPECT_FALSE(FetchVerifiedInstallerFrom(L"localhost", info, path, error));
+    EXPECT_EQ(error, kNotConfigured);
+    EXPECT_TRUE(path.empty());
+}
 
 }  // namespace

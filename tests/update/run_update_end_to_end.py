@@ -12,6 +12,9 @@ person would:
   update  the update is accepted at start-up: the old program must close, the helper run the
           installer silently, and the program come back as 1.0.1 with its registration right.
 
+In both, a DLL of each delay-loaded library's name lies in the temporary folder beside the
+helper; none may ever be loaded.
+
 usage: run_update_end_to_end.py --build BUILD_DIR --workdir DIR [--shots DIR]
 """
 
@@ -30,7 +33,15 @@ import run_service_tests as common  # noqa: E402
 
 UPDATE_PORT = 47811  # the demo flavour's update origin
 INSTALL_KEY = r"HKCU\Software\Tervane\Tervane Connect"
+MACHINE_KEY = r"HKLM\Software\Tervane\Tervane Connect"
 STEP_TIMEOUT = 300
+# The libraries the program loads on first use, planted beside the update helper.
+PLANTED = ("winhttp", "ole32", "crypt32", "wintrust", "bcrypt", "api-ms-win-core-winrt-l1-1-0",
+           "api-ms-win-core-winrt-string-l1-1-0")
+# Wine prefers its own copies of system libraries wherever a DLL of that name lies; Windows takes
+# the first one its search finds unless the library is one of its known DLLs, which these are
+# not. Told to prefer a found copy, Wine searches the way Windows does.
+SEARCHED_LIKE_WINDOWS = ("winhttp", "crypt32", "wintrust", "bcrypt")
 
 
 class Run:
@@ -75,14 +86,26 @@ class Run:
         except subprocess.TimeoutExpired:
             subprocess.run([server, "-k"], env=self.environment)
 
-    def registration(self):
-        result = self.wine("reg", "query", INSTALL_KEY)
+    def registration(self, key=INSTALL_KEY):
+        result = self.wine("reg", "query", key)
         values = {}
         for line in result.stdout.splitlines():
             parts = line.strip().split(None, 2)
             if len(parts) == 3 and parts[1].startswith("REG_"):
                 values[parts[0]] = parts[2]
         return values
+
+    def temp_folders(self):
+        # Wine's TEMP is C:\users\<name>\Temp; Windows' own place is under AppData.
+        found = []
+        for folder in (("Temp",), ("AppData", "Local", "Temp")):
+            found += glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", *folder))
+        return [f for f in found if os.path.isdir(f)]
+
+    def plant_dlls(self, planted):
+        for folder in self.temp_folders():
+            for name in PLANTED:
+                shutil.copyfile(planted, os.path.join(folder, name + ".dll"))
 
     def temp_files(self, pattern):
         # Wine's TEMP is C:\users\<name>\Temp; Windows' own place is under AppData.
@@ -118,7 +141,8 @@ class Run:
         setup_old = self.path("installer", "TervaneConnectDemoSetup-1.0.0.exe")
         setup_new = self.path("installer", "TervaneConnectDemoSetup-1.0.1.exe")
         replacement = self.path("tests", "update", "update-fixtures", "fake_installer_other.exe")
-        for needed in (setup_old, setup_new, replacement):
+        planted = self.path("tests", "update", "update-fixtures", "planted.dll")
+        for needed in (setup_old, setup_new, replacement, planted):
             if not os.path.exists(needed):
                 self.log("missing " + needed + " (build the windows preset first)")
                 return 1
@@ -159,6 +183,13 @@ class Run:
                        before.get("Version") == "1.0.0" and "InstallPath" in before,
                        "1.0.0 registration %s" % before)
 
+            self.plant_dlls(planted)
+            overrides = self.environment.get("WINEDLLOVERRIDES",
+                                             "mscoree=;mshtml=;winemenubuilder.exe=d")
+            self.environment["WINEDLLOVERRIDES"] = overrides + "".join(
+                ";%s=n,b" % name for name in SEARCHED_LIKE_WINDOWS)
+            self.check(len(self.temp_files("*.dll")) >= len(PLANTED),
+                       "DLLs planted in the temporary folder")
             self.log("scenario: the verified installer is replaced before the helper runs it")
             self.check(self.walkthrough("swap", common.windows_path(replacement)) == 0,
                        "swapped installer refused, old program back")
@@ -175,8 +206,24 @@ class Run:
                        after.get("Version") == "1.0.1",
                        "1.0.1 registration %s" % after)
             self.check(not self.temp_files("OVC*.exe"), "the installer was deleted after it ran")
-            self.check(bool(self.temp_files("TervaneConfigUpdater-*.exe")),
-                       "the update helper ran from the temporary folder")
+            self.check(not self.temp_files("*.dll.loaded"),
+                       "no planted DLL was loaded %s" % self.temp_files("*.dll.loaded"))
+            self.environment["WINEDLLOVERRIDES"] = overrides
+            # The installer's own rules, as far as Wine (which runs as administrator) shows them.
+            with open(setup_new, "rb") as setup:
+                self.check(b'requestedExecutionLevel level="asInvoker"' in setup.read(),
+                           "the installer asks for no elevation of its own")
+            older = self.wine(setup_old, "/SILENT", "/CURRENTUSER")
+            self.wait_for_wine()
+            self.check(older.returncode == 2 and self.registration().get("Version") == "1.0.1",
+                       "the older installer refuses to replace 1.0.1 (exit code %d)"
+                       % older.returncode)
+            machine = self.wine(setup_new, "/SILENT", "/ALLUSERS")
+            self.wait_for_wine()
+            self.check(machine.returncode == 0 and
+                       self.registration(MACHINE_KEY).get("InstallMode") == "allusers",
+                       "an administrator installs for all users (exit code %d)"
+                       % machine.returncode)
             downloads = [line for line in open(service.log_file, encoding="utf-8")
                          if "/app/windows/installer/download/" in line]
             self.check(len(downloads) == 2, "two downloads of the published installer")

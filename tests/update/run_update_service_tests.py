@@ -43,12 +43,17 @@ def main():
                                ["--https", "--cert", rogue_server_pem, "--key", rogue_server_key,
                                 "--host", "localhost"])
         standins.append(rogue)
+        legacy = common.StandIn(args.standin, args.workdir, "update-legacy", [],
+                                ["--https", "--cert", server_pem, "--key", server_key,
+                                 "--host", "localhost", "--tls-min", "1.0", "--tls-max", "1.1"])
+        standins.append(legacy)
         environment = dict(os.environ)
         environment.update({
             "WINEPREFIX": args.prefix,
             "TERVANE_STANDIN_CA": common.windows_path(ca_der),
             "TERVANE_STANDIN_PORT": str(service.port),
             "TERVANE_ROGUE_PORT": str(rogue.port),
+            "TERVANE_LEGACY_PORT": str(legacy.port),
             "TERVANE_CLOSED_PORT": str(closed_port()),
         })
         log("running against https://localhost:%d" % service.port)

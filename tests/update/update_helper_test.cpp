@@ -6,6 +6,10 @@
 #include "tests/support/dialog_answerer.h"
 #include "tests/support/windows_files.h"
 
+#include <cwchar>
+#include <string>
+#include <vector>
+
 #ifndef TERVANE_UPDATE_FIXTURES
 #error "TERVANE_UPDATE_FIXTURES names the folder of the fake installers and program"
 #endif
@@ -15,7 +19,23 @@ namespace {
 const std::wstring kFixtures = TERVANE_UPDATE_FIXTURES;
 const std::wstring kParameters = L"/SILENT /SP- /NORESTART /RESTARTEXITCODE=3010 ";
 
-// A fresh folder with copies of the fixtures, since a successful run deletes its installer.
+const wchar_t kEntry[] = L"Software\\Tervane\\Tervane Connect";
+
+void WriteEntry(HKEY root, const wchar_t* mode, const std::wstring& folder) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(root, kEntry, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const DWORD one = 1;
+    RegSetValueExW(key, L"Installed", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4);
+    RegSetValueExW(key, L"InstallMode", 0, REG_SZ, reinterpret_cast<const BYTE*>(mode),
+                   static_cast<DWORD>((wcslen(mode) + 1) * 2));
+    RegSetValueExW(key, L"InstallPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                   static_cast<DWORD>((folder.size() + 1) * 2));
+    RegCloseKey(key);
+}
+
+// The program installed in a fresh folder, per user and for all users, and installers named
+// as the program names its downloads, since a successful run deletes its installer.
 class UpdateHelperRun : public testing::Test {
 protected:
     void SetUp() override {
@@ -25,18 +45,39 @@ protected:
         app_ = folder_ + L"\\TervaneConnect.exe";
         ASSERT_TRUE(CopyFileW((kFixtures + L"\\fake_app.exe").c_str(), app_.c_str(), FALSE));
         DeleteFileW((app_ + L".started").c_str());
+        WriteEntry(HKEY_CURRENT_USER, L"currentuser", folder_);
+        WriteEntry(HKEY_LOCAL_MACHINE, L"allusers", folder_);
+    }
+    void TearDown() override {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kEntry);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kEntry);
+        SetEnvironmentVariableW(L"FAKE_INSTALLER_EXIT", nullptr);
+        for (const std::wstring& file : made_) {
+            DeleteFileW(file.c_str());
+            DeleteFileW((file.substr(0, file.size() - 4) + L".log").c_str());
+        }
     }
 
-    std::wstring Installer(const wchar_t* fixture, int exitCode) {
-        const std::wstring path =
-            folder_ + L"\\OVC1A2B-exit-" + std::to_wstring(exitCode) + L".exe";
+    std::wstring Installer(const wchar_t* fixture, int exitCode,
+                           const std::wstring& folder = TempFolder()) {
+        static unsigned next = 0xA000;
+        const std::wstring path = folder + L"OVC" + HexName(next++) + L".exe";
         EXPECT_TRUE(CopyFileW((kFixtures + L"\\" + fixture).c_str(), path.c_str(), FALSE));
+        SetEnvironmentVariableW(L"FAKE_INSTALLER_EXIT", std::to_wstring(exitCode).c_str());
+        made_.push_back(path);
         return path;
     }
 
+    static std::wstring HexName(unsigned value) {
+        wchar_t text[16];
+        swprintf(text, 16, L"%X", value);
+        return text;
+    }
+
     int Run(const std::wstring& installer, const std::wstring& mode = L"currentuser",
-            const std::wstring& parent = L"0") {
-        return RunApplyUpdate({L"helper.exe", L"--apply-update", installer, parent, mode, app_});
+            const std::wstring& parent = L"0", InstallerLaunch launch = &ShellExecuteExW) {
+        return RunApplyUpdate({L"helper.exe", L"--apply-update", installer, parent, mode, app_},
+                              launch);
     }
 
     std::wstring LogOf(const std::wstring& installer) {
@@ -53,12 +94,41 @@ protected:
 
     std::wstring folder_;
     std::wstring app_;
+    std::vector<std::wstring> made_;
 };
 
 TEST(RunApplyUpdate, TooFewArgumentsExitWithTwoAndShowNothing) {
     DialogAnswerer boxes;
     EXPECT_EQ(RunApplyUpdate({L"helper.exe", L"--apply-update", L"a", L"1", L"currentuser"}), 2);
     EXPECT_TRUE(boxes.Take().empty());
+}
+
+TEST(RemoveStaleUpdateFiles, RemovesOnlyOwnLeftoversNotInUse) {
+    const struct {
+        const wchar_t* name;
+        bool held;  // open without delete sharing, as during a download
+        bool stays;
+    } cases[] = {
+        {L"TervaneConfigUpdater-12-0123456789abcdef.exe", false, false},
+        {L"OVC1A2B.exe", false, false},
+        {L"OVC1A2C.exe", true, true},
+        {L"OVCsetup.exe", false, true},
+        {L"TervaneSetup.exe", false, true},
+    };
+    std::vector<HANDLE> held;
+    for (const auto& c : cases) {
+        const HANDLE file = CreateFileW((TempFolder() + c.name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        c.held ? held.push_back(file) : static_cast<void>(CloseHandle(file));
+    }
+    RemoveStaleUpdateFiles();
+    for (HANDLE file : held)
+        CloseHandle(file);
+    for (const auto& c : cases) {
+        EXPECT_EQ(Exists(TempFolder() + c.name), c.stays) << testing::PrintToString(c.name);
+        DeleteFileW((TempFolder() + c.name).c_str());
+    }
 }
 
 TEST(LaunchUpdateHelper, ATemporaryFolderThatCannotTakeTheCopyStopsTheLaunch) {
@@ -116,11 +186,11 @@ TEST_F(UpdateHelperRun, RestartNeededDeletesTheInstallerAndDoesNotStartTheProgra
               L"Tervane Connect is started again.");
 }
 
-TEST_F(UpdateHelperRun, FailedInstallerKeepsItsFileAndRestartsTheOldProgram) {
+TEST_F(UpdateHelperRun, FailedInstallerIsRemovedAndTheOldProgramRestarted) {
     const std::wstring installer = Installer(L"fake_installer.exe", 1);
     DialogAnswerer boxes;
     EXPECT_EQ(Run(installer), 1);
-    EXPECT_TRUE(Exists(installer));
+    EXPECT_FALSE(Exists(installer));
     EXPECT_TRUE(AppStarted());
     const std::vector<SeenDialog> seen = boxes.Take();
     ASSERT_EQ(seen.size(), 1u);
@@ -131,20 +201,90 @@ TEST_F(UpdateHelperRun, FailedInstallerKeepsItsFileAndRestartsTheOldProgram) {
 
 // Which rule of the signature check fails is the verification tests' business.
 TEST_F(UpdateHelperRun, AnInstallerThatFailsItsSecondCheckIsDeletedAndNeverRun) {
-    const std::wstring installer = Installer(L"fake_installer_other.exe", 0);
-    DialogAnswerer boxes;
-    EXPECT_EQ(Run(installer), 3);
-    EXPECT_FALSE(Exists(installer));
-    EXPECT_TRUE(LogOf(installer).empty()) << "the installer ran";
-    EXPECT_TRUE(AppStarted());
-    const std::vector<SeenDialog> seen = boxes.Take();
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, L"The update installer could not be started.");
+    const struct {
+        const wchar_t* fixture;
+        const wchar_t* text;
+    } cases[] = {
+        {L"fake_installer_other.exe", L"The update installer could not be started."},
+        {L"fake_installer_old.exe",
+         L"The update installer is not newer than the installed version."},
+    };
+    for (const auto& c : cases) {
+        const std::wstring installer = Installer(c.fixture, 0);
+        DeleteFileW((app_ + L".started").c_str());
+        DialogAnswerer boxes;
+        EXPECT_EQ(Run(installer), 3);
+        EXPECT_FALSE(Exists(installer));
+        EXPECT_TRUE(LogOf(installer).empty()) << "the installer ran";
+        EXPECT_TRUE(AppStarted());
+        const std::vector<SeenDialog> seen = boxes.Take();
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_EQ(seen[0].text, c.text);
+    }
+}
+
+TEST_F(UpdateHelperRun, ForeignArgumentsGetNothingDeletedRunOrStarted) {
+    const std::wstring other = folder_ + L"\\Other";
+    CreateDirectoryW(other.c_str(), nullptr);
+    CopyFileW(app_.c_str(), (other + L"\\TervaneConnect.exe").c_str(), FALSE);
+    const std::wstring own = Installer(L"fake_installer.exe", 0);
+    const struct {
+        std::wstring installer;
+        std::wstring app;
+    } cases[] = {
+        {Installer(L"fake_installer.exe", 0, folder_ + L"\\"), app_},
+        {Installer(L"fake_installer.exe", 0, folder_ + L"\\..\\"), app_},
+        {own.substr(0, own.size() - 4) + L"-setup.exe", app_},
+        {own, other + L"\\TervaneConnect.exe"},
+        {own, folder_},
+    };
+    CopyFileW(own.c_str(), cases[2].installer.c_str(), FALSE);
+    made_.push_back(cases[2].installer);
+    for (const auto& c : cases) {
+        DialogAnswerer boxes;
+        EXPECT_EQ(RunApplyUpdate({L"helper.exe", L"--apply-update", c.installer, L"0",
+                                  L"currentuser", c.app}),
+                  4)
+            << testing::PrintToString(c.installer);
+        EXPECT_TRUE(Exists(c.installer));
+        EXPECT_TRUE(LogOf(c.installer).empty()) << "the installer ran";
+        EXPECT_TRUE(boxes.Take().empty());
+    }
+    Sleep(300);
+    EXPECT_FALSE(Exists(app_ + L".started"));
+}
+
+// Windows asks for elevation when the launch uses "runas"; refusing it fails the launch with
+// ERROR_CANCELLED, which is what the stand-in launch does.
+const wchar_t* g_launchVerb = nullptr;
+BOOL WINAPI RefusedElevation(SHELLEXECUTEINFOW* execute) {
+    g_launchVerb = execute->lpVerb;
+    SetLastError(ERROR_CANCELLED);
+    return FALSE;
+}
+
+TEST_F(UpdateHelperRun, OnlyAllUsersAsksForElevationAndARefusalLeavesTheOldProgram) {
+    const struct {
+        const wchar_t* mode;
+        const wchar_t* verb;
+    } cases[] = {{L"allusers", L"runas"}, {L"currentuser", L"open"}};
+    for (const auto& c : cases) {
+        const std::wstring installer = Installer(L"fake_installer.exe", 0);
+        DeleteFileW((app_ + L".started").c_str());
+        DialogAnswerer boxes;
+        EXPECT_EQ(Run(installer, c.mode, L"0", &RefusedElevation), 3);
+        EXPECT_EQ(std::wstring(g_launchVerb), c.verb);
+        EXPECT_FALSE(Exists(installer));
+        EXPECT_TRUE(AppStarted());
+        const std::vector<SeenDialog> seen = boxes.Take();
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_EQ(seen[0].text, L"The update was cancelled. Tervane Connect was not changed.");
+    }
 }
 
 TEST_F(UpdateHelperRun, AMissingInstallerIsReportedAndTheProgramRestarted) {
     DialogAnswerer boxes;
-    EXPECT_EQ(Run(folder_ + L"\\gone-exit-0.exe"), 3);
+    EXPECT_EQ(Run(TempFolder() + L"OVCFFFFFFFF.exe"), 3);
     EXPECT_TRUE(AppStarted());
     const std::vector<SeenDialog> seen = boxes.Take();
     ASSERT_EQ(seen.size(), 1u);

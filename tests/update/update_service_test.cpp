@@ -262,10 +262,14 @@ TEST_F(UpdateCheckTest, RefusesADownloadUrlOutsideThePrefixOrHostOfTheCopy) {
     }
 }
 
-TEST_F(UpdateCheckTest, AnUntrustedServerCertificateIsRefused) {
-    const Check c = RunCheck(true, StandIn(Port(L"TERVANE_ROGUE_PORT")));
-    EXPECT_FALSE(c.ok);
-    EXPECT_EQ(c.error, L"The update server request failed.");
+// Neither a certificate that chains to an authority nobody trusts nor a server that speaks
+// only TLS 1.0 and 1.1 is accepted.
+TEST_F(UpdateCheckTest, AnUntrustedOrLegacyServerIsRefused) {
+    for (const wchar_t* name : {L"TERVANE_ROGUE_PORT", L"TERVANE_LEGACY_PORT"}) {
+        const Check c = RunCheck(true, StandIn(Port(name)));
+        EXPECT_FALSE(c.ok) << Narrow(name);
+        EXPECT_EQ(c.error, L"The update server request failed.") << Narrow(name);
+    }
 }
 
 TEST_F(UpdateCheckTest, NothingListeningIsARequestFailure) {
@@ -487,14 +491,16 @@ TEST_F(UpdateDownloadTest, APortableUrlIsRefusedBeforeAnyRequest) {
     EXPECT_EQ(RequestCount(), before);
 }
 
-TEST_F(UpdateDownloadTest, AnUntrustedServerIsNeverReadFrom) {
+TEST_F(UpdateDownloadTest, AnUntrustedOrLegacyServerIsNeverReadFrom) {
     const Published p = Publish(L"package_type=installer&version=1.0.1", Package(1000));
-    std::wstring url = p.url;
-    url.replace(0, Origin().size(), Origin(Port(L"TERVANE_ROGUE_PORT")));
-    const Download d = RunDownload(url, p.size);
-    EXPECT_FALSE(d.ok);
-    EXPECT_EQ(d.error, L"The update download was incomplete.");
-    EXPECT_FALSE(Exists(d.path));
+    for (const wchar_t* name : {L"TERVANE_ROGUE_PORT", L"TERVANE_LEGACY_PORT"}) {
+        std::wstring url = p.url;
+        url.replace(0, Origin().size(), Origin(Port(name)));
+        const Download d = RunDownload(url, p.size);
+        EXPECT_FALSE(d.ok) << Narrow(name);
+        EXPECT_EQ(d.error, L"The update download was incomplete.") << Narrow(name);
+        EXPECT_FALSE(Exists(d.path));
+    }
 }
 
 TEST_F(UpdateDownloadTest, AFileAlreadyAtThePathIsLeftAlone) {
@@ -525,38 +531,64 @@ TEST_F(UpdateDownloadTest, ASlowButSteadyDownloadCompletes) {
     EXPECT_TRUE(DeleteFileW(d.path.c_str()));
 }
 
-TEST_F(UpdateDownloadTest, ADownloadThatStallsIsGivenUpAfterTheReceiveTimeout) {
-    const Published p = Publish(
-        L"package_type=installer&version=1.0.1&pace_bytes=65536&pace_ms=40000", Package(200000));
-    const DWORD start = GetTickCount();
-    const Download d = RunDownload(p.url, p.size);
-    EXPECT_FALSE(d.ok);
-    EXPECT_EQ(d.error, L"The update download was incomplete.");
-    EXPECT_FALSE(Exists(d.path));
-    std::printf("a stalled download ended after %lu ms\n",
-                static_cast<unsigned long>(GetTickCount() - start));
+// Small limits stand in for the program's own. A refused size is never asked for: its URL
+// names a closed port.
+TEST_F(UpdateDownloadTest, LimitsEndTheDownloadInTheirSentenceAndLeaveNoFile) {
+    const size_t size = 200000;
+    const DownloadLimits limits{size, 3000, 1500};
+    const struct {
+        const wchar_t* publish;
+        const wchar_t* error;
+    } cases[] = {
+        {L"&size_bytes=200001", L"The update is larger than this program accepts."},
+        {L"&pace_bytes=65536&pace_ms=40000", L"The update download stalled and was stopped."},
+        {L"&pace_bytes=2048&pace_ms=200", L"The update download took too long and was stopped."},
+    };
+    for (const auto& c : cases) {
+        const Published p = Publish(
+            std::wstring(L"package_type=installer&version=1.0.1") + c.publish, Package(size));
+        std::wstring url = p.url;
+        if (p.size > size)
+            url.replace(0, Origin().size(), Origin(Port(L"TERVANE_CLOSED_PORT")));
+        const std::wstring path = MakeUpdateTempPath();
+        std::wstring error;
+        const DWORD start = GetTickCount();
+        EXPECT_FALSE(DownloadUpdateFrom(kHost, url, path, p.size, error, limits));
+        EXPECT_EQ(error, c.error);
+        EXPECT_FALSE(Exists(path));
+        std::printf("%s after %lu ms\n", Narrow(c.error).c_str(),
+                    static_cast<unsigned long>(GetTickCount() - start));
+    }
 }
 
-// The download worker's whole task: whatever test the file fails, it is gone afterwards.
-TEST_F(UpdateDownloadTest, TheWorkersTaskKeepsOnlyAGenuineInstaller) {
+// The download worker's whole task: whatever test the file fails, it is gone afterwards. The
+// demo's installers are genuine signed builds of this version and of the next.
+TEST_F(UpdateDownloadTest, TheWorkersTaskKeepsOnlyAGenuineNewerInstaller) {
     const std::wstring fixtures = TERVANE_SIGNING_FIXTURES;
+    const std::wstring installers = TERVANE_DEMO_INSTALLERS;
+    const std::wstring next = installers + L"\\TervaneConnectDemoSetup-1.0.1.exe";
+    const std::wstring same = installers + L"\\TervaneConnectDemoSetup-1.0.0.exe";
     const struct {
-        const wchar_t* file;
+        std::wstring file;
         const wchar_t* overrides;
         const wchar_t* error;  // null: accepted
     } cases[] = {
-        {L"signed.exe", L"", nullptr},
-        {L"signed.exe", L"&sha256=0000000000000000000000000000000000000000000000000000000000000000",
+        {next, L"", nullptr},
+        {next, L"&sha256=0000000000000000000000000000000000000000000000000000000000000000",
          L"The downloaded update failed its SHA-256 checksum."},
-        {L"signed.exe", L"&size_bytes=99999999", L"The update download was incomplete."},
-        {L"other.exe", L"", L"The installer was signed with an unexpected certificate."},
+        {next, L"&size_bytes=9999999", L"The update download was incomplete."},
+        {fixtures + L"\\other.exe", L"",
+         L"The installer was signed with an unexpected certificate."},
+        {fixtures + L"\\signed.exe", L"", L"The update installer does not state its version."},
+        {same, L"", L"The update installer is not the version the update server announced."},
     };
     for (const auto& c : cases) {
-        const std::string package = ReadFileBytes(fixtures + L"\\" + c.file);
+        const std::string package = ReadFileBytes(c.file);
         ASSERT_FALSE(package.empty()) << Narrow(c.file);
         const Published p =
             Publish(std::wstring(L"package_type=installer&version=1.0.1") + c.overrides, package);
         UpdateInfo info;
+        info.version = L"1.0.1";
         info.download_url = p.url;
         info.size_bytes = p.size;
         info.sha256 = p.sha256;
