@@ -113,6 +113,8 @@ public:
     void FinishAndRescan();
     void BackToLogin();
     void BackToBaseUnits();
+    // A reconnect behind the page's back failed: the base-unit page, with the reason.
+    void ReturnToBaseUnits(const std::wstring& reason);
     void OpenSignUpPage();
     void SetStatus(const std::wstring& text);
 

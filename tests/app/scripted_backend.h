@@ -21,12 +21,14 @@ public:
         std::vector<WifiNetwork> networks;
         bool sendOk = true;
         std::wstring sendError;
+        bool staysConnected = true;  // false: a failed operation lost the connection
     };
 
     std::wstring GetName() const override { return L"scripted"; }
     bool ScanBaseUnits(std::vector<BaseUnitInfo>& units, std::wstring& errorText) override;
     bool Connect(uint64_t address, std::wstring& errorText) override;
     void Disconnect() override;
+    bool IsConnected() const override { return Locked(script_).staysConnected; }
     bool ScanWifiNetworks(std::vector<WifiNetwork>& networks, std::wstring& errorText) override;
     bool SendConfiguration(const std::string& payload, std::wstring& errorText) override;
 
