@@ -18,6 +18,7 @@ public:
         std::wstring scanError;
         bool connectOk = true;
         bool wifiOk = true;
+        std::wstring wifiError;
         std::vector<WifiNetwork> networks;
         bool sendOk = true;
         std::wstring sendError;

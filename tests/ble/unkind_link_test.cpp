@@ -1,8 +1,7 @@
-#include <random>
-
 #include "ble/flat_text.h"
 #include "ble/gatt_link.h"
 #include "tests/ble/ble_test_support.h"
+#include "tests/ble/unkind_schedule.h"
 
 namespace {
 
@@ -120,68 +119,17 @@ TEST_F(UnkindLink, TheFirstDiscoveryFindingTheUnitUnreachableIsTriedOnceMore) {
     EXPECT_TRUE(ScanWifi()) << Narrow(error);
 }
 
-// Seeded schedules of every fault at every step. Whenever the wizard would show
-// "Configuration Sent" the unit holds exactly that configuration; once the faults stop, the
-// next attempt succeeds.
+// A few hundred; a failure names its seed.
 TEST_F(UnkindLink, SeededSchedulesNeverReportADiscardedConfigurationAsSent) {
-    constexpr unsigned kSchedules = 300;
-    for (unsigned seed = 1; seed <= kSchedules && !HasFailure(); ++seed) {
-        SCOPED_TRACE("schedule seed " + std::to_string(seed));
-        std::mt19937 random(seed);
-        const auto pick = [&](int below) {
-            return static_cast<int>(random() % static_cast<unsigned>(below));
-        };
-        SimulatedUnitSetup setup = Unit(std::chrono::milliseconds(pick(8000)));
-        setup.unit.notificationDataLimit = static_cast<size_t>(3 + pick(14));
-        setup.writeLatency = std::chrono::milliseconds(pick(30));
-        ConnectTo(setup);
-        std::vector<std::string> sent;
-        for (int step = 0; step < 8; ++step) {
-            switch (pick(7)) {
-                case 0:
-                    SimulatedBle::DropLink();
-                    break;
-                case 1:
-                    SimulatedBle::SetFaults(kUnitAddress, {pick(4), pick(4), pick(5)});
-                    break;
-                case 2:
-                    SimulatedBle::SetRadioOff(pick(4) == 0);
-                    break;
-                case 3:
-                    SimulatedBle::AdvanceTime(std::chrono::milliseconds(pick(10000)));
-                    break;
-                case 4:
-                    ScanWifi();
-                    break;
-                default: {
-                    const std::string payload = "configuration " + std::to_string(step) +
-                                                std::string(static_cast<size_t>(pick(60)), '*');
-                    if (!backend.IsConnected()) {
-                        backend.Connect(kUnitAddress, error);
-                    }
-                    sent.push_back(payload);
-                    if (Send(payload)) {
-                        ASSERT_EQ(LastReceived(), Bytes(payload.begin(), payload.end()));
-                    } else {
-                        ASSERT_FALSE(error.empty());
-                    }
-                }
-            }
-        }
-        for (const auto& received : SimulatedBle::ReceivedPayloads(kUnitAddress)) {
-            EXPECT_NE(
-                std::find(sent.begin(), sent.end(), std::string(received.begin(), received.end())),
-                sent.end());
-        }
-        SimulatedBle::SetFaults(kUnitAddress, {});
-        SimulatedBle::SetRadioOff(false);
-        if (!backend.IsConnected()) {
-            ASSERT_TRUE(backend.Connect(kUnitAddress, error)) << Narrow(error);
-        }
-        ASSERT_TRUE(Send(kPayload)) << Narrow(error);
-        EXPECT_EQ(LastReceived(), Bytes(kPayload.begin(), kPayload.end()));
-        ASSERT_TRUE(ScanWifi()) << Narrow(error);
-        ASSERT_EQ(networks.size(), 1u);
+    const UnkindWorld world{
+        [](std::vector<SimulatedUnitSetup> units) { SimulatedBle::Install(std::move(units)); },
+        [] { SimulatedBle::DropLink(); },
+        [](const SimulatedLinkFaults& faults) { SimulatedBle::SetFaults(kUnitAddress, faults); },
+        [](bool off) { SimulatedBle::SetRadioOff(off); },
+        [](std::chrono::milliseconds time) { SimulatedBle::AdvanceTime(time); },
+        [] { return SimulatedBle::ReceivedPayloads(kUnitAddress); }};
+    for (unsigned seed = 1; seed <= 300 && !HasFailure(); ++seed) {
+        RunUnkindSchedule(seed, kUnitAddress, world);
     }
 }
 

@@ -560,6 +560,7 @@ public:
         if (dropAfter) {
             DropUnitLink(record);
         }
+        DropWhenIdle(record);
         status = kGattSuccess;
         return 0;
     }
@@ -587,6 +588,32 @@ public:
     }
 
 private:
+    static void DropWhenIdle(const std::shared_ptr<UnitRecord>& record) {
+        std::chrono::milliseconds idle{0};
+        size_t writes = 0;
+        {
+            World& world = TheWorld();
+            std::lock_guard<std::mutex> lock(world.mutex);
+            idle = record->setup.faults.dropWhenIdle;
+            writes = record->written.size();
+        }
+        if (idle.count() <= 0) {
+            return;
+        }
+        Timeline().Schedule(Timeline().Now() + idle, [record, writes] {
+            {
+                World& world = TheWorld();
+                std::lock_guard<std::mutex> lock(world.mutex);
+                if (record->written.size() != writes ||
+                    record->setup.faults.dropWhenIdle.count() <= 0) {
+                    return;
+                }
+                record->setup.faults.dropWhenIdle = std::chrono::milliseconds(0);
+            }
+            DropUnitLink(record);
+        });
+    }
+
     // Once nothing holds it the platform lets the link go, after its linger.
     static void LetLinkGo(const std::shared_ptr<UnitRecord>& record) {
         World& world = TheWorld();

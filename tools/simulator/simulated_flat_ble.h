@@ -48,6 +48,9 @@ struct SimulatedLinkFaults {
     int dropAfterWrite = 0;
     // The n-th notification the unit sends from now on (1-based) is lost on the air.
     int loseNotification = 0;
+    // The link drops once no write has come for this long (0: never), as while the person
+    // types the password.
+    std::chrono::milliseconds dropWhenIdle{0};
 };
 
 enum class SimulatedWriteFailure {
