@@ -42,7 +42,8 @@ inline void RunUnkindSchedule(unsigned seed, uint64_t address, const UnkindWorld
     world.install({setup});
     Windows10Backend backend;
     std::wstring error;
-    ASSERT_TRUE(backend.Connect(address, error));
+    const auto said = [&] { return std::string(error.begin(), error.end()); };  // ASCII
+    ASSERT_TRUE(backend.Connect(address, error)) << said();
     const auto last = [&] {
         const auto received = world.received();
         return received.empty() ? std::string()
@@ -91,11 +92,11 @@ inline void RunUnkindSchedule(unsigned seed, uint64_t address, const UnkindWorld
     world.setFaults({});
     world.setRadioOff(false);
     if (!backend.IsConnected()) {
-        ASSERT_TRUE(backend.Connect(address, error));
+        ASSERT_TRUE(backend.Connect(address, error)) << said();
     }
-    ASSERT_TRUE(backend.SendConfiguration("the configuration after the faults", error));
+    ASSERT_TRUE(backend.SendConfiguration("the configuration after the faults", error)) << said();
     EXPECT_EQ(last(), "the configuration after the faults");
-    ASSERT_TRUE(backend.ScanWifiNetworks(networks, error));
+    ASSERT_TRUE(backend.ScanWifiNetworks(networks, error)) << said();
     ASSERT_EQ(networks.size(), 1u);
     backend.Disconnect();
 }

@@ -10,11 +10,17 @@ TEST_F(ProviderTest, SeededSchedulesNeverReportADiscardedConfigurationAsSent) {
     UseFastClock(50);
     const UnkindWorld world{
         [](std::vector<SimulatedUnitSetup> units) { winrt_provider::Install(std::move(units)); },
-        [] { winrt_provider::DropLink(kUnitAddress); },
+        [] {
+            winrt_provider::DropLink(kUnitAddress);
+            winrt_provider::Settle();  // the status event has arrived, as over the simulated layer
+        },
         [](const SimulatedLinkFaults& faults) {
             winrt_provider::SetLinkFaults(kUnitAddress, faults);
         },
-        [](bool off) { winrt_provider::SetRadioOff(off); },
+        [](bool off) {
+            winrt_provider::SetRadioOff(off);
+            winrt_provider::Settle();
+        },
         [](std::chrono::milliseconds time) { CurrentBleClock().SleepFor(time); },
         [] { return winrt_provider::ReceivedPayloads(kUnitAddress); }};
     for (unsigned seed = 1; seed <= 40 && !HasFailure(); ++seed) {

@@ -100,19 +100,24 @@ void HoldLink(const std::shared_ptr<UnitRecord>& record) {
 }
 
 void ReleaseLink(const std::shared_ptr<UnitRecord>& record) {
-    World& world = TheWorld();
-    std::lock_guard<std::mutex> lock(world.mutex);
-    if (record->holders == 0 || --record->holders > 0) {
-        return;
+    uint64_t epoch = 0;
+    {
+        World& world = TheWorld();
+        std::lock_guard<std::mutex> lock(world.mutex);
+        if (record->holders == 0 || --record->holders > 0) {
+            return;
+        }
+        if (record->setup.linger.count() <= 0) {
+            TakeDownLocked(*record);
+            return;
+        }
+        epoch = record->linkEpoch;
     }
-    if (record->setup.linger.count() <= 0) {
-        TakeDownLocked(*record);
-        return;
-    }
-    const uint64_t epoch = record->linkEpoch;
+    // Not under the world's lock: the scheduler frees finished tasks under its own, and that
+    // may release objects, which takes the world's.
     Tasks().Schedule(Clock().Now() + record->setup.linger, nullptr, [record, epoch] {
-        World& w = TheWorld();
-        std::lock_guard<std::mutex> l(w.mutex);
+        World& world = TheWorld();
+        std::lock_guard<std::mutex> lock(world.mutex);
         if (record->linkEpoch == epoch && record->holders == 0) {
             TakeDownLocked(*record);
         }
