@@ -53,6 +53,13 @@ void GattLink::CloseGattConnection() {
     queue_->Clear();
 }
 
+const wchar_t* GattLink::LostSentence() {
+    bool connected = false;
+    return platform_.ReadConnectionStatus(connected) == static_cast<int32_t>(kHrDeviceNotReady)
+               ? ble_text::kRadioOff
+               : ble_text::kLinkLost;
+}
+
 int GattLink::LinkIntact() const {
     return watch_->open && !watch_->lost ? 1 : 0;
 }
@@ -184,7 +191,7 @@ int GattLink::Write(const uint8_t* bytes, int count, wchar_t* errorBuffer) {
         }
         if (watch_->lost) {
             // The platform would bring the link back for this write, with the unit at 0.
-            return report(ble_text::kLinkLost);
+            return report(LostSentence());
         }
         if (count > 20) {
             return report(ble_text::kWriteTooLong);
@@ -221,15 +228,8 @@ int GattLink::WaitNotification(uint8_t* buffer, int* length, uint32_t timeoutMs,
         }
         std::vector<uint8_t> notification;
         if (watch_->lost || !queue_->Take(notification, timeoutMs)) {
-            std::wstring text = ble_text::kNotificationTimeout;
-            if (watch_->lost) {
-                bool connected = false;
-                text = platform_.ReadConnectionStatus(connected) ==
-                               static_cast<int32_t>(kHrDeviceNotReady)
-                           ? ble_text::kRadioOff
-                           : ble_text::kLinkLost;
-            }
-            CopyToErrorBuffer(text, errorBuffer, kOvBleErrorCapacity);
+            CopyToErrorBuffer(watch_->lost ? LostSentence() : ble_text::kNotificationTimeout,
+                              errorBuffer, kOvBleErrorCapacity);
             return 0;
         }
         const size_t stored =

@@ -94,6 +94,8 @@ private:
 
     void CloseGattConnection();
     int ConnectSteps(uint64_t address, wchar_t* errorBuffer, int errorCapacity);
+    // Why the watched link went down: the radio, or the link itself.
+    const wchar_t* LostSentence();
     // False when the link is still up at the deadline.
     bool WaitLinkDown(std::chrono::steady_clock::time_point deadline);
 

@@ -92,7 +92,7 @@ if [ "$interactive" -eq 1 ]; then
     wait "$program_pid"
 else
     echo "==> walking through the wizard (full setup, retry after a failed send, a base unit"
-    echo "    whose Wi-Fi scan fails, username only, Wi-Fi only)"
+    echo "    whose Wi-Fi scan fails, username only, a lingering and a dropped link, Wi-Fi only)"
     shots_windows="Z:$(echo "$shots" | tr '/' '\\')"
     timeout 600 "$root/tools/wine-run.sh" demo_walkthrough.exe "$shots_windows" 2>/dev/null | tr -d '\r'
     status=${PIPESTATUS[0]}
