@@ -38,9 +38,9 @@ inline constexpr const wchar_t* kCharacteristicMissing =
 inline constexpr const wchar_t* kNotificationsNotEnabled =
     L"Windows could not enable BLUFI notifications on FF02.";
 inline constexpr const wchar_t* kConnectionFailed = L"Windows 10/11 Bluetooth connection failed";
+// Short enough for one line of the status line.
 inline constexpr const wchar_t* kLinkStaysUp =
-    L"The Tervane is still connected from before and cannot start afresh. Please switch the "
-    L"base unit off and on, then try again.";
+    L"Please switch the base unit off and on, then try again.";
 inline constexpr const wchar_t* kBackendConnectFailed =
     L"Windows 10/11 could not connect to the selected Tervane.";
 // Writes and notifications
