@@ -118,6 +118,8 @@ public:
     void FinishAndRescan();
     void BackToLogin();
     void BackToBaseUnits();
+    // A reconnect behind the page's back failed: the base-unit page, with the reason.
+    void ReturnToBaseUnits(const std::wstring& reason);
     void OpenSignUpPage();
     void SetStatus(const std::wstring& text);
     // Lists, signal images, reveal icon and tooltips; at once if a page needs them sooner.

@@ -26,6 +26,8 @@ public:
     virtual std::wstring GetName() const = 0;
     virtual bool ScanBaseUnits(std::vector<BaseUnitInfo>& units, std::wstring& errorText) = 0;
     virtual bool Connect(uint64_t address, std::wstring& errorText) = 0;
+    // False after Disconnect or once a reconnect the backend attempted on its own has failed.
+    virtual bool IsConnected() const = 0;
     virtual void Disconnect() = 0;
     virtual bool ScanWifiNetworks(std::vector<WifiNetwork>& networks, std::wstring& errorText) = 0;
     virtual bool SendConfiguration(const std::string& payload, std::wstring& errorText) = 0;

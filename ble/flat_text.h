@@ -38,6 +38,9 @@ inline constexpr const wchar_t* kCharacteristicMissing =
 inline constexpr const wchar_t* kNotificationsNotEnabled =
     L"Windows could not enable BLUFI notifications on FF02.";
 inline constexpr const wchar_t* kConnectionFailed = L"Windows 10/11 Bluetooth connection failed";
+// Short enough for one line of the status line.
+inline constexpr const wchar_t* kLinkStaysUp =
+    L"Please switch the base unit off and on, then try again.";
 inline constexpr const wchar_t* kBackendConnectFailed =
     L"Windows 10/11 could not connect to the selected Tervane.";
 // Writes and notifications
@@ -47,6 +50,8 @@ inline constexpr const wchar_t* kWriteRejected = L"Windows could not write BLUFI
 inline constexpr const wchar_t* kWriteFailed = L"Windows 10/11 BLUFI write failed";
 inline constexpr const wchar_t* kNotificationTimeout =
     L"Timed out waiting for a BLUFI notification from the Tervane.";
+inline constexpr const wchar_t* kLinkLost =
+    L"The Bluetooth connection to the Tervane was lost. Please try again.";
 inline constexpr const wchar_t* kNotificationFailed =
     L"Could not receive a Bluetooth notification.";
 inline constexpr const wchar_t* kFrameTooLong =
@@ -63,6 +68,8 @@ inline constexpr const wchar_t* kWifiScanError =
 inline constexpr const wchar_t* kWifiListMalformed =
     L"The Tervane returned a malformed Wi-Fi scan list.";
 inline constexpr const wchar_t* kConfigurationEmpty = L"Configuration data is empty.";
+inline constexpr const wchar_t* kConfigurationRefused =
+    L"The Tervane did not accept the configuration. Please try again.";
 inline constexpr const wchar_t* kConfigurationNotFragmented =
     L"Could not fragment the BLUFI configuration payload.";
 }  // namespace ble_text

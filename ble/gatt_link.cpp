@@ -5,6 +5,7 @@
 #include <exception>
 #include <new>
 
+#include "ble/ble_clock.h"
 #include "ble/flat_text.h"
 #include "ble/ov_ble.h"
 
@@ -20,6 +21,18 @@ BleUuid BluetoothUuid(uint16_t shortId) {
 namespace {
 
 constexpr size_t kNone = static_cast<size_t>(-1);
+constexpr int32_t kGattUnreachable = 1;
+
+std::chrono::milliseconds Remaining(std::chrono::steady_clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - CurrentBleClock().Now());
+    return std::max(left, std::chrono::milliseconds(0));
+}
+
+std::wstring FailureSentence(const wchar_t* fixedText, uint32_t hr) {
+    return hr == kHrDeviceNotReady ? std::wstring(ble_text::kRadioOff)
+                                   : HresultSentence(fixedText, hr);
+}
 
 void ThrowIfFailed(int32_t hr) {
     if (hr != 0) {
@@ -30,11 +43,40 @@ void ThrowIfFailed(int32_t hr) {
 }  // namespace
 
 GattLink::GattLink(GattPlatform& platform)
-    : platform_(platform), queue_(std::make_shared<NotificationQueue>()) {}
+    : platform_(platform),
+      queue_(std::make_shared<NotificationQueue>()),
+      watch_(std::make_shared<LinkWatch>()) {}
 
 void GattLink::CloseGattConnection() {
+    watch_->open = false;
     platform_.Close();
     queue_->Clear();
+}
+
+const wchar_t* GattLink::LostSentence() {
+    bool connected = false;
+    return platform_.ReadConnectionStatus(connected) == static_cast<int32_t>(kHrDeviceNotReady)
+               ? ble_text::kRadioOff
+               : ble_text::kLinkLost;
+}
+
+int GattLink::LinkIntact() const {
+    return watch_->open && !watch_->lost ? 1 : 0;
+}
+
+bool GattLink::WaitLinkDown(std::chrono::steady_clock::time_point deadline) {
+    BleClock& clock = CurrentBleClock();
+    for (;;) {
+        bool connected = true;
+        ThrowIfFailed(platform_.ReadConnectionStatus(connected));
+        if (!connected) {
+            return true;
+        }
+        if (clock.Now() >= deadline) {
+            return false;
+        }
+        clock.SleepFor(std::min(kLinkStatusPoll, Remaining(deadline)));
+    }
 }
 
 int GattLink::ConnectSteps(uint64_t address, wchar_t* errorBuffer, int errorCapacity) {
@@ -43,15 +85,35 @@ int GattLink::ConnectSteps(uint64_t address, wchar_t* errorBuffer, int errorCapa
         CopyToErrorBuffer(text, errorBuffer, errorCapacity);
         return 0;
     };
+    const auto deadline = CurrentBleClock().Now() + kConnectTimeout;
     bool opened = false;
-    ThrowIfFailed(platform_.OpenDevice(address, kConnectStepTimeout, opened));
+    ThrowIfFailed(platform_.OpenDevice(address, Remaining(deadline), opened));
     if (!opened) {
         CopyToErrorBuffer(ble_text::kDeviceNotOpened, errorBuffer, errorCapacity);
         return 0;
     }
+    // A link still up (ours lingering after the close, or one the system kept) would carry the
+    // unit's old numbering into this connection.
+    if (!WaitLinkDown(std::min(deadline, CurrentBleClock().Now() + kLinkDownBound))) {
+        return fail(ble_text::kLinkStaysUp);
+    }
+    auto watch = std::make_shared<LinkWatch>();
+    watch->queue = queue_;
+    ThrowIfFailed(platform_.RegisterStatusHandler([watch](bool connected) {
+        if (!connected && watch->open) {
+            watch->lost = true;
+            watch->queue->Interrupt();
+        }
+    }));
     int32_t status = kGattSuccess;
     std::vector<BleUuid> uuids;
-    ThrowIfFailed(platform_.ReadServices(kConnectStepTimeout, status, uuids));
+    ThrowIfFailed(platform_.ReadServices(Remaining(deadline), status, uuids));
+    if (status == kGattUnreachable) {
+        // The first uncached discovery may run while the link is still coming up.
+        CurrentBleClock().SleepFor(std::min(kDiscoveryRetryPause, Remaining(deadline)));
+        uuids.clear();
+        ThrowIfFailed(platform_.ReadServices(Remaining(deadline), status, uuids));
+    }
     if (status != kGattSuccess) {
         return fail(ble_text::kServicesNotRead);
     }
@@ -61,7 +123,7 @@ int GattLink::ConnectSteps(uint64_t address, wchar_t* errorBuffer, int errorCapa
     }
     ThrowIfFailed(platform_.KeepService(static_cast<size_t>(service - uuids.begin())));
     uuids.clear();
-    ThrowIfFailed(platform_.ReadCharacteristics(kConnectStepTimeout, status, uuids));
+    ThrowIfFailed(platform_.ReadCharacteristics(Remaining(deadline), status, uuids));
     if (status != kGattSuccess) {
         return fail(ble_text::kCharacteristicsNotRead);
     }
@@ -79,10 +141,12 @@ int GattLink::ConnectSteps(uint64_t address, wchar_t* errorBuffer, int errorCapa
     }
     ThrowIfFailed(platform_.KeepCharacteristics(write, notify));
     ThrowIfFailed(platform_.RegisterNotificationHandler(queue_));
-    ThrowIfFailed(platform_.EnableNotifications(kConnectStepTimeout, status));
+    ThrowIfFailed(platform_.EnableNotifications(Remaining(deadline), status));
     if (status != kGattSuccess) {
         return fail(ble_text::kNotificationsNotEnabled);
     }
+    watch->open = true;
+    watch_ = std::move(watch);
     CopyToErrorBuffer(std::wstring(), errorBuffer, errorCapacity);
     return 1;
 }
@@ -100,7 +164,7 @@ int GattLink::Connect(uint64_t address, wchar_t* errorBuffer, int errorCapacity)
         return ConnectSteps(address, errorBuffer, errorCapacity);
     } catch (uint32_t hr) {
         CloseGattConnection();
-        CopyToErrorBuffer(HresultSentence(ble_text::kConnectionFailed, hr), errorBuffer,
+        CopyToErrorBuffer(FailureSentence(ble_text::kConnectionFailed, hr), errorBuffer,
                           errorCapacity);
         return 0;
     } catch (const std::bad_alloc&) {
@@ -125,6 +189,10 @@ int GattLink::Write(const uint8_t* bytes, int count, wchar_t* errorBuffer) {
         if (!platform_.HasWriteCharacteristic()) {
             return report(ble_text::kNotConnected);
         }
+        if (watch_->lost) {
+            // The platform would bring the link back for this write, with the unit at 0.
+            return report(LostSentence());
+        }
         if (count > 20) {
             return report(ble_text::kWriteTooLong);
         }
@@ -132,7 +200,7 @@ int GattLink::Write(const uint8_t* bytes, int count, wchar_t* errorBuffer) {
         int32_t status = kGattSuccess;
         hr = platform_.WriteWithResponse(bytes, length, kWriteTimeout, status);
         if (hr != 0) {
-            return report(HresultSentence(ble_text::kWriteFailed, static_cast<uint32_t>(hr)));
+            return report(FailureSentence(ble_text::kWriteFailed, static_cast<uint32_t>(hr)));
         }
         if (status != kGattSuccess) {
             return report(ble_text::kWriteRejected);
@@ -159,8 +227,9 @@ int GattLink::WaitNotification(uint8_t* buffer, int* length, uint32_t timeoutMs,
             return 0;
         }
         std::vector<uint8_t> notification;
-        if (!queue_->Take(notification, timeoutMs)) {
-            CopyToErrorBuffer(ble_text::kNotificationTimeout, errorBuffer, kOvBleErrorCapacity);
+        if (watch_->lost || !queue_->Take(notification, timeoutMs)) {
+            CopyToErrorBuffer(watch_->lost ? LostSentence() : ble_text::kNotificationTimeout,
+                              errorBuffer, kOvBleErrorCapacity);
             return 0;
         }
         const size_t stored =

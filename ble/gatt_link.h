@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -30,9 +32,14 @@ class GattPlatform {
 public:
     virtual ~GattPlatform() = default;
     virtual int32_t EnsureApartment() = 0;
-    // opened is false when the platform yields no device for the address.
+    // opened is false when the platform yields no device for the address. Opening the device
+    // object alone does not bring the link up.
     virtual int32_t OpenDevice(uint64_t address, std::chrono::milliseconds timeout,
                                bool& opened) = 0;
+    // The opened device's connection status (true: Connected).
+    virtual int32_t ReadConnectionStatus(bool& connected) = 0;
+    // The handler hears every status change of the opened device, on a platform thread.
+    virtual int32_t RegisterStatusHandler(std::function<void(bool connected)> handler) = 0;
     // Uncached discovery; the platform keeps the list until the next call or Close.
     virtual int32_t ReadServices(std::chrono::milliseconds timeout, int32_t& status,
                                  std::vector<BleUuid>& services) = 0;
@@ -51,8 +58,16 @@ public:
     virtual void Close() = 0;
 };
 
-constexpr std::chrono::milliseconds kConnectStepTimeout{60000};
+// One connect, all its steps together.
+constexpr std::chrono::milliseconds kConnectTimeout{60000};
 constexpr std::chrono::milliseconds kWriteTimeout{10000};
+// How long a connect waits for a link it did not close itself (or that the platform keeps after
+// the close) to go down, so the unit starts its numbering again. Windows holds an idle link a
+// few seconds after the last handle goes.
+constexpr std::chrono::milliseconds kLinkDownBound{10000};
+constexpr std::chrono::milliseconds kLinkStatusPoll{100};
+// Before the one retry of a service discovery the platform found unreachable.
+constexpr std::chrono::milliseconds kDiscoveryRetryPause{1000};
 
 // The flat GATT functions over one platform, with their sentences and error-buffer rules.
 class GattLink {
@@ -63,13 +78,28 @@ public:
     int Write(const uint8_t* bytes, int count, wchar_t* errorBuffer);
     int WaitNotification(uint8_t* buffer, int* length, uint32_t timeoutMs, wchar_t* errorBuffer);
     void Disconnect();
+    // 1 while the link of the last Connect has stayed up; 0 once the device reported it down
+    // (a later write may bring it back, but the unit then numbers from 0), or when none is open.
+    int LinkIntact() const;
 
     NotificationQueue& Queue() { return *queue_; }
 
 private:
+    // Shared with the platform's status handler, which may outlive one connection.
+    struct LinkWatch {
+        std::atomic<bool> open{false};
+        std::atomic<bool> lost{false};
+        std::shared_ptr<NotificationQueue> queue;
+    };
+
     void CloseGattConnection();
     int ConnectSteps(uint64_t address, wchar_t* errorBuffer, int errorCapacity);
+    // Why the watched link went down: the radio, or the link itself.
+    const wchar_t* LostSentence();
+    // False when the link is still up at the deadline.
+    bool WaitLinkDown(std::chrono::steady_clock::time_point deadline);
 
     GattPlatform& platform_;
     std::shared_ptr<NotificationQueue> queue_;
+    std::shared_ptr<LinkWatch> watch_;
 };

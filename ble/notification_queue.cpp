@@ -16,6 +16,15 @@ void NotificationQueue::Push(std::vector<uint8_t> notification) {
 void NotificationQueue::Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     entries_.clear();
+    interrupted_ = false;
+}
+
+void NotificationQueue::Interrupt() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        interrupted_ = true;
+    }
+    signal_.notify_all();
 }
 
 size_t NotificationQueue::Size() const {
@@ -26,9 +35,9 @@ size_t NotificationQueue::Size() const {
 bool NotificationQueue::Take(std::vector<uint8_t>& notification, uint32_t timeoutMs) {
     BleClock& clock = CurrentBleClock();
     std::unique_lock<std::mutex> lock(mutex_);
-    if (entries_.empty() && timeoutMs > 0) {
+    if (entries_.empty() && timeoutMs > 0 && !interrupted_) {
         const BleClock::TimePoint deadline = BleDeadlineAfter(clock.Now(), timeoutMs);
-        while (entries_.empty() && clock.Now() < deadline) {
+        while (entries_.empty() && !interrupted_ && clock.Now() < deadline) {
             clock.WaitUntil(signal_, lock, deadline);
         }
     }

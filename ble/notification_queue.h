@@ -14,7 +14,10 @@ public:
 
     // Appends, drops the oldest beyond the capacity, then wakes one waiter.
     void Push(std::vector<uint8_t> notification);
+    // Drops every entry and ends an interruption.
     void Clear();
+    // Ends the current wait, and every later one until Clear, without an entry.
+    void Interrupt();
     size_t Size() const;
 
     // Takes the front entry, waiting on the current clock until timeoutMs has passed when the
@@ -25,4 +28,5 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable signal_;
     std::deque<std::vector<uint8_t>> entries_;
+    bool interrupted_ = false;
 };

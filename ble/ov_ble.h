@@ -20,8 +20,9 @@ extern "C" {
 int OvBleScan(OV_BLE_SCAN_DEVICE* devices, int capacity, int* count, wchar_t* errorBuffer,
               int errorCapacity);
 
-// Opens the device, finds the BluFi service and its two characteristics and switches
-// notifications on. Always starts from a closed link.
+// Opens the device, waits (bounded) until any link left up from before has gone down, finds the
+// BluFi service and its two characteristics and switches notifications on. The device's
+// connection status is watched from then on. Always starts from a closed link.
 int OvBleConnect(uint64_t address, wchar_t* errorBuffer, int errorCapacity);
 
 // One write with response of at most 20 bytes. errorBuffer holds 512 units.
@@ -30,6 +31,11 @@ int OvBleWrite(const uint8_t* bytes, int count, wchar_t* errorBuffer);
 // Takes the oldest queued notification (at most 512 bytes stored), waiting up to timeoutMs for
 // one. errorBuffer holds 512 units.
 int OvBleWaitNotification(uint8_t* buffer, int* length, uint32_t timeoutMs, wchar_t* errorBuffer);
+
+// 1 while the link of the last OvBleConnect has stayed up since; 0 once the device reported it
+// Disconnected (even if it came back: the unit then numbers from 0 again) or when none is open.
+// A wait under way when the link goes down fails at once.
+int OvBleLinkIntact();
 
 // Closes the link and drops queued notifications. Never fails; safe when nothing is connected.
 void OvBleDisconnect();

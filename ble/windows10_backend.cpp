@@ -112,15 +112,53 @@ bool Windows10Backend::Connect(uint64_t address, std::wstring& errorText) {
 void Windows10Backend::Disconnect() {
     OvBleDisconnect();
     ResetBlufiLinkState(linkState_);
+    held_.clear();
     connected_ = false;
     resynchronise_ = false;
 }
 
 bool Windows10Backend::ResynchroniseIfNeeded(std::wstring& errorText) {
-    if (!resynchronise_) {
+    if (!resynchronise_ && OvBleLinkIntact() != 0) {
         return true;
     }
     return Connect(address_, errorText);
+}
+
+bool Windows10Backend::Fail(bool resynchronise) {
+    linkState_.reassembly.clear();
+    linkState_.savedType = 0;
+    linkState_.savedFrameControl = 0;
+    resynchronise_ = resynchronise_ || resynchronise;
+    return false;
+}
+
+bool Windows10Backend::ListenForRefusal(std::wstring& errorText) {
+    const uint32_t start = BleTickCount();
+    for (;;) {
+        const uint32_t elapsed = BleTickCount() - start;
+        std::vector<uint8_t> buffer(kOvBleNotificationCapacity, 0);
+        wchar_t errorBuffer[kOvBleErrorCapacity] = {};
+        int length = 0;
+        if (elapsed >= kRefusalListenMs ||
+            OvBleWaitNotification(buffer.data(), &length, kRefusalListenMs - elapsed,
+                                  errorBuffer) == 0) {
+            if (OvBleLinkIntact() == 0) {
+                errorText = TextOfBuffer(errorBuffer, kOvBleErrorCapacity);
+                if (errorText.empty()) {
+                    errorText = ble_text::kLinkLost;
+                }
+                return Fail(true);
+            }
+            errorText.clear();
+            return true;
+        }
+        buffer.resize(static_cast<size_t>(std::clamp(length, 0, kOvBleNotificationCapacity)));
+        if (!buffer.empty() && buffer[0] == kBlufiTypeErrorReport) {
+            errorText = ble_text::kConfigurationRefused;
+            return Fail(true);
+        }
+        held_.push_back(std::move(buffer));
+    }
 }
 
 bool Windows10Backend::WriteBlufiFrame(const std::vector<uint8_t>& frame, std::wstring& errorText) {
@@ -144,6 +182,12 @@ bool Windows10Backend::WriteBlufiFrame(const std::vector<uint8_t>& frame, std::w
 bool Windows10Backend::WaitBlufiNotification(std::vector<uint8_t>& notification, uint32_t timeoutMs,
                                              std::wstring& errorText) {
     notification.clear();
+    if (!held_.empty()) {
+        notification = std::move(held_.front());
+        held_.pop_front();
+        errorText.clear();
+        return true;
+    }
     std::vector<uint8_t> buffer(kOvBleNotificationCapacity, 0);
     wchar_t errorBuffer[kOvBleErrorCapacity] = {};
     int length = 0;
@@ -174,45 +218,39 @@ bool Windows10Backend::ScanWifiNetworks(std::vector<WifiNetwork>& networks,
     const std::vector<uint8_t> request =
         BuildBlufiFrame(linkState_, kBlufiTypeWifiListRequest, {}, false);
     if (!WriteBlufiFrame(request, errorText)) {
-        resynchronise_ = true;
-        return false;
+        return Fail(true);
     }
     const uint32_t start = BleTickCount();
-    uint32_t elapsed = BleTickCount() - start;
-    if (elapsed >= kWifiScanBudgetMs) {
-        errorText = ble_text::kWifiScanTimeout;
-        return false;
-    }
     std::vector<uint8_t> listData;
     for (;;) {
+        const uint32_t elapsed = BleTickCount() - start;
+        if (elapsed >= kWifiScanBudgetMs) {
+            errorText = ble_text::kWifiScanTimeout;
+            return Fail(true);
+        }
         std::vector<uint8_t> notification;
         if (!WaitBlufiNotification(notification, kWifiScanBudgetMs - elapsed, errorText)) {
-            return false;
+            return Fail(true);
         }
         BlufiMessage message;
         bool complete = false;
         if (!ParseBlufiNotification(linkState_, notification, message, complete, errorText)) {
-            return false;
+            return Fail(true);
         }
         if (complete && IsDataFrame(message.type)) {
             if (Subtype(message.type) == kSubtypeErrorReport) {
                 errorText = ble_text::kWifiScanError;
-                return false;
+                return Fail(false);
             }
             if (Subtype(message.type) == kSubtypeWifiList) {
                 listData = std::move(message.data);
                 break;
             }
         }
-        elapsed = BleTickCount() - start;
-        if (elapsed >= kWifiScanBudgetMs) {
-            errorText = ble_text::kWifiScanTimeout;
-            return false;
-        }
     }
     if (!DecodeWifiList(listData, networks)) {
         errorText = ble_text::kWifiListMalformed;
-        return false;
+        return Fail(false);
     }
     errorText.clear();
     return true;
@@ -240,13 +278,11 @@ bool Windows10Backend::SendConfiguration(const std::string& payload, std::wstrin
     BleClock& clock = CurrentBleClock();
     for (size_t i = 0; i < frames.size(); ++i) {
         if (!WriteBlufiFrame(frames[i], errorText)) {
-            resynchronise_ = true;
-            return false;
+            return Fail(true);
         }
         if (i + 1 < frames.size()) {
             clock.SleepFor(std::chrono::milliseconds(kConfigurationFramePauseMs));
         }
     }
-    errorText.clear();
-    return true;
+    return ListenForRefusal(errorText);
 }

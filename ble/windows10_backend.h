@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -27,24 +28,35 @@ public:
 
     // One frame of at most 20 bytes, written with response.
     bool WriteBlufiFrame(const std::vector<uint8_t>& frame, std::wstring& errorText);
+    // Notifications held back after a configuration send come first, then the link's queue.
     bool WaitBlufiNotification(std::vector<uint8_t>& notification, uint32_t timeoutMs,
                                std::wstring& errorText);
 
-    bool IsConnected() const { return connected_; }
+    // False once a reconnect behind the caller's back has failed.
+    bool IsConnected() const override { return connected_; }
 
 private:
-    // A write that failed leaves the base unit's numbering behind ours (and may leave half a
-    // message in it), so it would refuse every later frame; the next exchange connects afresh.
+    // A failed write, a lost notification or a link that went down leave the unit's numbering
+    // (and maybe half a message) out of step with ours, so it would refuse every later frame:
+    // the next exchange connects afresh.
     bool ResynchroniseIfNeeded(std::wstring& errorText);
+    // Ends a failed exchange: nothing of a half-received message may label the next one.
+    bool Fail(bool resynchronise);
+    // Listens briefly after the last frame of a configuration for the unit's error report.
+    bool ListenForRefusal(std::wstring& errorText);
 
     BlufiLinkState linkState_;
     bool connected_ = false;
     uint64_t address_ = 0;
     bool resynchronise_ = false;
+    std::deque<std::vector<uint8_t>> held_;
 };
 
 constexpr uint32_t kWifiScanBudgetMs = 20000;
 constexpr uint32_t kConfigurationFramePauseMs = 10;
+// The firmware answers a refused frame at once, within a connection event or two of the
+// write's response (tens of milliseconds); the simulated unit within a millisecond.
+constexpr uint32_t kRefusalListenMs = 300;
 
 // Decodes the data of a Wi-Fi list message (entries of length, signed rssi, UTF-8 SSID) and
 // sorts it strongest first. False on an entry of length 0 or one running past the end;

@@ -34,6 +34,7 @@ enum WatcherStatus : INT32 {
     kWatcherAborted = 4
 };
 enum CacheMode : INT32 { kCached = 0, kUncached = 1 };
+enum ConnectionStatus : INT32 { kDisconnected = 0, kConnected = 1 };
 enum CommunicationStatus : INT32 { kCommunicationSuccess = 0 };
 enum WriteOption : INT32 { kWriteWithResponse = 0, kWriteWithoutResponse = 1 };
 enum DescriptorValue : INT32 { kDescriptorNone = 0, kDescriptorNotify = 1 };
@@ -266,6 +267,14 @@ struct IBluetoothLEDevice : IInspectable {
     virtual HRESULT STDMETHODCALLTYPE add_ConnectionStatusChanged(IUnknown* handler,
                                                                   Token* token) = 0;    // 16
     virtual HRESULT STDMETHODCALLTYPE remove_ConnectionStatusChanged(Token token) = 0;  // 17
+};
+
+// TypedEventHandler<BluetoothLEDevice, Object>
+// {a90661e2-372e-5d1e-bbbb-b8a2ce0e7c4d}
+inline constexpr GUID IID_DeviceHandler = {
+    0xa90661e2, 0x372e, 0x5d1e, {0xbb, 0xbb, 0xb8, 0xa2, 0xce, 0x0e, 0x7c, 0x4d}};
+struct IDeviceHandler : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(IBluetoothLEDevice* sender, IInspectable* args) = 0;
 };
 
 // {aee9e493-44ac-40dc-af33-b2c13c01ca46}

@@ -393,6 +393,35 @@ public:
         return 0;
     }
 
+    int32_t ReadConnectionStatus(bool& connected) override {
+        connected = false;
+        if (!device_) {
+            return Code(E_POINTER);
+        }
+        INT32 status = kDisconnected;
+        const HRESULT hr = device_->get_ConnectionStatus(&status);
+        connected = SUCCEEDED(hr) && status == kConnected;
+        return Code(hr);
+    }
+
+    // The event rather than a read before each step: a drop that a write has already repaired
+    // reads Connected again, though the unit has started its numbering afresh.
+    int32_t RegisterStatusHandler(std::function<void(bool)> handler) override {
+        if (!device_) {
+            return Code(E_POINTER);
+        }
+        auto delegate = MakeDelegate<IDeviceHandler, IBluetoothLEDevice*, IInspectable*>(
+            IID_DeviceHandler, [handler](IBluetoothLEDevice* sender, IInspectable*) {
+                INT32 status = kDisconnected;
+                if (sender != nullptr && SUCCEEDED(sender->get_ConnectionStatus(&status))) {
+                    handler(status == kConnected);
+                }
+            });
+        const HRESULT hr = device_->add_ConnectionStatusChanged(delegate.Get(), &statusToken_);
+        statusRegistered_ = SUCCEEDED(hr);
+        return Code(hr);
+    }
+
     int32_t ReadServices(std::chrono::milliseconds timeout, int32_t& status,
                          std::vector<BleUuid>& services) override {
         ComPtr<IBluetoothLEDevice3> device3;
@@ -577,6 +606,10 @@ public:
             notify_->remove_ValueChanged(valueChangedToken_);
         }
         valueChangedRegistered_ = false;
+        if (device_ && statusRegistered_) {
+            device_->remove_ConnectionStatusChanged(statusToken_);
+        }
+        statusRegistered_ = false;
         ComPtr<IClosable> closable;
         if (service_ && SUCCEEDED(QueryAs(service_.Get(), IID_Closable, closable))) {
             closable->Close();
@@ -602,6 +635,8 @@ private:
     ComPtr<IGattCharacteristic> notify_;
     Token valueChangedToken_{};
     bool valueChangedRegistered_ = false;
+    Token statusToken_{};
+    bool statusRegistered_ = false;
     std::shared_ptr<NotificationGate> gate_;
 };
 
@@ -631,6 +666,10 @@ extern "C" int OvBleWrite(const uint8_t* bytes, int count, wchar_t* errorBuffer)
 extern "C" int OvBleWaitNotification(uint8_t* buffer, int* length, uint32_t timeoutMs,
                                      wchar_t* errorBuffer) {
     return Link().WaitNotification(buffer, length, timeoutMs, errorBuffer);
+}
+
+extern "C" int OvBleLinkIntact() {
+    return Link().LinkIntact();
 }
 
 extern "C" void OvBleDisconnect() {

@@ -107,6 +107,8 @@
     METHOD(IBluetoothLEDevice, remove_GattServicesChanged, 15) \
     METHOD(IBluetoothLEDevice, add_ConnectionStatusChanged, 16) \
     METHOD(IBluetoothLEDevice, remove_ConnectionStatusChanged, 17) \
+    INTERFACE(IDeviceHandler, IID_DeviceHandler, "a90661e2-372e-5d1e-bbbb-b8a2ce0e7c4d", 3, 3) \
+    METHOD(IDeviceHandler, Invoke, 3) \
     INTERFACE(IBluetoothLEDevice3, IID_Device3, "aee9e493-44ac-40dc-af33-b2c13c01ca46", 6, 11) \
     METHOD(IBluetoothLEDevice3, get_DeviceAccessInformation, 6) \
     METHOD(IBluetoothLEDevice3, RequestAccessAsync, 7) \

@@ -113,7 +113,7 @@ if [ "$interactive" -eq 1 ]; then
     wait "$program_pid"
 else
     echo "==> walking through the wizard (full setup, retry after a failed send, a base unit"
-    echo "    whose Wi-Fi scan fails, username only, Wi-Fi only)"
+    echo "    whose Wi-Fi scan fails, username only, a lingering and a dropped link, Wi-Fi only)"
     walk "$shots"
     status=$?
     [ -f "$run/demo-received.txt" ] && cp "$run/demo-received.txt" "$demo/received.txt"

@@ -52,6 +52,7 @@ DECLARED = [
     ("IBluetoothLEDeviceStatics", "IID_DeviceStatics", "IBluetoothLEDeviceStatics",
      ("own", "IBluetoothLEDeviceStatics")),
     ("IBluetoothLEDevice", "IID_Device", "IBluetoothLEDevice", ("own", "IBluetoothLEDevice")),
+    ("IDeviceHandler", "IID_DeviceHandler", "DeviceHandler", ("delegate", "DeviceHandler")),
     ("IBluetoothLEDevice3", "IID_Device3", "IBluetoothLEDevice3", ("own", "IBluetoothLEDevice3")),
     ("IServiceVectorView", "IID_ServiceVectorView", "IVectorView<T>",
      ("other", "IVectorView<GattDeviceService>")),

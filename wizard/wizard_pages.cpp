@@ -674,8 +674,20 @@ void WizardApp::OnConnectDone(std::unique_ptr<BleOperationResult> result) {
     ShowPage();
 }
 
+void WizardApp::ReturnToBaseUnits(const std::wstring& reason) {
+    backend->Disconnect();
+    ClearWifiPage();
+    page = WizardPage::BaseUnitSelect;
+    ShowPage();
+    SetStatus(reason.empty() ? L"Could not connect to the selected base unit." : reason);
+}
+
 void WizardApp::OnWifiScanDone(std::unique_ptr<BleOperationResult> result) {
     wifiScanBusy = false;
+    if (result && result->connectionLost) {
+        ReturnToBaseUnits(result->errorText);
+        return;
+    }
     if (result && result->ok) {
         wifiNetworks = MergeWifiNetworks(result->networks);
         SortWifiNetworks(wifiNetworks);
@@ -694,6 +706,10 @@ void WizardApp::OnConfigureDone(std::unique_ptr<ConfigureResult> result) {
     sendBusy = false;
     if (!result) {
         ShowPage();
+        return;
+    }
+    if (result->connectionLost) {
+        ReturnToBaseUnits(result->errorText);
         return;
     }
     if (result->ok) {

@@ -76,7 +76,10 @@ DWORD WINAPI ConnectWorker(LPVOID raw) {
 DWORD WINAPI WifiScanWorker(LPVOID raw) {
     return RunBleWorker(
         raw, WM_APP_WIFI_SCAN_DONE, [](BleRequest& request, BleOperationResult& result) {
-            return request.app->backend->ScanWifiNetworks(result.networks, result.errorText);
+            IBleBackend& backend = *request.app->backend;
+            const bool ok = backend.ScanWifiNetworks(result.networks, result.errorText);
+            result.connectionLost = !ok && !backend.IsConnected();
+            return ok;
         });
 }
 
@@ -104,6 +107,7 @@ DWORD WINAPI ConfigureWorker(LPVOID raw) {
             if (BuildConfigurationPayload(request->ssid, request->password, usernameToSend, payload,
                                           result->errorText)) {
                 result->ok = app.backend->SendConfiguration(payload, result->errorText);
+                result->connectionLost = !result->ok && !app.backend->IsConnected();
             }
             // The payload holds the Wi-Fi password in plain text.
             if (!payload.empty()) {

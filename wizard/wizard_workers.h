@@ -38,6 +38,7 @@ struct BleOperationResult {
     std::wstring errorText;
     std::vector<BaseUnitInfo> devices;
     std::vector<WifiNetwork> networks;
+    bool connectionLost = false;  // failed, and the backend could not reconnect
 };
 
 struct ConfigureRequest {
@@ -51,6 +52,7 @@ struct ConfigureResult {
     bool accountRejected = false;
     std::wstring accountUsername;
     std::wstring errorText;
+    bool connectionLost = false;
 };
 
 DWORD WINAPI LoginWorker(LPVOID request);

@@ -32,7 +32,7 @@ bool ScriptedBackend::ScanWifiNetworks(std::vector<WifiNetwork>& networks,
                                        std::wstring& errorText) {
     const auto lock = Gate();
     networks = script_.wifiOk ? script_.networks : std::vector<WifiNetwork>();
-    errorText.clear();
+    errorText = script_.wifiOk ? std::wstring() : script_.wifiError;
     return script_.wifiOk;
 }
 

@@ -18,15 +18,18 @@ public:
         std::wstring scanError;
         bool connectOk = true;
         bool wifiOk = true;
+        std::wstring wifiError;
         std::vector<WifiNetwork> networks;
         bool sendOk = true;
         std::wstring sendError;
+        bool staysConnected = true;  // false: a failed operation lost the connection
     };
 
     std::wstring GetName() const override { return L"scripted"; }
     bool ScanBaseUnits(std::vector<BaseUnitInfo>& units, std::wstring& errorText) override;
     bool Connect(uint64_t address, std::wstring& errorText) override;
     void Disconnect() override;
+    bool IsConnected() const override { return Locked(script_).staysConnected; }
     bool ScanWifiNetworks(std::vector<WifiNetwork>& networks, std::wstring& errorText) override;
     bool SendConfiguration(const std::string& payload, std::wstring& errorText) override;
 

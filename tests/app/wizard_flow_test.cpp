@@ -251,6 +251,29 @@ TEST_F(WizardFlowTest, FailedSendOffersRetryThatResendsTheRememberedSettings) {
     EXPECT_EQ(w->backend().payloads(), (std::vector<std::string>{expected, expected}));
 }
 
+// The backend's own reconnect failed: every action of the page would only say "Connect to a
+// Tervane first.", so the wizard goes back to the base units with the reason.
+TEST_F(WizardFlowTest, AFailedReconnectLeadsBackToTheBaseUnitsWithItsReason) {
+    for (const bool whileSending : {false, true}) {
+        ScriptedBackend::Script script = ThreeUnitsScript();
+        script.wifiOk = whileSending;
+        script.sendOk = !whileSending;
+        script.staysConnected = false;
+        script.wifiError = script.sendError = L"Please switch the base unit off and on.";
+        Open(script);
+        LogInAndReachBaseUnits(*w);
+        w->SelectRow(kBaseUnitListView, 0);
+        ASSERT_TRUE(w->Click(kConnectButton));
+        ASSERT_TRUE(w->WaitIdle());
+        if (whileSending) {
+            ASSERT_TRUE(w->ClickAndWait(kUsernameOnlyButton));
+        }
+        EXPECT_EQ(w->app().page, WizardPage::BaseUnitSelect);
+        EXPECT_EQ(w->Text(kStatusText), L"Please switch the base unit off and on.");
+        EXPECT_GE(w->backend().disconnects(), 1);
+    }
+}
+
 TEST_F(WizardFlowTest, SendFailureWithoutSentenceShowsTheFallback) {
     ScriptedBackend::Script script = ThreeUnitsScript();
     script.sendOk = false;

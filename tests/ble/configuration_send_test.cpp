@@ -43,7 +43,8 @@ TEST_F(ConfigurationSend, SplitsIntoFramesTenMillisecondsApart) {
         for (size_t i = 1; i < times.size(); ++i) {
             EXPECT_EQ(times[i] - times[i - 1], 25ms);  // pause plus the next write's response
         }
-        EXPECT_EQ(ElapsedSince(start), c.frames * 15ms + (c.frames - 1) * 10ms);
+        EXPECT_EQ(ElapsedSince(start), c.frames * 15ms + (c.frames - 1) * 10ms +
+                                           std::chrono::milliseconds(kRefusalListenMs));
         ExpectReceivedOnly(payload);
     }
 }

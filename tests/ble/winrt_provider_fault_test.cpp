@@ -140,11 +140,12 @@ protected:
 TEST_F(ProviderFaults, EveryCallFailingEndsInASentenceWithNothingLeft) {
     // Results nobody can act on: removals and closes on the way out, a stop event's error
     // when the stop was ours.
-    RunWithEachCallFaulty(false, {"Watcher.remove_Received", "Watcher.remove_Stopped",
-                                  "StoppedArgs.get_Error", "Characteristic.remove_ValueChanged",
-                                  "Service.Close", "Device.Close", "DeviceOperation.Close",
-                                  "ServicesOperation.Close", "CharacteristicsOperation.Close",
-                                  "DescriptorWriteOperation.Close", "WriteOperation.Close"});
+    RunWithEachCallFaulty(
+        false, {"Watcher.remove_Received", "Watcher.remove_Stopped", "StoppedArgs.get_Error",
+                "Characteristic.remove_ValueChanged", "Device.remove_ConnectionStatusChanged",
+                "Service.Close", "Device.Close", "DeviceOperation.Close", "ServicesOperation.Close",
+                "CharacteristicsOperation.Close", "DescriptorWriteOperation.Close",
+                "WriteOperation.Close"});
 }
 
 TEST_F(ProviderFaults, EveryCallYieldingNullEndsInASentenceWithNothingLeft) {
@@ -169,6 +170,9 @@ TEST_F(ProviderFaults, EveryCallYieldingNullEndsInASentenceWithNothingLeft) {
                                  "Characteristic.get_Uuid",
                                  "Characteristic.add_ValueChanged",
                                  "Characteristic.remove_ValueChanged",
+                                 "Device.get_ConnectionStatus",
+                                 "Device.add_ConnectionStatusChanged",
+                                 "Device.remove_ConnectionStatusChanged",
                                  "Buffer.get_Length",
                                  "Buffer.put_Length",
                                  "Service.Close",

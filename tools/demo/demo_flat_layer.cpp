@@ -14,11 +14,13 @@ int SimulatedOvBleScan(OV_BLE_SCAN_DEVICE*, int, int*, wchar_t*, int);
 int SimulatedOvBleConnect(uint64_t, wchar_t*, int);
 int SimulatedOvBleWrite(const uint8_t*, int, wchar_t*);
 int SimulatedOvBleWaitNotification(uint8_t*, int*, uint32_t, wchar_t*);
+int SimulatedOvBleLinkIntact();
 void SimulatedOvBleDisconnect();
 int WinrtOvBleScan(OV_BLE_SCAN_DEVICE*, int, int*, wchar_t*, int);
 int WinrtOvBleConnect(uint64_t, wchar_t*, int);
 int WinrtOvBleWrite(const uint8_t*, int, wchar_t*);
 int WinrtOvBleWaitNotification(uint8_t*, int*, uint32_t, wchar_t*);
+int WinrtOvBleLinkIntact();
 void WinrtOvBleDisconnect();
 }
 
@@ -68,6 +70,10 @@ extern "C" int OvBleWaitNotification(uint8_t* buffer, int* length, uint32_t time
     return DemoUsesRuntimeProvider()
                ? WinrtOvBleWaitNotification(buffer, length, timeoutMs, errorBuffer)
                : SimulatedOvBleWaitNotification(buffer, length, timeoutMs, errorBuffer);
+}
+
+extern "C" int OvBleLinkIntact() {
+    return DemoUsesRuntimeProvider() ? WinrtOvBleLinkIntact() : SimulatedOvBleLinkIntact();
 }
 
 extern "C" void OvBleDisconnect() {

@@ -13,10 +13,16 @@ constexpr wchar_t kLivingRoom[] = L"OV-Living Room";   // quick, clean
 constexpr wchar_t kOffice[] = L"OV-Office";            // its first configuration write fails
 constexpr wchar_t kAttic[] = L"OV-Attic";              // answers the Wi-Fi request with an error
 constexpr wchar_t kGarage[] = L"OV-Garage";            // slow to answer and to write
+constexpr wchar_t kHallway[] = L"OV-Hallway";          // drops mid-send, then lingers too long
+constexpr wchar_t kPorch[] = L"OV-Porch";              // drops while the password is typed
 
 constexpr wchar_t kHomeNetwork[] = L"Tervane Home";
 constexpr wchar_t kHomePassword[] = L"correct horse battery";
 constexpr wchar_t kHiddenNetwork[] = L"Attic Hidden";
 constexpr wchar_t kHiddenPassword[] = L"up the ladder";
+
+// How long the porch unit's link stays up without a write, and the hallway unit's after close.
+constexpr int kPorchIdleDropMs = 1500;
+constexpr int kHallwayLingerMs = 13000;
 
 }  // namespace demo

@@ -44,7 +44,8 @@ public:
         }
         Step(L"window shown: " + driver_.Text(driver_.Main()));
         const bool ok = LogIn() && FullSetup() && RetryAfterFailedSend() &&
-                        ManualNetworkAfterScanError() && UsernameOnly() && WifiOnly() && Close();
+                        ManualNetworkAfterScanError() && UsernameOnly() &&
+                        LingeringLinkAfterDrop() && DropWhileTyping() && WifiOnly() && Close();
         return ok ? 0 : 1;
     }
 
@@ -64,7 +65,7 @@ private:
         driver_.Replace(kPasswordField, demo::kPassword);
         driver_.PressKey(VK_RETURN);
         return WaitForPage(L"Select Base Unit") && WaitForStatusSettled() &&
-               Expect(driver_.ListCount(kBaseUnitList) == 4, L"the four base units listed") &&
+               Expect(driver_.ListCount(kBaseUnitList) == 6, L"the six base units listed") &&
                Shot(L"base-units");
     }
 
@@ -146,6 +147,39 @@ private:
         Shot(L"wifi-networks-slow-unit");
         driver_.Click(kUsernameOnlyButton);
         return WaitForResult(L"Configuration Sent", L"result-username-only") &&
+               FinishAndBackToBaseUnits();
+    }
+
+    // The send fails as the link drops; the retry's reconnect finds the old link still up and
+    // says what to do instead of sending into it; connecting again once it is down works.
+    bool LingeringLinkAfterDrop() {
+        if (!ConnectTo(demo::kHallway) || !PickNetwork(demo::kHomeNetwork)) return false;
+        driver_.Type(kWifiPasswordField, demo::kHomePassword);
+        driver_.Click(kConfigureButton);
+        if (!WaitForResult(L"Configuration Failed", L"result-link-dropped")) return false;
+        driver_.Click(kFinishButton);  // Retry
+        if (!WaitForPage(L"Select Base Unit") || !WaitForStatusSettled()) return false;
+        Step(L"retry on a lingering link: " + Status());
+        Shot(L"base-units-link-still-up");
+        if (!Expect(Status().find(L"switch the base unit off and on") != std::wstring::npos,
+                    L"the advice to switch the base unit off and on"))
+            return false;
+        if (!ConnectTo(demo::kHallway) || !PickNetwork(demo::kHomeNetwork)) return false;
+        driver_.Type(kWifiPasswordField, demo::kHomePassword);
+        driver_.Click(kConfigureButton);
+        return WaitForResult(L"Configuration Sent", L"result-sent-after-reconnect") &&
+               FinishAndBackToBaseUnits();
+    }
+
+    // The link goes down unseen while the password is typed; the send notices and connects
+    // afresh instead of writing into a unit that starts its numbering again.
+    bool DropWhileTyping() {
+        if (!ConnectTo(demo::kPorch) || !PickNetwork(demo::kHomeNetwork)) return false;
+        Sleep(demo::kPorchIdleDropMs + 1000);
+        Step(L"typed the password slowly");
+        driver_.Type(kWifiPasswordField, demo::kHomePassword);
+        driver_.PressKey(VK_RETURN);
+        return WaitForResult(L"Configuration Sent", L"result-sent-after-drop") &&
                FinishAndBackToBaseUnits();
     }
 

@@ -1,4 +1,4 @@
-// The demo program's surroundings: four base units and some other devices around, installed
+// The demo program's surroundings: six base units and some other devices around, installed
 // before the program starts into the simulated Bluetooth link, or into the test provider of the
 // runtime classes when the demo runs over the shipping flat layer, and a record of what each unit
 // received, rewritten into "demo-received.txt" in the current folder whenever it changes.
@@ -40,6 +40,8 @@ constexpr uint64_t kLivingRoomAddress = 0xA4CF12D0E101ull;
 constexpr uint64_t kOfficeAddress = 0xA4CF12D0E102ull;
 constexpr uint64_t kAtticAddress = 0xA4CF12D0E103ull;
 constexpr uint64_t kGarageAddress = 0xA4CF12D0E104ull;
+constexpr uint64_t kHallwayAddress = 0xA4CF12D0E105ull;
+constexpr uint64_t kPorchAddress = 0xA4CF12D0E106ull;
 
 std::string Narrow(const wchar_t* text) {
     std::string out;
@@ -82,7 +84,26 @@ std::vector<SimulatedUnitSetup> Units() {
     garage.writeLatency = 15ms;
     garage.connectStepLatency = 300ms;
 
-    return {livingRoom, office, attic, garage};
+    // Its link drops in the middle of the first configuration and the platform brings it back
+    // for the next frame; after the close it keeps the link longer than the program waits for
+    // it to go down, so the retry ends with advice and a fresh connect a little later works.
+    SimulatedUnitSetup hallway;
+    hallway.address = kHallwayAddress;
+    hallway.name = demo::kHallway;
+    hallway.rssiReadings = {-68, -70};
+    hallway.unit.networks = {{home, -52}};
+    hallway.faults.dropBeforeWrite = 4;
+    hallway.linger = std::chrono::milliseconds(demo::kHallwayLingerMs);
+
+    // Its link drops while the person types the password.
+    SimulatedUnitSetup porch;
+    porch.address = kPorchAddress;
+    porch.name = demo::kPorch;
+    porch.rssiReadings = {-72, -69};
+    porch.unit.networks = {{home, -60}, {"Street", -85}};
+    porch.faults.dropWhenIdle = std::chrono::milliseconds(demo::kPorchIdleDropMs);
+
+    return {livingRoom, office, attic, garage, hallway, porch};
 }
 
 std::vector<SimulatedAdvertiser> Others() {

@@ -32,6 +32,12 @@ struct UnitRecord {
     std::shared_ptr<SimulatedBaseUnit> unit;
     std::vector<Bytes> written;
     std::vector<TimePoint> writeTimes;
+    // The link as the unit sees it; the epoch changes whenever it comes up or goes down, so
+    // traffic of an earlier link is dropped.
+    bool linkUp = false;
+    uint64_t linkEpoch = 0;
+    bool gattActive = false;  // a GATT session holds the link
+    bool discoveryFailedOnce = false;
 };
 
 struct ScanHandlers {
@@ -66,6 +72,8 @@ struct World {
     std::vector<BleUuid> offeredCharacteristics;
     TimePoint lastDelivery{};
     uint64_t lastDeliveryGeneration = 0;
+    std::function<void(bool)> statusHandler;  // of the open device
+    bool radioOff = false;
 };
 
 World& TheWorld() {
@@ -100,7 +108,63 @@ int32_t RunStep(std::chrono::milliseconds latency, bool hang, std::chrono::milli
     return 0;
 }
 
-void DeliverNotification(uint64_t generation, std::chrono::milliseconds delay,
+// Under the world's lock. True when the link was up.
+bool TakeDownLocked(UnitRecord& record) {
+    if (!record.linkUp) {
+        return false;
+    }
+    record.linkUp = false;
+    ++record.linkEpoch;
+    return true;
+}
+
+// The open device's status-changed event, raised on a platform thread as Windows does.
+void FireStatus(const std::shared_ptr<UnitRecord>& record, bool connected) {
+    Timeline().Schedule(Timeline().Now(), [record, connected] {
+        std::function<void(bool)> handler;
+        {
+            World& world = TheWorld();
+            std::lock_guard<std::mutex> lock(world.mutex);
+            if (world.device != record) {
+                return;
+            }
+            handler = world.statusHandler;
+        }
+        if (handler) {
+            handler(connected);
+        }
+    });
+}
+
+void DropUnitLink(const std::shared_ptr<UnitRecord>& record) {
+    bool dropped = false;
+    {
+        World& world = TheWorld();
+        std::lock_guard<std::mutex> lock(world.mutex);
+        dropped = TakeDownLocked(*record);
+    }
+    if (dropped) {
+        FireStatus(record, false);
+    }
+}
+
+// A fresh link: the unit starts its numbering again.
+void BringUp(const std::shared_ptr<UnitRecord>& record) {
+    {
+        World& world = TheWorld();
+        std::lock_guard<std::mutex> lock(world.mutex);
+        if (record->linkUp) {
+            return;
+        }
+        record->linkUp = true;
+        ++record->linkEpoch;
+    }
+    record->unit->Connect();
+    FireStatus(record, true);
+}
+
+void DeliverNotification(const std::shared_ptr<UnitRecord>& record, uint64_t epoch,
+                         uint64_t generation, std::chrono::milliseconds delay,
                          std::chrono::milliseconds spacing, Bytes bytes) {
     TimePoint due = Timeline().Now() + delay;
     {
@@ -112,12 +176,13 @@ void DeliverNotification(uint64_t generation, std::chrono::milliseconds delay,
         world.lastDelivery = due;
         world.lastDeliveryGeneration = generation;
     }
-    Timeline().Schedule(due, [generation, bytes = std::move(bytes)]() mutable {
+    Timeline().Schedule(due, [record, epoch, generation, bytes = std::move(bytes)]() mutable {
         std::shared_ptr<NotificationQueue> queue;
         {
             World& world = TheWorld();
             std::lock_guard<std::mutex> lock(world.mutex);
-            if (world.generation != generation || !world.queue) {
+            if (world.generation != generation || !world.queue ||
+                (record && record->linkEpoch != epoch)) {
                 return;
             }
             queue = world.queue;
@@ -272,6 +337,9 @@ public:
         }
         const SimulatedConnectFailure failure =
             record ? record->setup.connectFailure : SimulatedConnectFailure::DeviceNotFound;
+        if (RadioOff()) {
+            return static_cast<int32_t>(kHrDeviceNotReady);
+        }
         if (failure == SimulatedConnectFailure::PlatformError) {
             return static_cast<int32_t>(record->setup.connectErrorCode);
         }
@@ -288,6 +356,23 @@ public:
         return 0;
     }
 
+    int32_t ReadConnectionStatus(bool& connected) override {
+        World& world = TheWorld();
+        std::lock_guard<std::mutex> lock(world.mutex);
+        if (world.radioOff) {
+            return static_cast<int32_t>(kHrDeviceNotReady);
+        }
+        connected = world.device && world.device->linkUp;
+        return 0;
+    }
+
+    int32_t RegisterStatusHandler(std::function<void(bool)> handler) override {
+        World& world = TheWorld();
+        std::lock_guard<std::mutex> lock(world.mutex);
+        world.statusHandler = std::move(handler);
+        return 0;
+    }
+
     int32_t ReadServices(std::chrono::milliseconds timeout, int32_t& status,
                          std::vector<BleUuid>& services) override {
         const auto record = Device();
@@ -295,9 +380,20 @@ public:
         if (hr != 0) {
             return hr;
         }
+        BringUp(record);
         const auto failure = record->setup.connectFailure;
-        status = failure == SimulatedConnectFailure::ServiceDiscoveryFails ? kGattUnreachable
-                                                                           : kGattSuccess;
+        bool unreachable = failure == SimulatedConnectFailure::ServiceDiscoveryFails;
+        {
+            World& world = TheWorld();
+            std::lock_guard<std::mutex> lock(world.mutex);
+            record->gattActive = true;
+            if (failure == SimulatedConnectFailure::ServiceDiscoveryUnreachableOnce &&
+                !record->discoveryFailedOnce) {
+                record->discoveryFailedOnce = true;
+                unreachable = true;
+            }
+        }
+        status = unreachable ? kGattUnreachable : kGattSuccess;
         services = {BluetoothUuid(0x1800), BluetoothUuid(0x180A)};
         if (failure != SimulatedConnectFailure::NoBlufiService) {
             services.push_back(BluetoothUuid(0xFFFF));
@@ -384,10 +480,25 @@ public:
         }
         const std::chrono::milliseconds delay = record->setup.answerDelay;
         const std::chrono::milliseconds spacing = record->setup.notificationSpacing;
-        record->unit->Connect();
-        record->unit->SetNotificationSink([generation, delay, spacing](const Bytes& notification) {
-            DeliverNotification(generation, delay, spacing, notification);
-        });
+        const std::weak_ptr<UnitRecord> weak = record;
+        record->unit->SetNotificationSink(
+            [weak, generation, delay, spacing](const Bytes& notification) {
+                const auto unit = weak.lock();
+                if (!unit) {
+                    return;
+                }
+                uint64_t epoch = 0;
+                {
+                    World& world = TheWorld();
+                    std::lock_guard<std::mutex> lock(world.mutex);
+                    int& lose = unit->setup.faults.loseNotification;
+                    if (lose > 0 && --lose == 0) {
+                        return;
+                    }
+                    epoch = unit->linkEpoch;
+                }
+                DeliverNotification(unit, epoch, generation, delay, spacing, notification);
+            });
         return 0;
     }
 
@@ -401,10 +512,23 @@ public:
                               int32_t& status) override {
         const auto record = Device();
         int writeNumber = 0;
+        bool dropBefore = false;
+        bool dropAfter = false;
         {
             World& world = TheWorld();
             std::lock_guard<std::mutex> lock(world.mutex);
+            if (world.radioOff) {
+                return static_cast<int32_t>(kHrDeviceNotReady);
+            }
             writeNumber = ++world.writesThisConnection;
+            SimulatedLinkFaults& faults = record->setup.faults;
+            dropBefore = faults.dropBeforeWrite == writeNumber;
+            dropAfter = faults.dropAfterWrite == writeNumber;
+            faults.dropBeforeWrite = dropBefore ? 0 : faults.dropBeforeWrite;
+            faults.dropAfterWrite = dropAfter ? 0 : faults.dropAfterWrite;
+        }
+        if (dropBefore) {
+            DropUnitLink(record);
         }
         const SimulatedUnitSetup& setup = record->setup;
         const bool failing = setup.failWriteNumber > 0 && writeNumber == setup.failWriteNumber;
@@ -428,9 +552,15 @@ public:
             record->written.push_back(frame);
             record->writeTimes.push_back(Timeline().Now());
         }
+        // A write on a link that went down brings it back, as Windows does.
+        BringUp(record);
         // The firmware's verdict on the frame travels back as notifications, not as the
         // write's status.
         record->unit->WriteFrame(frame);
+        if (dropAfter) {
+            DropUnitLink(record);
+        }
+        DropWhenIdle(record);
         status = kGattSuccess;
         return 0;
     }
@@ -442,6 +572,7 @@ public:
             std::lock_guard<std::mutex> lock(world.mutex);
             record = std::move(world.device);
             world.device.reset();
+            world.statusHandler = nullptr;
             world.queue.reset();
             ++world.generation;
             world.service = false;
@@ -452,10 +583,62 @@ public:
         }
         if (record) {
             record->unit->SetNotificationSink(nullptr);
+            LetLinkGo(record);
         }
     }
 
 private:
+    static void DropWhenIdle(const std::shared_ptr<UnitRecord>& record) {
+        std::chrono::milliseconds idle{0};
+        size_t writes = 0;
+        {
+            World& world = TheWorld();
+            std::lock_guard<std::mutex> lock(world.mutex);
+            idle = record->setup.faults.dropWhenIdle;
+            writes = record->written.size();
+        }
+        if (idle.count() <= 0) {
+            return;
+        }
+        Timeline().Schedule(Timeline().Now() + idle, [record, writes] {
+            {
+                World& world = TheWorld();
+                std::lock_guard<std::mutex> lock(world.mutex);
+                if (record->written.size() != writes ||
+                    record->setup.faults.dropWhenIdle.count() <= 0) {
+                    return;
+                }
+                record->setup.faults.dropWhenIdle = std::chrono::milliseconds(0);
+            }
+            DropUnitLink(record);
+        });
+    }
+
+    // Once nothing holds it the platform lets the link go, after its linger.
+    static void LetLinkGo(const std::shared_ptr<UnitRecord>& record) {
+        World& world = TheWorld();
+        std::lock_guard<std::mutex> lock(world.mutex);
+        record->gattActive = false;
+        if (record->setup.linger.count() <= 0) {
+            TakeDownLocked(*record);
+            return;
+        }
+        const uint64_t epoch = record->linkEpoch;
+        Timeline().Schedule(Timeline().Now() + record->setup.linger, [record, epoch] {
+            World& w = TheWorld();
+            std::lock_guard<std::mutex> l(w.mutex);
+            if (record->linkEpoch == epoch && !record->gattActive) {
+                TakeDownLocked(*record);
+            }
+        });
+    }
+
+    static bool RadioOff() {
+        World& world = TheWorld();
+        std::lock_guard<std::mutex> lock(world.mutex);
+        return world.radioOff;
+    }
+
     static std::shared_ptr<UnitRecord> Device() {
         World& world = TheWorld();
         std::lock_guard<std::mutex> lock(world.mutex);
@@ -502,6 +685,10 @@ extern "C" int OvBleWaitNotification(uint8_t* buffer, int* length, uint32_t time
     return Link().WaitNotification(buffer, length, timeoutMs, errorBuffer);
 }
 
+extern "C" int OvBleLinkIntact() {
+    return Link().LinkIntact();
+}
+
 extern "C" void OvBleDisconnect() {
     Link().Disconnect();
 }
@@ -520,6 +707,7 @@ void SimulatedBle::Install(std::vector<SimulatedUnitSetup> units,
         world.units[record->setup.address] = std::move(record);
     }
     world.others = std::move(others);
+    world.radioOff = false;
     world.lateDelivered = 0;
     world.scansStarted = 0;
 }
@@ -650,10 +838,61 @@ bool SimulatedBle::InjectNotification(const std::vector<uint8_t>& bytes) {
         }
         generation = world.generation;
     }
-    DeliverNotification(generation, std::chrono::milliseconds(0), std::chrono::milliseconds(0),
-                        bytes);
+    DeliverNotification(nullptr, 0, generation, std::chrono::milliseconds(0),
+                        std::chrono::milliseconds(0), bytes);
     Timeline().Settle();
     return true;
+}
+
+void SimulatedBle::DropLink() {
+    std::shared_ptr<UnitRecord> record;
+    {
+        World& world = TheWorld();
+        std::lock_guard<std::mutex> lock(world.mutex);
+        record = world.device;
+    }
+    if (record) {
+        DropUnitLink(record);
+    }
+    Timeline().Settle();
+}
+
+void SimulatedBle::SetFaults(uint64_t address, const SimulatedLinkFaults& faults) {
+    const auto record = FindUnit(address);
+    World& world = TheWorld();
+    std::lock_guard<std::mutex> lock(world.mutex);
+    if (record) {
+        record->setup.faults = faults;
+    }
+}
+
+void SimulatedBle::SetRadioOff(bool off) {
+    std::shared_ptr<UnitRecord> open;
+    bool dropped = false;
+    {
+        World& world = TheWorld();
+        std::lock_guard<std::mutex> lock(world.mutex);
+        world.radioOff = off;
+        world.scanner = off ? SimulatedScanner::RadioOff : SimulatedScanner::Normal;
+        for (auto& entry : world.units) {
+            const bool down = off && TakeDownLocked(*entry.second);
+            if (down && entry.second == world.device) {
+                open = entry.second;
+                dropped = true;
+            }
+        }
+    }
+    if (dropped) {
+        FireStatus(open, false);
+    }
+    Timeline().Settle();
+}
+
+bool SimulatedBle::LinkUp(uint64_t address) {
+    const auto record = FindUnit(address);
+    World& world = TheWorld();
+    std::lock_guard<std::mutex> lock(world.mutex);
+    return record && record->linkUp;
 }
 
 uint64_t SimulatedBle::ConnectedAddress() {

@@ -29,12 +29,28 @@ enum class SimulatedConnectFailure {
     ServiceDiscoveryFails,  // GATT service read ends with an unreachable status
     NoBlufiService,         // services read, none is FFFF
     CharacteristicDiscoveryFails,
-    MissingWriteCharacteristic,   // FF01 absent
-    MissingNotifyCharacteristic,  // FF02 absent
-    NotificationsRefused,         // the descriptor write ends with access denied
-    PlatformError,                // opening the device fails with connectErrorCode
-    OpenHangs,                    // opening the device never completes
-    NotificationSwitchHangs,      // the descriptor write never completes
+    MissingWriteCharacteristic,       // FF01 absent
+    MissingNotifyCharacteristic,      // FF02 absent
+    NotificationsRefused,             // the descriptor write ends with access denied
+    PlatformError,                    // opening the device fails with connectErrorCode
+    OpenHangs,                        // opening the device never completes
+    NotificationSwitchHangs,          // the descriptor write never completes
+    ServiceDiscoveryUnreachableOnce,  // the first service read after the link came up fails
+};
+
+// How the air between program and unit misbehaves. Each fault strikes once, then clears.
+struct SimulatedLinkFaults {
+    // The n-th write of a connection (1-based; 0: none) finds the link gone; the platform brings
+    // it back for that write, and the unit numbers from 0 again.
+    int dropBeforeWrite = 0;
+    // The link drops right after the n-th write of a connection has reached the unit; what the
+    // unit says about it is lost.
+    int dropAfterWrite = 0;
+    // The n-th notification the unit sends from now on (1-based) is lost on the air.
+    int loseNotification = 0;
+    // The link drops once no write has come for this long (0: never), as while the person
+    // types the password.
+    std::chrono::milliseconds dropWhenIdle{0};
 };
 
 enum class SimulatedWriteFailure {
@@ -60,6 +76,10 @@ struct SimulatedUnitSetup {
     int failWriteNumber = 0;  // the n-th write of a connection fails (1-based); 0: none does
     SimulatedWriteFailure writeFailure = SimulatedWriteFailure::Status;
     uint32_t writeErrorCode = 0x80650003u;
+    // After the last handle is closed the platform keeps the link this long; a reopen within it
+    // reaches the same unit connection (numbering and half-received message kept).
+    std::chrono::milliseconds linger{3000};
+    SimulatedLinkFaults faults;
 };
 
 enum class SimulatedScanner {
@@ -105,6 +125,15 @@ public:
     static std::vector<std::chrono::steady_clock::time_point> WriteTimes(uint64_t address);
     static int WifiListRequests(uint64_t address);
     static std::vector<std::string> ProtocolErrors(uint64_t address);
+
+    // The link of the open device drops now (the unit sees a disconnect); the next write brings
+    // it back.
+    static void DropLink();
+    static void SetFaults(uint64_t address, const SimulatedLinkFaults& faults);
+    // Switched off: scans, connects and writes fail with "device not ready", the link drops.
+    static void SetRadioOff(bool off);
+    // Whether the unit has a link to the computer, as the unit sees it.
+    static bool LinkUp(uint64_t address);
 
     // Traffic of the connected unit: a message in its own numbering, or raw bytes as they are.
     static bool SendFromConnectedUnit(uint8_t type, const std::vector<uint8_t>& data);

@@ -49,7 +49,9 @@ void SimulatedTimeline::Run() {
             pending_.erase(pending_.begin());
             ++inFlight_;
         } else if (!virtual_ && !pending_.empty()) {
-            wake_.wait_until(lock, pending_.begin()->first);
+            // A copy: SetVirtual may drop the entry while this waits.
+            const TimePoint due = pending_.begin()->first;
+            wake_.wait_until(lock, due);
             continue;
         } else {
             wake_.wait(lock);

@@ -13,6 +13,7 @@
 #include <type_traits>
 
 #include "ble/winrt_ble_interfaces.h"
+#include "tools/winrt_provider/provider_link.h"
 #include "tools/winrt_provider/provider_runtime.h"
 
 using Microsoft::WRL::ComPtr;
@@ -848,6 +849,7 @@ struct Connection {
     std::mutex mutex;
     std::shared_ptr<UnitRecord> record;
     bool closed = false;
+    bool holding = false;  // of the link, from the first discovery on
     std::vector<std::weak_ptr<struct NotifyTarget>> targets;
 
     bool Closed() {
@@ -869,7 +871,9 @@ struct NotifyTarget {
     std::chrono::milliseconds spacing{1};
 };
 
-void Post(const std::shared_ptr<NotifyTarget>& target, Bytes bytes, bool anyThread);
+// With a record, the value is lost when the unit's link has changed since epoch.
+void Post(const std::shared_ptr<NotifyTarget>& target, Bytes bytes, bool anyThread,
+          std::shared_ptr<UnitRecord> record = nullptr, uint64_t epoch = 0);
 
 class ValueChangedArgs final : public IGattValueChangedEventArgs, public Object {
 public:
@@ -994,9 +998,22 @@ public:
                     std::lock_guard<std::mutex> lock(world.mutex);
                     record->writesThisConnection = 0;
                 }
-                record->unit->Connect();
-                record->unit->SetNotificationSink(
-                    [target](const Bytes& bytes) { Post(target, bytes, false); });
+                const std::weak_ptr<UnitRecord> weak = record;
+                record->unit->SetNotificationSink([target, weak](const Bytes& bytes) {
+                    const auto unit = weak.lock();
+                    if (!unit) {
+                        return;
+                    }
+                    {
+                        World& world = TheWorld();
+                        std::lock_guard<std::mutex> lock(world.mutex);
+                        int& lose = unit->setup.faults.loseNotification;
+                        if (lose > 0 && --lose == 0) {
+                            return;  // lost on the air
+                        }
+                    }
+                    Post(target, bytes, false, unit, LinkEpoch(unit));
+                });
                 std::vector<std::function<void()>> inFlight;
                 {
                     World& world = TheWorld();
@@ -1092,10 +1109,23 @@ private:
         const std::shared_ptr<UnitRecord> record = connection_->record;
         const SimulatedUnitSetup& setup = record->setup;
         int number = 0;
+        bool dropAfter = false;
+        bool dropBefore = false;
         {
             World& world = TheWorld();
             std::lock_guard<std::mutex> lock(world.mutex);
+            if (world.radioOff) {
+                return kHrDeviceNotReady;
+            }
             number = ++record->writesThisConnection;
+            SimulatedLinkFaults& faults = record->setup.faults;
+            dropBefore = faults.dropBeforeWrite == number;
+            dropAfter = faults.dropAfterWrite == number;
+            faults.dropBeforeWrite = dropBefore ? 0 : faults.dropBeforeWrite;
+            faults.dropAfterWrite = dropAfter ? 0 : faults.dropAfterWrite;
+        }
+        if (dropBefore) {
+            DropUnitLink(record);
         }
         const bool failing = setup.failWriteNumber > 0 && number == setup.failWriteNumber;
         if (failing && setup.writeFailure == SimulatedWriteFailure::Platform) {
@@ -1105,7 +1135,7 @@ private:
         return Launch<StatusOperation>(
             call, "WriteOperation", IID_IAsyncStatusOperation, IID_IAsyncStatusOperationHandler,
             setup.writeLatency, failing && setup.writeFailure == SimulatedWriteFailure::Hang,
-            [record, frame, failing, uuid]() {
+            [record, frame, failing, uuid, dropAfter]() {
                 if (failing || uuid != 0xFF01) {
                     return StatusOutcome(kGattUnreachable);
                 }
@@ -1114,8 +1144,14 @@ private:
                     std::lock_guard<std::mutex> lock(world.mutex);
                     record->written.push_back(frame);
                 }
+                // A write on a link that went down brings it back, as on Windows.
+                BringLinkUp(record);
                 // The firmware's verdict travels back as notifications, not as the status.
                 record->unit->WriteFrame(frame);
+                if (dropAfter) {
+                    DropUnitLink(record);
+                }
+                DropWhenIdle(record);
                 return StatusOutcome(kGattSuccess);
             },
             operation);
@@ -1135,7 +1171,8 @@ private:
     EventRegistry<IValueChangedHandler> valueChanged_;
 };
 
-void Post(const std::shared_ptr<NotifyTarget>& target, Bytes bytes, bool anyThread) {
+void Post(const std::shared_ptr<NotifyTarget>& target, Bytes bytes, bool anyThread,
+          std::shared_ptr<UnitRecord> record, uint64_t epoch) {
     TimePoint due = Clock().Now();
     {
         std::lock_guard<std::mutex> lock(target->pacing);
@@ -1147,7 +1184,11 @@ void Post(const std::shared_ptr<NotifyTarget>& target, Bytes bytes, bool anyThre
             target->last = due;
         }
     }
-    Tasks().Schedule(due, anyThread ? nullptr : target.get(), [target, bytes = std::move(bytes)] {
+    Tasks().Schedule(due, anyThread ? nullptr : target.get(), [target, record, epoch,
+                                                               bytes = std::move(bytes)] {
+        if (record && LinkEpoch(record) != epoch) {
+            return;
+        }
         std::lock_guard<std::mutex> lock(target->mutex);
         if (target->characteristic != nullptr) {
             target->characteristic->Deliver(bytes);
@@ -1343,7 +1384,11 @@ class Device final : public IBluetoothLEDevice,
                      public Object {
 public:
     explicit Device(std::shared_ptr<UnitRecord> record)
-        : Object("Device"), connection_(std::make_shared<Connection>()) {
+        : Object("Device"),
+          connection_(std::make_shared<Connection>()),
+          status_(std::make_shared<StatusSource>()) {
+        status_->device = static_cast<IBluetoothLEDevice*>(this);
+        WatchLink(record, status_);
         connection_->record = std::move(record);
     }
 
@@ -1354,7 +1399,10 @@ public:
     PROVIDER_UNUSED_METHOD(get_DeviceId, "Device.get_DeviceId", HSTRING*)
     PROVIDER_UNUSED_METHOD(get_Name, "Device.get_Name", HSTRING*)
     PROVIDER_UNUSED_METHOD(get_GattServices, "Device.get_GattServices", IInspectable**)
-    PROVIDER_UNUSED_METHOD(get_ConnectionStatus, "Device.get_ConnectionStatus", INT32*)
+    HRESULT STDMETHODCALLTYPE get_ConnectionStatus(INT32* status) override {
+        return Get(this, "Device.get_ConnectionStatus", status,
+                   LinkUp(connection_->record) ? kConnected : kDisconnected);
+    }
     HRESULT STDMETHODCALLTYPE get_BluetoothAddress(UINT64* address) override {
         return Get(this, "Device.get_BluetoothAddress", address,
                    connection_->record->setup.address);
@@ -1365,10 +1413,22 @@ public:
     PROVIDER_UNUSED_METHOD(add_GattServicesChanged, "Device.add_GattServicesChanged", IUnknown*,
                            Token*)
     PROVIDER_UNUSED_METHOD(remove_GattServicesChanged, "Device.remove_GattServicesChanged", Token)
-    PROVIDER_UNUSED_METHOD(add_ConnectionStatusChanged, "Device.add_ConnectionStatusChanged",
-                           IUnknown*, Token*)
-    PROVIDER_UNUSED_METHOD(remove_ConnectionStatusChanged, "Device.remove_ConnectionStatusChanged",
-                           Token)
+    HRESULT STDMETHODCALLTYPE add_ConnectionStatusChanged(IUnknown* handler,
+                                                          Token* token) override {
+        PROVIDER_ENTER("Device.add_ConnectionStatusChanged");
+        // The platform takes only the event's own delegate type.
+        ComPtr<IDeviceHandler> typed;
+        if (handler == nullptr ||
+            FAILED(handler->QueryInterface(IID_DeviceHandler,
+                                           reinterpret_cast<void**>(typed.GetAddressOf())))) {
+            return E_INVALIDARG;
+        }
+        return status_->handlers.Add(typed.Get(), token);
+    }
+    HRESULT STDMETHODCALLTYPE remove_ConnectionStatusChanged(Token token) override {
+        PROVIDER_ENTER("Device.remove_ConnectionStatusChanged");
+        return status_->handlers.Remove(token);
+    }
     PROVIDER_UNUSED_METHOD(get_DeviceAccessInformation, "Device3.get_DeviceAccessInformation",
                            IInspectable**)
     PROVIDER_UNUSED_METHOD(RequestAccessAsync, "Device3.RequestAccessAsync", IInspectable**)
@@ -1388,6 +1448,7 @@ public:
     HRESULT STDMETHODCALLTYPE Close() override {
         PROVIDER_ENTER("Device.Close");
         DropLink(connection_, true);
+        StopHolding(connection_);
         return S_OK;
     }
 
@@ -1402,6 +1463,16 @@ private:
             call, "ServicesOperation", IID_IAsyncServicesOperation,
             IID_IAsyncServicesOperationHandler, connection->record->setup.connectStepLatency, false,
             [connection, failure]() {
+                BringLinkUp(connection->record);
+                bool hold = false;
+                {
+                    std::lock_guard<std::mutex> lock(connection->mutex);
+                    hold = !connection->closed && !connection->holding;
+                    connection->holding = connection->holding || hold;
+                }
+                if (hold) {
+                    HoldLink(connection->record);
+                }
                 std::vector<ComPtr<IGattDeviceService>> items;
                 std::vector<uint16_t> ids = {0x1800, 0x180A};
                 if (failure != SimulatedConnectFailure::NoBlufiService) {
@@ -1425,10 +1496,31 @@ private:
             operation);
     }
 
+    static void StopHolding(const std::shared_ptr<Connection>& connection) {
+        bool held = false;
+        {
+            std::lock_guard<std::mutex> lock(connection->mutex);
+            held = connection->holding;
+            connection->holding = false;
+        }
+        if (held) {
+            ReleaseLink(connection->record);
+        }
+    }
+
     // The link drops once nothing holds the device.
-    void OnFinalRelease() override { DropLink(connection_, false); }
+    void OnFinalRelease() override {
+        DropLink(connection_, false);
+        StopHolding(connection_);
+        {
+            std::lock_guard<std::mutex> lock(status_->mutex);
+            status_->device = nullptr;
+        }
+        status_->handlers.Clear();
+    }
 
     std::shared_ptr<Connection> connection_;
+    std::shared_ptr<StatusSource> status_;
 };
 
 class DeviceStatics final : public IActivationFactory,
@@ -1448,6 +1540,9 @@ public:
     FromBluetoothAddressAsync(UINT64 address, IAsyncDeviceOperation** operation) override {
         const char* call = "DeviceStatics.FromBluetoothAddressAsync";
         PROVIDER_ENTER(call);
+        if (RadioOff()) {
+            return kHrDeviceNotReady;
+        }
         const std::shared_ptr<UnitRecord> record = FindUnit(address);
         const SimulatedConnectFailure failure =
             record ? record->setup.connectFailure : SimulatedConnectFailure::DeviceNotFound;
@@ -1553,6 +1648,7 @@ void Install(std::vector<SimulatedUnitSetup> units, std::vector<SimulatedAdverti
         world.units[record->setup.address] = std::move(record);
     }
     world.others = std::move(others);
+    world.radioOff = false;
 }
 
 void SetFaults(const PlatformFaults& faults) {
@@ -1581,6 +1677,7 @@ void Reset() {
         world.others.clear();
         world.faults = PlatformFaults{};
         world.timingTurn = 0;
+        world.radioOff = false;
         world.calls.clear();
         world.called.clear();
         world.handlerThreads.clear();

@@ -98,11 +98,18 @@ private:
 Scheduler& Tasks();
 BleClock& Clock();
 
+struct StatusSource;
+
 struct UnitRecord {
     SimulatedUnitSetup setup;
     std::shared_ptr<SimulatedBaseUnit> unit;
     std::vector<Bytes> written;
     int writesThisConnection = 0;
+    // The link (provider_link.h), under the world's lock.
+    bool linkUp = false;
+    uint64_t linkEpoch = 0;  // changes whenever it comes up or goes down
+    int holders = 0;
+    std::vector<std::weak_ptr<StatusSource>> statusSources;
 };
 
 struct World {
@@ -111,6 +118,7 @@ struct World {
     std::vector<SimulatedAdvertiser> others;
     PlatformFaults faults;
     uint64_t timingTurn = 0;
+    bool radioOff = false;
 
     std::vector<std::string> calls;
     std::set<std::string> called;

@@ -95,6 +95,13 @@ WINRT_PROVIDER_API void UseClock(BleClock* clock);
 // Empty world, no faults, counters zero, released objects freed.
 WINRT_PROVIDER_API void Reset();
 
+// The link of the unit drops now (its device objects hear the status change); the next write
+// brings it back, the unit numbering from 0.
+WINRT_PROVIDER_API void DropLink(uint64_t address);
+// Switched off: opening a device and writing fail with "device not ready", every link drops.
+WINRT_PROVIDER_API void SetRadioOff(bool off);
+WINRT_PROVIDER_API void SetLinkFaults(uint64_t address, const SimulatedLinkFaults& faults);
+
 // Waits (really, at most timeout) until no event or completion is due or running.
 WINRT_PROVIDER_API bool Settle(std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 // Event handlers entered from now on count as late (until called with false).

@@ -1,0 +1,136 @@
+#include "ble/flat_text.h"
+#include "ble/gatt_link.h"
+#include "tests/ble/ble_test_support.h"
+#include "tests/ble/unkind_schedule.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+
+class UnkindLink : public SimulatedLinkTest {
+protected:
+    static SimulatedUnitSetup Unit(std::chrono::milliseconds linger) {
+        SimulatedUnitSetup setup = HomeUnit();
+        setup.linger = linger;
+        setup.writeLatency = 5ms;
+        return setup;
+    }
+    bool Send(const std::string& payload) { return backend.SendConfiguration(payload, error); }
+    Bytes LastReceived() const {
+        const auto received = SimulatedBle::ReceivedPayloads(kUnitAddress);
+        return received.empty() ? Bytes() : received.back();
+    }
+};
+
+const std::string kPayload = "ssid=\"Home\";pw=\"x1\"";  // two frames
+
+// What the unit does behind the program's back between connect and send (the person typing the
+// password) or in the middle of the send: the send reports success only for a configuration
+// the unit kept, and a failed one is followed by one that succeeds.
+TEST_F(UnkindLink, ASendSucceedsOnlyWhenTheUnitKeptTheConfiguration) {
+    const struct {
+        const char* name;
+        std::function<void()> fault;
+        const wchar_t* failure;  // nullptr: the send recovers by itself and succeeds
+    } cases[] = {
+        {"link dropped while typing", [] { SimulatedBle::DropLink(); }, nullptr},
+        {"link dropped before the second frame",
+         [] {
+             SimulatedBle::SetFaults(kUnitAddress, {2, 0, 0});
+         },
+         ble_text::kLinkLost},
+        {"link dropped after the last frame",
+         [] {
+             SimulatedBle::SetFaults(kUnitAddress, {0, 2, 0});
+         },
+         ble_text::kLinkLost},
+        {"error report waiting in the queue",
+         [] { SimulatedBle::SendFromConnectedUnit(kBlufiTypeErrorReport, {0x00}); },
+         ble_text::kConfigurationRefused},
+        {"radio switched off", [] { SimulatedBle::SetRadioOff(true); }, ble_text::kRadioOff},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConnectTo(Unit(3s));
+        c.fault();
+        const bool sent = Send(kPayload);
+        ASSERT_EQ(sent, c.failure == nullptr) << Narrow(error);
+        if (sent) {
+            EXPECT_EQ(LastReceived(), Bytes(kPayload.begin(), kPayload.end()));
+            continue;
+        }
+        EXPECT_EQ(error, c.failure);
+        SimulatedBle::SetRadioOff(false);
+        if (!backend.IsConnected()) {
+            ASSERT_TRUE(backend.Connect(kUnitAddress, error)) << Narrow(error);
+        }
+        ASSERT_TRUE(Send(kPayload + "!")) << Narrow(error);
+        const std::string retried = kPayload + "!";
+        EXPECT_EQ(LastReceived(), Bytes(retried.begin(), retried.end()));
+    }
+}
+
+// A close followed at once by a reopen would reach the unit's old connection and numbering.
+TEST_F(UnkindLink, AReconnectWaitsForTheLingeringLinkToGoDown) {
+    const struct {
+        std::chrono::milliseconds linger;
+        bool connects;
+    } cases[] = {{0ms, true}, {4s, true}, {kLinkDownBound + 5s, false}};
+    for (const auto& c : cases) {
+        ConnectTo(Unit(c.linger));
+        backend.Disconnect();
+        const auto start = SimulatedBle::Now();
+        EXPECT_EQ(backend.Connect(kUnitAddress, error), c.connects);
+        if (!c.connects) {
+            EXPECT_EQ(error, ble_text::kLinkStaysUp);
+            EXPECT_LE(ElapsedSince(start), kLinkDownBound + kLinkStatusPoll);
+            continue;
+        }
+        EXPECT_GE(ElapsedSince(start), c.linger);
+        ASSERT_TRUE(Send(kPayload)) << Narrow(error);
+        EXPECT_TRUE(SimulatedBle::ProtocolErrors(kUnitAddress).empty());
+    }
+}
+
+// A lost notification, or one half of a message left by an aborted scan, must not spoil the
+// scans after it.
+TEST_F(UnkindLink, AScanAfterAReceiveFaultGetsTheWholeListAfresh) {
+    for (const int lost : {1, 2}) {
+        SimulatedUnitSetup setup = Unit(3s);
+        setup.unit.networks = {{"Home", -50}, {"Harbour View", -60}, {"Workshop", -70}};
+        setup.unit.notificationDataLimit = 8;  // the list comes in several fragments
+        setup.faults.loseNotification = lost;
+        ConnectTo(setup);
+        EXPECT_FALSE(ScanWifi());
+        EXPECT_FALSE(error.empty());
+        for (int again = 0; again < 2; ++again) {
+            ASSERT_TRUE(ScanWifi()) << Narrow(error);
+            ASSERT_EQ(networks.size(), 3u);
+            EXPECT_EQ(networks[0].ssid, L"Home");
+        }
+    }
+}
+
+TEST_F(UnkindLink, TheFirstDiscoveryFindingTheUnitUnreachableIsTriedOnceMore) {
+    SimulatedUnitSetup setup = Unit(0ms);
+    setup.connectFailure = SimulatedConnectFailure::ServiceDiscoveryUnreachableOnce;
+    ConnectTo(setup);
+    EXPECT_TRUE(ScanWifi()) << Narrow(error);
+}
+
+// A few hundred; a failure names its seed.
+TEST_F(UnkindLink, SeededSchedulesNeverReportADiscardedConfigurationAsSent) {
+    const UnkindWorld world{
+        [](std::vector<SimulatedUnitSetup> units) { SimulatedBle::Install(std::move(units)); },
+        [] { SimulatedBle::DropLink(); },
+        [](const SimulatedLinkFaults& faults) { SimulatedBle::SetFaults(kUnitAddress, faults); },
+        [](bool off) { SimulatedBle::SetRadioOff(off); },
+        [](std::chrono::milliseconds time) { SimulatedBle::AdvanceTime(time); },
+        [] { return SimulatedBle::ReceivedPayloads(kUnitAddress); }};
+    for (unsigned seed = 1; seed <= 300 && !HasFailure(); ++seed) {
+        RunUnkindSchedule(seed, kUnitAddress, world);
+    }
+}
+
+}  // namespace
