@@ -9,7 +9,7 @@
 #include "account/credential_file.h"
 #include "account/credential_layout.h"
 #include "account/secret_wipe.h"
-#include "account/unique_handle.h"
+#include "common/unique_owner.h"
 
 const wchar_t kCredentialsFileName[] = L"\\config-app-credentials.dat";
 const wchar_t kCredentialsTempFileName[] = L"\\config-app-credentials.dat.new";
@@ -112,8 +112,8 @@ bool SaveCredentialsIn(const std::wstring& folder, const std::wstring& username,
     const std::wstring target = folder + kCredentialsFileName;
     const std::wstring fresh = folder + kCredentialsTempFileName;
     {
-        UniqueFileHandle file(CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                          kHiddenFile, nullptr));
+        UniqueHandle file(CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      kHiddenFile, nullptr));
         if (!file) {
             return false;
         }
@@ -143,8 +143,8 @@ bool LoadCredentialsFrom(const std::wstring& folder, std::wstring& username,
     const std::wstring path = folder + kCredentialsFileName;
     std::vector<BYTE> bytes;
     {
-        UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
             return false;
         }

@@ -8,7 +8,7 @@
 
 #include "account/secret_wipe.h"
 #include "account/service_origin.h"
-#include "account/unique_handle.h"
+#include "common/unique_owner.h"
 
 namespace {
 

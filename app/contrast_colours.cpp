@@ -1,6 +1,6 @@
 #include "app/contrast_colours.h"
 
-#include "app/win_owners.h"
+#include "common/unique_owner.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "update/install_mode.h"
 
-#include "app/win_owners.h"
+#include "common/unique_owner.h"
 
 namespace {
 

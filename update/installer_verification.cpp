@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "account/unique_handle.h"
+#include "common/unique_owner.h"
 #include "update/hex_digest.h"
 #include "update/pinned_signer.h"
 #include "update/update_info.h"
@@ -21,15 +21,6 @@ constexpr DWORD kBufferSize = 65536;
 bool Failed(NTSTATUS status) {
     return status < 0;
 }
-
-struct AlgorithmTraits {
-    static void Close(BCRYPT_ALG_HANDLE handle) { BCryptCloseAlgorithmProvider(handle, 0); }
-};
-struct HashTraits {
-    static void Close(BCRYPT_HASH_HANDLE handle) { BCryptDestroyHash(handle); }
-};
-using UniqueAlgorithm = UniqueHandle<BCRYPT_ALG_HANDLE, AlgorithmTraits>;
-using UniqueHash = UniqueHandle<BCRYPT_HASH_HANDLE, HashTraits>;
 
 // One CNG SHA-256 computation. Members are declared so the hash is destroyed before the
 // provider is closed.
@@ -76,10 +67,10 @@ public:
     }
 
 private:
-    UniqueAlgorithm algorithm_;
+    UniqueCngAlgorithm algorithm_;
     std::vector<UCHAR> object_;
     std::vector<UCHAR> digest_;
-    UniqueHash hash_;
+    UniqueCngHash hash_;
 };
 
 // The full WINTRUST_DATA of Windows 8 and later; mingw-w64 declares the older layout without
@@ -113,8 +104,8 @@ bool VerifyUpdateSha256(const std::wstring& path, const std::wstring& expectedHe
         error = L"Could not initialise SHA-256 verification.";
         return false;
     }
-    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
         error = L"Could not reopen the downloaded update.";
         return false;

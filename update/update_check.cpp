@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "account/service_origin.h"
-#include "account/unique_handle.h"
+#include "common/unique_owner.h"
 #include "update/installer_verification.h"
 #include "update/update_http.h"
 #include "update/update_metadata.h"

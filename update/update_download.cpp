@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "account/unique_handle.h"
+#include "common/unique_owner.h"
 #include "update/update_check.h"
 #include "update/installer_verification.h"
 #include "update/update_http.h"
@@ -139,8 +139,8 @@ bool DownloadUpdateFrom(const std::wstring& serviceHost, const std::wstring& url
             } else if (status != 200) {
                 error = L"The update download returned HTTP " + std::to_wstring(status) + L".";
             } else {
-                UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                  CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+                UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                              FILE_ATTRIBUTE_TEMPORARY, nullptr));
                 if (file) {
                     created = true;
                     uint64_t total = 0;

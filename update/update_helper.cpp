@@ -4,7 +4,7 @@
 
 #include <cwchar>
 
-#include "account/unique_handle.h"
+#include "common/unique_owner.h"
 #include "update/command_line_quoting.h"
 #include "update/hex_digest.h"
 #include "update/installer_verification.h"
@@ -57,7 +57,7 @@ void StartApplication(const std::wstring& appPath) {
 }
 
 void WaitForParent(unsigned long processId) {
-    UniqueFileHandle parent(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    UniqueHandle parent(OpenProcess(SYNCHRONIZE, FALSE, processId));
     if (parent) {
         WaitForSingleObject(parent.get(), INFINITE);
     }
@@ -155,8 +155,8 @@ int RunApplyUpdate(const std::vector<std::wstring>& arguments, InstallerLaunch l
 
     // The installer waited, closed, in the user's temporary folder; hold it so that nothing
     // can write, rename or delete it until it has run, and prove it genuine and newer once more.
-    UniqueFileHandle guard(CreateFileW(installerPath.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle guard(CreateFileW(installerPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     std::wstring verifyError;
     if (!guard || !VerifyInstallerSignature(installerPath, verifyError)) {
         guard.reset();
@@ -191,7 +191,7 @@ int RunApplyUpdate(const std::vector<std::wstring>& arguments, InstallerLaunch l
         }
         return Refuse(installerPath, appPath, kNotStarted, MB_ICONERROR);
     }
-    UniqueFileHandle installer(execute.hProcess);
+    UniqueHandle installer(execute.hProcess);
     WaitForSingleObject(installer.get(), INFINITE);
     DWORD exitCode = 1;
     GetExitCodeProcess(installer.get(), &exitCode);

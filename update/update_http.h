@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "account/unique_handle.h"
+#include "common/unique_owner.h"
 
 // The WinHTTP steps the update check and the update download share.
 

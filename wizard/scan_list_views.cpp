@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/win_owners.h"
+#include "common/unique_owner.h"
 #include "wizard/scaled_geometry.h"
 #include "wizard/scan_lists.h"
 

@@ -3,9 +3,9 @@
 #include <exception>
 #include <memory>
 
-#include "app/win_owners.h"
 #include "app/wizard_app.h"
 #include "blufi/configuration_payload.h"
+#include "common/unique_owner.h"
 
 void WipeSecret(std::wstring& secret) {
     if (!secret.empty()) {

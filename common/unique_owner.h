@@ -1,12 +1,17 @@
 #pragma once
 
+// Owners for every kind of platform handle the program holds, so each is released exactly once
+// whichever layer opened it.
+
 #include <windows.h>
+#include <bcrypt.h>
 #include <commctrl.h>
+#include <winhttp.h>
 
 #include <utility>
 
-// Owns one Win32 handle and releases it exactly once. Null and INVALID_HANDLE_VALUE both count
-// as "nothing owned".
+// Owns one handle and releases it exactly once. Null and INVALID_HANDLE_VALUE both count as
+// "nothing owned".
 template <typename T, typename Traits>
 class UniqueOwner {
 public:
@@ -40,17 +45,26 @@ private:
     T value_ = T();
 };
 
-struct GdiObjectTraits {
-    template <typename T>
-    static void Close(T object) {
-        DeleteObject(object);
-    }
-};
 struct KernelHandleTraits {
     static void Close(HANDLE handle) { CloseHandle(handle); }
 };
 struct RegistryKeyTraits {
     static void Close(HKEY key) { RegCloseKey(key); }
+};
+struct WinHttpHandleTraits {
+    static void Close(HINTERNET handle) { WinHttpCloseHandle(handle); }
+};
+struct CngAlgorithmTraits {
+    static void Close(BCRYPT_ALG_HANDLE handle) { BCryptCloseAlgorithmProvider(handle, 0); }
+};
+struct CngHashTraits {
+    static void Close(BCRYPT_HASH_HANDLE handle) { BCryptDestroyHash(handle); }
+};
+struct GdiObjectTraits {
+    template <typename T>
+    static void Close(T object) {
+        DeleteObject(object);
+    }
 };
 struct ImageListTraits {
     static void Close(HIMAGELIST list) { ImageList_Destroy(list); }
@@ -62,11 +76,14 @@ struct MemoryDcTraits {
     static void Close(HDC dc) { DeleteDC(dc); }
 };
 
+using UniqueHandle = UniqueOwner<HANDLE, KernelHandleTraits>;
+using UniqueRegistryKey = UniqueOwner<HKEY, RegistryKeyTraits>;
+using UniqueWinHttpHandle = UniqueOwner<HINTERNET, WinHttpHandleTraits>;
+using UniqueCngAlgorithm = UniqueOwner<BCRYPT_ALG_HANDLE, CngAlgorithmTraits>;
+using UniqueCngHash = UniqueOwner<BCRYPT_HASH_HANDLE, CngHashTraits>;
 using UniqueFont = UniqueOwner<HFONT, GdiObjectTraits>;
 using UniqueBrush = UniqueOwner<HBRUSH, GdiObjectTraits>;
 using UniqueBitmap = UniqueOwner<HBITMAP, GdiObjectTraits>;
-using UniqueHandle = UniqueOwner<HANDLE, KernelHandleTraits>;
-using UniqueRegistryKey = UniqueOwner<HKEY, RegistryKeyTraits>;
 using UniqueImageList = UniqueOwner<HIMAGELIST, ImageListTraits>;
 using UniqueIcon = UniqueOwner<HICON, IconTraits>;
 using UniqueMemoryDc = UniqueOwner<HDC, MemoryDcTraits>;
