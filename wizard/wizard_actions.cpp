@@ -1,0 +1,316 @@
+// The pages' actions: each starts a worker, and its completion moves the wizard on.
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <bitset>
+
+#include "account/credential_store.h"
+#include "app/accessible_names.h"
+#include "app/wizard_app.h"
+#include "wizard/form_rules.h"
+#include "wizard/password_field.h"
+#include "wizard/scan_list_views.h"
+#include "wizard/scan_lists.h"
+#include "wizard/wizard_workers.h"
+
+void WizardApp::OpenSignUpPage() {
+    const std::wstring address = webOrigin + L"/signup/";
+    ShellExecuteW(window, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void WizardApp::StartLogin() {
+    if (loginBusy) {
+        return;
+    }
+    std::wstring username = usernamePlaceholder ? std::wstring() : FieldText(kUsernameField);
+    std::wstring password = passwordPlaceholder ? std::wstring() : FieldText(kPasswordField);
+    const std::wstring problem = LoginValidationMessage(username, password);
+    if (!problem.empty()) {
+        WipeSecret(password);
+        ShowWarning(L"Log in", problem);
+        FocusControl(username.empty() ? kUsernameField : kPasswordField);
+        return;
+    }
+    auto request = std::make_unique<LoginRequest>();
+    request->app = this;
+    request->username = username;
+    request->password = password;
+    pendingLoginUsername = username;
+    WipeSecret(pendingLoginPassword);
+    pendingLoginPassword = password;
+    WipeSecret(password);
+    loginBusy = true;
+    ShowPage();
+    SetStatus(L"Logging in...");
+    if (StartWorker(&LoginWorker, request.get())) {
+        request.release();
+        return;
+    }
+    WipeSecret(request->password);
+    request.reset();
+    WipeSecret(pendingLoginPassword);
+    pendingLoginUsername.clear();
+    loginBusy = false;
+    SetStatus(L"Could not start login request.");
+    ShowPage();
+}
+
+void WizardApp::StartWifiOnlySetup() {
+    if (loginBusy) {
+        return;
+    }
+    WipeSecret(account.token);
+    account.accountUsername.clear();
+    wifiOnly = true;
+    page = WizardPage::BaseUnitSelect;
+    ShowPage();
+    SetStatus(L"Scanning for nearby base units...");
+    StartBaseUnitScan();
+}
+
+void WizardApp::StartBaseUnitScan() {
+    if ((!wifiOnly && !LoggedIn()) || bleBusy || page != WizardPage::BaseUnitSelect) {
+        return;
+    }
+    auto request = std::make_unique<BleRequest>();
+    request->app = this;
+    bleBusy = true;
+    ShowPage();
+    SetStatus(L"Scanning...");
+    if (StartWorker(&BaseUnitScanWorker, request.get())) {
+        request.release();
+        return;
+    }
+    request.reset();
+    bleBusy = false;
+    SetStatus(L"Could not start Bluetooth scan.");
+    ShowPage();
+}
+
+void WizardApp::StartConnect() {
+    if ((!wifiOnly && !LoggedIn()) || bleBusy || page != WizardPage::BaseUnitSelect) {
+        return;
+    }
+    const int row = SelectedRow(controls[kBaseUnitListView]);
+    if (row < 0 || static_cast<size_t>(row) >= baseUnits.size()) {
+        return;
+    }
+    const BaseUnitInfo& unit = baseUnits[static_cast<size_t>(row)];
+    selectedBaseUnitName = unit.name;
+    auto request = std::make_unique<BleRequest>();
+    request->app = this;
+    request->address = unit.address;
+    bleBusy = true;
+    ShowPage();
+    SetStatus(L"Connecting...");
+    if (StartWorker(&ConnectWorker, request.get())) {
+        request.release();
+        return;
+    }
+    request.reset();
+    bleBusy = false;
+    SetStatus(L"Could not start connection.");
+    ShowPage();
+}
+
+void WizardApp::StartWifiScan() {
+    if (page != WizardPage::WifiSelect || wifiScanBusy || sendBusy) {
+        return;
+    }
+    auto request = std::make_unique<BleRequest>();
+    request->app = this;
+    wifiScanBusy = true;
+    ShowPage();
+    SetStatus(L"Scanning Wi-Fi...");
+    if (StartWorker(&WifiScanWorker, request.get())) {
+        request.release();
+        return;
+    }
+    request.reset();
+    wifiScanBusy = false;
+    SetStatus(L"Could not start Wi-Fi scan.");
+    ShowPage();
+}
+
+void WizardApp::StartConfigure(bool usernameOnly) {
+    if (page != WizardPage::WifiSelect || sendBusy || wifiScanBusy) {
+        return;
+    }
+    if (usernameOnly && (wifiOnly || !LoggedIn())) {
+        return;
+    }
+    std::wstring ssid = usernameOnly ? std::wstring() : FieldText(kNetworkNameField);
+    std::wstring password =
+        (usernameOnly || wifiPasswordPlaceholder) ? std::wstring() : FieldText(kWifiPasswordField);
+    switch (CheckConfigureInput(ssid, password, usernameOnly)) {
+        case ConfigureProblem::MissingNetwork:
+            WipeSecret(password);
+            ShowWarning(L"Wi-Fi Network",
+                        L"Please select a Wi-Fi network before continuing or setup Username only.");
+            FocusControl(kWifiListView);
+            return;
+        case ConfigureProblem::MissingPassword:
+            ShowWarning(L"Wi-Fi Password", L"Please enter the Wi-Fi password before continuing.");
+            FocusControl(kWifiPasswordField);
+            return;
+        case ConfigureProblem::None:
+            break;
+    }
+    auto request = std::make_unique<ConfigureRequest>();
+    request->app = this;
+    request->ssid = ssid;
+    request->password = password;
+    lastSsid = ssid;
+    WipeSecret(lastWifiPassword);
+    lastWifiPassword = password;
+    WipeSecret(password);
+    lastSendUsernameOnly = usernameOnly;
+    sendBusy = true;
+    ShowPage();
+    SetStatus(L"Sending configuration...");
+    if (StartWorker(&ConfigureWorker, request.get())) {
+        request.release();
+        return;
+    }
+    WipeSecret(request->password);
+    request.reset();
+    sendBusy = false;
+    SetStatus(L"Could not start configuration request.");
+    ShowPage();
+}
+
+void WizardApp::OnLoginDone(std::unique_ptr<LoginResult> result) {
+    loginBusy = false;
+    if (!result) {
+        WipeSecret(pendingLoginPassword);
+        pendingLoginUsername.clear();
+        SetStatus(L"Log in failed.");
+        ShowPage();
+        return;
+    }
+    if (result->ok) {
+        account = result->account;
+        wifiOnly = false;
+        SaveCredentials(pendingLoginUsername, pendingLoginPassword);
+        if (!passwordPlaceholder) {
+            passwordPlaceholder = true;
+            // The field no longer holds the stored value either.
+            passwordIsStored = false;
+            passwordRevealed = false;
+            OverwriteFieldText(controls[kPasswordField]);
+            SetPasswordStyle(controls[kPasswordField], false);
+            SetWindowTextW(controls[kPasswordField], L"Password");
+            InvalidateRect(controls[kPasswordField], nullptr, TRUE);
+        }
+        WipeSecret(pendingLoginPassword);
+        pendingLoginUsername.clear();
+        WipeSecret(result->account.token);
+        result.reset();
+        page = WizardPage::BaseUnitSelect;
+        ShowPage();
+        SetStatus(L"Scanning for nearby base units...");
+        StartBaseUnitScan();
+        return;
+    }
+    SetStatus(result->errorText.empty() ? L"Log in failed." : result->errorText);
+    WipeSecret(pendingLoginPassword);
+    pendingLoginUsername.clear();
+    result.reset();
+    ShowPage();
+}
+
+void WizardApp::OnBaseScanDone(std::unique_ptr<BleOperationResult> result) {
+    bleBusy = false;
+    if (result && result->ok) {
+        baseUnits = std::move(result->devices);
+        SortBaseUnits(baseUnits);
+        FillBaseUnitList(controls[kBaseUnitListView], baseUnits);
+        SetStatus(BaseUnitCountText(baseUnits.size()));
+    } else if (result) {
+        SetStatus(result->errorText.empty() ? L"Bluetooth scan failed." : result->errorText);
+    }
+    result.reset();
+    ShowPage();
+}
+
+void WizardApp::OnConnectDone(std::unique_ptr<BleOperationResult> result) {
+    bleBusy = false;
+    if (result && result->ok) {
+        result.reset();
+        page = WizardPage::WifiSelect;
+        ShowPage();
+        SetStatus(L"Scanning Wi-Fi networks...");
+        StartWifiScan();
+        return;
+    }
+    if (result) {
+        SetStatus(result->errorText.empty() ? L"Could not connect to the selected base unit."
+                                            : result->errorText);
+        selectedBaseUnitName.clear();
+    }
+    result.reset();
+    ShowPage();
+}
+
+void WizardApp::OnWifiScanDone(std::unique_ptr<BleOperationResult> result) {
+    wifiScanBusy = false;
+    if (result && result->connectionLost) {
+        ReturnToBaseUnits(result->errorText);
+        return;
+    }
+    if (result && result->ok) {
+        wifiNetworks = MergeWifiNetworks(result->networks);
+        SortWifiNetworks(wifiNetworks);
+        FillWifiList(controls[kWifiListView], wifiNetworks);
+        SetStatus(WifiNetworkCountText(wifiNetworks.size()));
+    } else if (result) {
+        SetStatus(result->errorText.empty()
+                      ? L"Wi-Fi scan failed. You can enter the network manually."
+                      : result->errorText);
+    }
+    result.reset();
+    ShowPage();
+}
+
+void WizardApp::OnConfigureDone(std::unique_ptr<ConfigureResult> result) {
+    sendBusy = false;
+    if (!result) {
+        ShowPage();
+        return;
+    }
+    if (result->connectionLost) {
+        ReturnToBaseUnits(result->errorText);
+        return;
+    }
+    if (result->ok) {
+        if (!result->accountUsername.empty()) {
+            account.accountUsername = result->accountUsername;
+        }
+        lastSendOk = true;
+        // A sent password has no further use: Finish is the only way on from here.
+        WipeSecret(lastWifiPassword);
+        ResetWifiPasswordField();
+        SetWindowTextW(controls[kResultHeadingText], L"Configuration Sent");
+        SetWindowTextW(controls[kResultMessageText],
+                       L"The configuration was successfully sent to the Tervane base unit.");
+        SetWindowTextW(controls[kFinishButton], L"Finish");
+    } else {
+        if (result->accountRejected) {
+            WipeSecret(account.token);
+            account.accountUsername.clear();
+        }
+        lastSendOk = false;
+        SetWindowTextW(controls[kResultHeadingText], L"Configuration Failed");
+        SetWindowTextW(controls[kResultMessageText],
+                       result->errorText.empty()
+                           ? L"The configuration could not be sent. Check the connection and try "
+                             L"again."
+                           : result->errorText.c_str());
+        SetWindowTextW(controls[kFinishButton], L"Retry");
+    }
+    result.reset();
+    page = WizardPage::Result;
+    ShowPage();
+    AnnounceTextChange(controls[kResultMessageText]);
+}
