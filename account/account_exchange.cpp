@@ -2,7 +2,7 @@
 
 #include "account/json_text.h"
 #include "account/secret_wipe.h"
-#include "account/text_conversion.h"
+#include "common/text_conversion.h"
 
 const wchar_t kLoginPath[] = L"/api/config-app/login/";
 const wchar_t kAccountCheckPath[] = L"/api/config-app/me/";

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "account/secret_wipe.h"
-#include "account/text_conversion.h"
+#include "common/text_conversion.h"
 
 namespace {
 

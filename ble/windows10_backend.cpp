@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <chrono>
 
-#include "account/text_conversion.h"
 #include "ble/ble_clock.h"
 #include "ble/flat_text.h"
 #include "ble/ov_ble.h"
 #include "ble/scan_collection.h"
+#include "common/text_conversion.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "blufi/configuration_payload.h"
 
-#include "account/text_conversion.h"
 #include "blufi/blufi_codec.h"
+#include "common/text_conversion.h"
 
 bool IsPayloadSpace(wchar_t ch) {
     const auto unit = static_cast<unsigned long>(ch);

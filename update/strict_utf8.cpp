@@ -1,6 +1,6 @@
 #include "update/strict_utf8.h"
 
-#include "account/portable_text_conversion.h"
+#include "common/portable_text_conversion.h"
 
 #include <climits>
 

@@ -10,7 +10,7 @@
 
 #include "account/credential_file.h"
 #include "account/credential_layout.h"
-#include "account/text_conversion.h"
+#include "common/text_conversion.h"
 #include "tests/support/windows_files.h"
 
 namespace {

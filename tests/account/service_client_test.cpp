@@ -14,7 +14,7 @@
 #include "account/account_exchange.h"
 #include "account/credential_store.h"
 #include "account/service_request.h"
-#include "account/text_conversion.h"
+#include "common/text_conversion.h"
 #include "tests/support/standin_client.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "account/text_conversion.h"
+#include "common/text_conversion.h"
 
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
-#include "account/portable_text_conversion.h"
+#include "common/portable_text_conversion.h"
 #endif
 
 // One table for both builds: on Windows it checks the system conversion, elsewhere our own, so

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "account/text_conversion.h"
 #include "ble/windows10_backend.h"
+#include "common/text_conversion.h"
 #include "tools/simulator/simulated_flat_ble.h"
 
 // Every link test runs against a freshly installed simulated world in virtual time.

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "account/text_conversion.h"
+#include "common/text_conversion.h"
 #include "update/strict_utf8.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

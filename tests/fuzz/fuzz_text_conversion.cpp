@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "account/text_conversion.h"
+#include "common/text_conversion.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "account/service_request.h"
-#include "account/text_conversion.h"
+#include "common/text_conversion.h"
 #include "tests/support/windows_files.h"
 
 inline std::wstring Env(const wchar_t* name) {

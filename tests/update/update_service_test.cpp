@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "account/json_text.h"
-#include "account/text_conversion.h"
+#include "common/text_conversion.h"
 #include "update/installer_verification.h"
 #include "update/update_check.h"
 #include "update/update_download.h"

@@ -1,4 +1,4 @@
-#include "account/portable_text_conversion.h"
+#include "common/portable_text_conversion.h"
 
 namespace {
 

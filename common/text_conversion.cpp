@@ -1,4 +1,4 @@
-#include "account/text_conversion.h"
+#include "common/text_conversion.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -44,7 +44,7 @@ std::wstring Utf8ToUtf16(const std::string& bytes) {
 }
 
 #else
-#include "account/portable_text_conversion.h"
+#include "common/portable_text_conversion.h"
 
 std::string Utf16ToUtf8(const std::wstring& text) { return PortableUtf16ToUtf8(text); }
 std::wstring Utf8ToUtf16(const std::string& bytes) { return PortableUtf8ToUtf16(bytes); }
