@@ -8,11 +8,11 @@
 
 #include "app/update_operations.h"
 #include "app/wizard_app.h"
+#include "app/wizard_workers.h"
 #include "update/update_check.h"
 #include "update/update_download.h"
 #include "update/update_helper.h"
 #include "update/version.h"
-#include "wizard/wizard_workers.h"
 
 namespace {
 

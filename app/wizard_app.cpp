@@ -6,10 +6,10 @@
 #include "account/credential_store.h"
 #include "app/accessible_names.h"
 #include "app/dpi_scale.h"
+#include "app/wizard_workers.h"
 #include "update/install_mode.h"
 #include "wizard/form_rules.h"
 #include "wizard/scan_list_views.h"
-#include "wizard/wizard_workers.h"
 
 const wchar_t kMainWindowClass[] = L"TervaneConfigNativeWindow";
 const wchar_t kPlacementKey[] = L"Software\\Tervane\\ConfigApp";

@@ -7,12 +7,12 @@
 
 #include "account/credential_store.h"
 #include "app/accessible_names.h"
+#include "app/password_field.h"
 #include "app/wizard_app.h"
+#include "app/wizard_workers.h"
 #include "wizard/form_rules.h"
-#include "wizard/password_field.h"
 #include "wizard/scan_list_views.h"
 #include "wizard/scan_lists.h"
-#include "wizard/wizard_workers.h"
 
 void WizardApp::ShowPage() {
     if (page != WizardPage::Login) {

@@ -1,4 +1,4 @@
-#include "wizard/wizard_workers.h"
+#include "app/wizard_workers.h"
 
 #include <exception>
 #include <memory>
