@@ -46,6 +46,33 @@ private:
     std::shared_ptr<NotificationQueue> queue_;
 };
 
+// One uncached discovery through the source's newer interface: starts it, awaits the result
+// within the bound and collects the UUIDs, keeping the list for the Keep step.
+template <typename Source3, typename Item, typename Source, typename Operation, typename Result,
+          typename List>
+int32_t ReadUncached(Source* source, const GUID& source3Iid,
+                     HRESULT (STDMETHODCALLTYPE Source3::*start)(INT32, Operation**),
+                     const GUID& handlerIid, HRESULT (STDMETHODCALLTYPE Result::*getList)(List**),
+                     std::chrono::milliseconds timeout, ComPtr<List>& list, int32_t& status,
+                     std::vector<BleUuid>& uuids) {
+    ComPtr<Source3> source3;
+    HRESULT hr = QueryAs(source, source3Iid, source3);
+    if (FAILED(hr)) {
+        return Code(hr);
+    }
+    ComPtr<Operation> operation;
+    hr = (source3.Get()->*start)(kUncached, operation.GetAddressOf());
+    if (FAILED(hr)) {
+        return Code(hr);
+    }
+    ComPtr<Result> result;
+    hr = Await(operation.Get(), handlerIid, timeout, result.GetAddressOf());
+    if (FAILED(hr)) {
+        return Code(hr);
+    }
+    return CollectUuids<Result, List, Item>(result.Get(), getList, list, status, uuids);
+}
+
 // The process-wide GATT connection record.
 class GattConnection final : public GattPlatform {
 public:
@@ -111,24 +138,10 @@ public:
 
     int32_t ReadServices(std::chrono::milliseconds timeout, int32_t& status,
                          std::vector<BleUuid>& services) override {
-        ComPtr<IBluetoothLEDevice3> device3;
-        HRESULT hr = QueryAs(device_.Get(), IID_Device3, device3);
-        if (FAILED(hr)) {
-            return Code(hr);
-        }
-        ComPtr<IAsyncServicesOperation> operation;
-        hr = device3->GetGattServicesWithCacheModeAsync(kUncached, operation.GetAddressOf());
-        if (FAILED(hr)) {
-            return Code(hr);
-        }
-        ComPtr<IGattDeviceServicesResult> result;
-        hr = Await(operation.Get(), IID_IAsyncServicesOperationHandler, timeout,
-                   result.GetAddressOf());
-        if (FAILED(hr)) {
-            return Code(hr);
-        }
-        return CollectUuids<IGattDeviceServicesResult, IServiceVectorView, IGattDeviceService>(
-            result.Get(), &IGattDeviceServicesResult::get_Services, serviceList_, status, services);
+        return ReadUncached<IBluetoothLEDevice3, IGattDeviceService>(
+            device_.Get(), IID_Device3, &IBluetoothLEDevice3::GetGattServicesWithCacheModeAsync,
+            IID_IAsyncServicesOperationHandler, &IGattDeviceServicesResult::get_Services, timeout,
+            serviceList_, status, services);
     }
 
     int32_t KeepService(size_t index) override {
@@ -143,26 +156,12 @@ public:
 
     int32_t ReadCharacteristics(std::chrono::milliseconds timeout, int32_t& status,
                                 std::vector<BleUuid>& characteristics) override {
-        ComPtr<IGattDeviceService3> service3;
-        HRESULT hr = QueryAs(service_.Get(), IID_DeviceService3, service3);
-        if (FAILED(hr)) {
-            return Code(hr);
-        }
-        ComPtr<IAsyncCharacteristicsOperation> operation;
-        hr = service3->GetCharacteristicsWithCacheModeAsync(kUncached, operation.GetAddressOf());
-        if (FAILED(hr)) {
-            return Code(hr);
-        }
-        ComPtr<IGattCharacteristicsResult> result;
-        hr = Await(operation.Get(), IID_IAsyncCharacteristicsOperationHandler, timeout,
-                   result.GetAddressOf());
-        if (FAILED(hr)) {
-            return Code(hr);
-        }
-        return CollectUuids<IGattCharacteristicsResult, ICharacteristicVectorView,
-                            IGattCharacteristic>(result.Get(),
-                                                 &IGattCharacteristicsResult::get_Characteristics,
-                                                 characteristicList_, status, characteristics);
+        return ReadUncached<IGattDeviceService3, IGattCharacteristic>(
+            service_.Get(), IID_DeviceService3,
+            &IGattDeviceService3::GetCharacteristicsWithCacheModeAsync,
+            IID_IAsyncCharacteristicsOperationHandler,
+            &IGattCharacteristicsResult::get_Characteristics, timeout, characteristicList_, status,
+            characteristics);
     }
 
     int32_t KeepCharacteristics(size_t writeIndex, size_t notifyIndex) override {
