@@ -103,3 +103,6 @@ private:
     std::shared_ptr<NotificationQueue> queue_;
     std::shared_ptr<LinkWatch> watch_;
 };
+
+// The link of the flat layer linked in, behind the flat GATT functions; each layer defines it.
+GattLink& FlatGattLink();

@@ -129,24 +129,25 @@ struct IBluetoothLEAdvertisementWatcherStoppedEventArgs : IInspectable {
 
 struct IBluetoothLEAdvertisementWatcher;
 
+// TypedEventHandler<Sender, Args>; each instance has its own id.
+template <typename Sender, typename Args>
+struct ITypedEventHandler : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke(Sender* sender, Args* args) = 0;  // 3
+};
+
 // TypedEventHandler<BluetoothLEAdvertisementWatcher, BluetoothLEAdvertisementReceivedEventArgs>
 // {90eb4eca-d465-5ea0-a61c-033c8c5ecef2}
 inline constexpr GUID IID_ReceivedHandler = {
     0x90eb4eca, 0xd465, 0x5ea0, {0xa6, 0x1c, 0x03, 0x3c, 0x8c, 0x5e, 0xce, 0xf2}};
-struct IReceivedHandler : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Invoke(IBluetoothLEAdvertisementWatcher* sender,
-                                             IBluetoothLEAdvertisementReceivedEventArgs* args) = 0;
-};
+using IReceivedHandler = ITypedEventHandler<IBluetoothLEAdvertisementWatcher,
+                                            IBluetoothLEAdvertisementReceivedEventArgs>;
 
 // TypedEventHandler<BluetoothLEAdvertisementWatcher, ...WatcherStoppedEventArgs>
 // {9936a4db-dc99-55c3-9e9b-bf4854bd9eab}
 inline constexpr GUID IID_StoppedHandler = {
     0x9936a4db, 0xdc99, 0x55c3, {0x9e, 0x9b, 0xbf, 0x48, 0x54, 0xbd, 0x9e, 0xab}};
-struct IStoppedHandler : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE
-    Invoke(IBluetoothLEAdvertisementWatcher* sender,
-           IBluetoothLEAdvertisementWatcherStoppedEventArgs* args) = 0;
-};
+using IStoppedHandler = ITypedEventHandler<IBluetoothLEAdvertisementWatcher,
+                                           IBluetoothLEAdvertisementWatcherStoppedEventArgs>;
 
 // {a6ac336f-f3d3-4297-8d6c-c81ea6623f40}
 inline constexpr GUID IID_AdvertisementWatcher = {
@@ -273,9 +274,7 @@ struct IBluetoothLEDevice : IInspectable {
 // {a90661e2-372e-5d1e-bbbb-b8a2ce0e7c4d}
 inline constexpr GUID IID_DeviceHandler = {
     0xa90661e2, 0x372e, 0x5d1e, {0xbb, 0xbb, 0xb8, 0xa2, 0xce, 0x0e, 0x7c, 0x4d}};
-struct IDeviceHandler : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Invoke(IBluetoothLEDevice* sender, IInspectable* args) = 0;
-};
+using IDeviceHandler = ITypedEventHandler<IBluetoothLEDevice, IInspectable>;
 
 // {aee9e493-44ac-40dc-af33-b2c13c01ca46}
 inline constexpr GUID IID_Device3 = {
@@ -293,29 +292,25 @@ struct IBluetoothLEDevice3 : IInspectable {
 
 struct IGattCharacteristic;
 
+// IVectorView<T> for the two lists the link reads; the instances differ only in their ids.
+template <typename Item>
+struct IVectorView : IInspectable {
+    virtual HRESULT STDMETHODCALLTYPE GetAt(UINT32 index, Item** item) = 0;                    // 6
+    virtual HRESULT STDMETHODCALLTYPE get_Size(UINT32* size) = 0;                              // 7
+    virtual HRESULT STDMETHODCALLTYPE IndexOf(Item* item, UINT32* index, boolean* found) = 0;  // 8
+    virtual HRESULT STDMETHODCALLTYPE GetMany(UINT32 start, UINT32 count, Item** items,
+                                              UINT32* got) = 0;  // 9
+};
+
 // IVectorView<GattDeviceService> {7c8e7fdd-a1a1-528a-81d1-296769227a08}
 inline constexpr GUID IID_ServiceVectorView = {
     0x7c8e7fdd, 0xa1a1, 0x528a, {0x81, 0xd1, 0x29, 0x67, 0x69, 0x22, 0x7a, 0x08}};
-struct IServiceVectorView : IInspectable {
-    virtual HRESULT STDMETHODCALLTYPE GetAt(UINT32 index, IGattDeviceService** item) = 0;  // 6
-    virtual HRESULT STDMETHODCALLTYPE get_Size(UINT32* size) = 0;                          // 7
-    virtual HRESULT STDMETHODCALLTYPE IndexOf(IGattDeviceService* item, UINT32* index,
-                                              boolean* found) = 0;  // 8
-    virtual HRESULT STDMETHODCALLTYPE GetMany(UINT32 start, UINT32 count,
-                                              IGattDeviceService** items, UINT32* got) = 0;  // 9
-};
+using IServiceVectorView = IVectorView<IGattDeviceService>;
 
 // IVectorView<GattCharacteristic> {cb3ab3ae-b561-504f-a808-599deceb2df4}
 inline constexpr GUID IID_CharacteristicVectorView = {
     0xcb3ab3ae, 0xb561, 0x504f, {0xa8, 0x08, 0x59, 0x9d, 0xec, 0xeb, 0x2d, 0xf4}};
-struct ICharacteristicVectorView : IInspectable {
-    virtual HRESULT STDMETHODCALLTYPE GetAt(UINT32 index, IGattCharacteristic** item) = 0;  // 6
-    virtual HRESULT STDMETHODCALLTYPE get_Size(UINT32* size) = 0;                           // 7
-    virtual HRESULT STDMETHODCALLTYPE IndexOf(IGattCharacteristic* item, UINT32* index,
-                                              boolean* found) = 0;  // 8
-    virtual HRESULT STDMETHODCALLTYPE GetMany(UINT32 start, UINT32 count,
-                                              IGattCharacteristic** items, UINT32* got) = 0;  // 9
-};
+using ICharacteristicVectorView = IVectorView<IGattCharacteristic>;
 
 // {171dd3ee-016d-419d-838a-576cf475a3d8}
 inline constexpr GUID IID_DeviceServicesResult = {
@@ -377,10 +372,7 @@ struct IGattValueChangedEventArgs : IInspectable {
 // {c1f420f6-6292-5760-a2c9-9ddf98683cfc}
 inline constexpr GUID IID_ValueChangedHandler = {
     0xc1f420f6, 0x6292, 0x5760, {0xa2, 0xc9, 0x9d, 0xdf, 0x98, 0x68, 0x3c, 0xfc}};
-struct IValueChangedHandler : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Invoke(IGattCharacteristic* sender,
-                                             IGattValueChangedEventArgs* args) = 0;
-};
+using IValueChangedHandler = ITypedEventHandler<IGattCharacteristic, IGattValueChangedEventArgs>;
 
 // {59cb50c1-5934-4f68-a198-eb864fa44e6b}
 inline constexpr GUID IID_Characteristic = {

@@ -326,32 +326,11 @@ private:
     std::shared_ptr<NotificationGate> gate_;
 };
 
-GattLink& Link() {
+}  // namespace
+
+GattLink& FlatGattLink() {
     // Never destroyed: the window thread may disconnect during shutdown after statics go.
     static GattConnection* platform = new GattConnection;
     static GattLink* link = new GattLink(*platform);
     return *link;
-}
-
-}  // namespace
-
-extern "C" int OvBleConnect(uint64_t address, wchar_t* errorBuffer, int errorCapacity) {
-    return Link().Connect(address, errorBuffer, errorCapacity);
-}
-
-extern "C" int OvBleWrite(const uint8_t* bytes, int count, wchar_t* errorBuffer) {
-    return Link().Write(bytes, count, errorBuffer);
-}
-
-extern "C" int OvBleWaitNotification(uint8_t* buffer, int* length, uint32_t timeoutMs,
-                                     wchar_t* errorBuffer) {
-    return Link().WaitNotification(buffer, length, timeoutMs, errorBuffer);
-}
-
-extern "C" int OvBleLinkIntact() {
-    return Link().LinkIntact();
-}
-
-extern "C" void OvBleDisconnect() {
-    Link().Disconnect();
 }

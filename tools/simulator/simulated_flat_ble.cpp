@@ -16,7 +16,7 @@ using namespace simulated_world;
 
 void SimulatedBle::Install(std::vector<SimulatedUnitSetup> units,
                            std::vector<SimulatedAdvertiser> others) {
-    Link().Disconnect();
+    FlatGattLink().Disconnect();
     Timeline().Settle();
     World& world = TheWorld();
     std::lock_guard<std::mutex> lock(world.mutex);

@@ -344,33 +344,8 @@ private:
 
 }  // namespace
 
-namespace simulated_world {
-
-GattLink& Link() {
+GattLink& FlatGattLink() {
     static SimulatedGattPlatform* platform = new SimulatedGattPlatform;
     static GattLink* link = new GattLink(*platform);
     return *link;
-}
-
-}  // namespace simulated_world
-
-extern "C" int OvBleConnect(uint64_t address, wchar_t* errorBuffer, int errorCapacity) {
-    return Link().Connect(address, errorBuffer, errorCapacity);
-}
-
-extern "C" int OvBleWrite(const uint8_t* bytes, int count, wchar_t* errorBuffer) {
-    return Link().Write(bytes, count, errorBuffer);
-}
-
-extern "C" int OvBleWaitNotification(uint8_t* buffer, int* length, uint32_t timeoutMs,
-                                     wchar_t* errorBuffer) {
-    return Link().WaitNotification(buffer, length, timeoutMs, errorBuffer);
-}
-
-extern "C" int OvBleLinkIntact() {
-    return Link().LinkIntact();
-}
-
-extern "C" void OvBleDisconnect() {
-    Link().Disconnect();
 }

@@ -84,9 +84,6 @@ struct World {
 World& TheWorld();
 SimulatedTimeline& Timeline();
 
-// The link the flat functions drive, over the simulated GATT platform.
-GattLink& Link();
-
 // One asynchronous platform step that completes after latency (never when hang), awaited with
 // the link's bound the way the Windows Runtime layer awaits its operations.
 int32_t RunStep(std::chrono::milliseconds latency, bool hang, std::chrono::milliseconds timeout);
