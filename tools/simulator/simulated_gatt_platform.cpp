@@ -208,8 +208,7 @@ public:
                               int32_t& status) override {
         const auto record = Device();
         int writeNumber = 0;
-        bool dropBefore = false;
-        bool dropAfter = false;
+        simulated_link::WriteDrops drops;
         {
             World& world = TheWorld();
             std::lock_guard<std::mutex> lock(world.mutex);
@@ -217,13 +216,9 @@ public:
                 return static_cast<int32_t>(kHrDeviceNotReady);
             }
             writeNumber = ++world.writesThisConnection;
-            SimulatedLinkFaults& faults = record->setup.faults;
-            dropBefore = faults.dropBeforeWrite == writeNumber;
-            dropAfter = faults.dropAfterWrite == writeNumber;
-            faults.dropBeforeWrite = dropBefore ? 0 : faults.dropBeforeWrite;
-            faults.dropAfterWrite = dropAfter ? 0 : faults.dropAfterWrite;
+            drops = simulated_link::TakeWriteDrops(record->setup.faults, writeNumber);
         }
-        if (dropBefore) {
+        if (drops.before) {
             DropUnitLink(record);
         }
         const SimulatedUnitSetup& setup = record->setup;
@@ -253,10 +248,15 @@ public:
         // The firmware's verdict on the frame travels back as notifications, not as the
         // write's status.
         record->unit->WriteFrame(frame);
-        if (dropAfter) {
+        if (drops.after) {
             DropUnitLink(record);
         }
-        DropWhenIdle(record);
+        simulated_link::ArmIdleDrop(
+            TheWorld(), record,
+            [](std::chrono::milliseconds idle, std::function<void()> task) {
+                Timeline().Schedule(Timeline().Now() + idle, std::move(task));
+            },
+            DropUnitLink);
         status = kGattSuccess;
         return 0;
     }
@@ -284,32 +284,6 @@ public:
     }
 
 private:
-    static void DropWhenIdle(const std::shared_ptr<UnitRecord>& record) {
-        std::chrono::milliseconds idle{0};
-        size_t writes = 0;
-        {
-            World& world = TheWorld();
-            std::lock_guard<std::mutex> lock(world.mutex);
-            idle = record->setup.faults.dropWhenIdle;
-            writes = record->written.size();
-        }
-        if (idle.count() <= 0) {
-            return;
-        }
-        Timeline().Schedule(Timeline().Now() + idle, [record, writes] {
-            {
-                World& world = TheWorld();
-                std::lock_guard<std::mutex> lock(world.mutex);
-                if (record->written.size() != writes ||
-                    record->setup.faults.dropWhenIdle.count() <= 0) {
-                    return;
-                }
-                record->setup.faults.dropWhenIdle = std::chrono::milliseconds(0);
-            }
-            DropUnitLink(record);
-        });
-    }
-
     // Once nothing holds it the platform lets the link go, after its linger.
     static void LetLinkGo(const std::shared_ptr<UnitRecord>& record) {
         World& world = TheWorld();

@@ -42,15 +42,6 @@ int32_t RunStep(std::chrono::milliseconds latency, bool hang, std::chrono::milli
     return 0;
 }
 
-bool TakeDownLocked(UnitRecord& record) {
-    if (!record.linkUp) {
-        return false;
-    }
-    record.linkUp = false;
-    ++record.linkEpoch;
-    return true;
-}
-
 void FireStatus(const std::shared_ptr<UnitRecord>& record, bool connected) {
     Timeline().Schedule(Timeline().Now(), [record, connected] {
         std::function<void(bool)> handler;
@@ -69,29 +60,15 @@ void FireStatus(const std::shared_ptr<UnitRecord>& record, bool connected) {
 }
 
 void DropUnitLink(const std::shared_ptr<UnitRecord>& record) {
-    bool dropped = false;
-    {
-        World& world = TheWorld();
-        std::lock_guard<std::mutex> lock(world.mutex);
-        dropped = TakeDownLocked(*record);
-    }
-    if (dropped) {
+    if (simulated_link::TakeDown(TheWorld(), *record)) {
         FireStatus(record, false);
     }
 }
 
 void BringUp(const std::shared_ptr<UnitRecord>& record) {
-    {
-        World& world = TheWorld();
-        std::lock_guard<std::mutex> lock(world.mutex);
-        if (record->linkUp) {
-            return;
-        }
-        record->linkUp = true;
-        ++record->linkEpoch;
+    if (simulated_link::BringUp(TheWorld(), *record)) {
+        FireStatus(record, true);
     }
-    record->unit->Connect();
-    FireStatus(record, true);
 }
 
 void DeliverNotification(const std::shared_ptr<UnitRecord>& record, uint64_t epoch,

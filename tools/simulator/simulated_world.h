@@ -16,6 +16,7 @@
 #include "ble/scan_collection.h"
 #include "tools/simulator/simulated_flat_ble.h"
 #include "tools/simulator/simulated_timeline.h"
+#include "tools/simulator/simulated_unit_link.h"
 
 namespace simulated_world {
 
@@ -88,8 +89,7 @@ SimulatedTimeline& Timeline();
 // the link's bound the way the Windows Runtime layer awaits its operations.
 int32_t RunStep(std::chrono::milliseconds latency, bool hang, std::chrono::milliseconds timeout);
 
-// Under the world's lock. True when the link was up.
-bool TakeDownLocked(UnitRecord& record);
+using simulated_link::TakeDownLocked;
 
 // The open device's status-changed event, raised on a platform thread as Windows does.
 void FireStatus(const std::shared_ptr<UnitRecord>& record, bool connected);

@@ -278,16 +278,8 @@ public:
                        items_[index].Get(), item);
     }
     HRESULT STDMETHODCALLTYPE get_Size(UINT32* size) override {
-        HRESULT hr =
-            Enter(this, Is("ServiceList") ? "ServiceList.get_Size" : "CharacteristicList.get_Size");
-        if (FAILED(hr)) {
-            return hr;
-        }
-        if (size == nullptr) {
-            return E_POINTER;
-        }
-        *size = static_cast<UINT32>(items_.size());
-        return S_OK;
+        return Get(this, Is("ServiceList") ? "ServiceList.get_Size" : "CharacteristicList.get_Size",
+                   size, static_cast<UINT32>(items_.size()));
     }
     PROVIDER_UNUSED_METHOD(IndexOf, "VectorView.IndexOf", Item*, UINT32*, boolean*)
     PROVIDER_UNUSED_METHOD(GetMany, "VectorView.GetMany", UINT32, UINT32, Item**, UINT32*)

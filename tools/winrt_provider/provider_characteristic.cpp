@@ -227,8 +227,7 @@ private:
         const std::shared_ptr<UnitRecord> record = connection_->record;
         const SimulatedUnitSetup& setup = record->setup;
         int number = 0;
-        bool dropAfter = false;
-        bool dropBefore = false;
+        simulated_link::WriteDrops drops;
         {
             World& world = TheWorld();
             std::lock_guard<std::mutex> lock(world.mutex);
@@ -236,13 +235,9 @@ private:
                 return kHrDeviceNotReady;
             }
             number = ++record->writesThisConnection;
-            SimulatedLinkFaults& faults = record->setup.faults;
-            dropBefore = faults.dropBeforeWrite == number;
-            dropAfter = faults.dropAfterWrite == number;
-            faults.dropBeforeWrite = dropBefore ? 0 : faults.dropBeforeWrite;
-            faults.dropAfterWrite = dropAfter ? 0 : faults.dropAfterWrite;
+            drops = simulated_link::TakeWriteDrops(record->setup.faults, number);
         }
-        if (dropBefore) {
+        if (drops.before) {
             DropUnitLink(record);
         }
         const bool failing = setup.failWriteNumber > 0 && number == setup.failWriteNumber;
@@ -253,7 +248,7 @@ private:
         return Launch<StatusOperation>(
             call, "WriteOperation", IID_IAsyncStatusOperation, IID_IAsyncStatusOperationHandler,
             setup.writeLatency, failing && setup.writeFailure == SimulatedWriteFailure::Hang,
-            [record, frame, failing, uuid, dropAfter]() {
+            [record, frame, failing, uuid, dropAfter = drops.after]() {
                 if (failing || uuid != 0xFF01) {
                     return StatusOutcome(kGattUnreachable);
                 }

@@ -93,15 +93,7 @@ void Install(std::vector<SimulatedUnitSetup> units, std::vector<SimulatedAdverti
     Settle();
     World& world = TheWorld();
     std::lock_guard<std::mutex> lock(world.mutex);
-    world.units.clear();
-    for (SimulatedUnitSetup& setup : units) {
-        auto record = std::make_shared<UnitRecord>();
-        record->unit = std::make_shared<SimulatedBaseUnit>(setup.unit);
-        record->setup = std::move(setup);
-        world.units[record->setup.address] = std::move(record);
-    }
-    world.others = std::move(others);
-    world.radioOff = false;
+    simulated_link::ReplaceUnitsLocked(world, std::move(units), std::move(others));
 }
 
 void SetFaults(const PlatformFaults& faults) {

@@ -162,6 +162,17 @@ HRESULT Get(const Object* self, const char* call, Out* out, const Value& value) 
         PROVIDER_UNUSED(call);                               \
     }
 
+// An event's add_ and remove_ methods over its EventRegistry.
+#define PROVIDER_EVENT(kind, event, Handler, registry)                               \
+    HRESULT STDMETHODCALLTYPE add_##event(Handler* handler, Token* token) override { \
+        PROVIDER_ENTER(kind ".add_" #event);                                         \
+        return registry.Add(handler, token);                                         \
+    }                                                                                \
+    HRESULT STDMETHODCALLTYPE remove_##event(Token token) override {                 \
+        PROVIDER_ENTER(kind ".remove_" #event);                                      \
+        return registry.Remove(token);                                               \
+    }
+
 // The activation factories of the provided classes, each with the reference it starts with.
 IActivationFactory* NewWatcherFactory();
 IActivationFactory* NewDeviceStatics();

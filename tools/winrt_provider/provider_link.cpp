@@ -36,15 +36,7 @@ void FireStatus(const std::shared_ptr<UnitRecord>& record) {
     }
 }
 
-// Under the world's lock. True when the link was up.
-bool TakeDownLocked(UnitRecord& record) {
-    if (!record.linkUp) {
-        return false;
-    }
-    record.linkUp = false;
-    ++record.linkEpoch;
-    return true;
-}
+using simulated_link::TakeDownLocked;
 
 }  // namespace
 
@@ -68,27 +60,13 @@ uint64_t LinkEpoch(const std::shared_ptr<UnitRecord>& record) {
 }
 
 void BringLinkUp(const std::shared_ptr<UnitRecord>& record) {
-    {
-        World& world = TheWorld();
-        std::lock_guard<std::mutex> lock(world.mutex);
-        if (record->linkUp) {
-            return;
-        }
-        record->linkUp = true;
-        ++record->linkEpoch;
+    if (simulated_link::BringUp(TheWorld(), *record)) {
+        FireStatus(record);
     }
-    record->unit->Connect();
-    FireStatus(record);
 }
 
 void DropUnitLink(const std::shared_ptr<UnitRecord>& record) {
-    bool dropped = false;
-    {
-        World& world = TheWorld();
-        std::lock_guard<std::mutex> lock(world.mutex);
-        dropped = TakeDownLocked(*record);
-    }
-    if (dropped) {
+    if (simulated_link::TakeDown(TheWorld(), *record)) {
         FireStatus(record);
     }
 }
@@ -131,29 +109,12 @@ bool RadioOff() {
 }
 
 void DropWhenIdle(const std::shared_ptr<UnitRecord>& record) {
-    std::chrono::milliseconds idle{0};
-    size_t writes = 0;
-    {
-        World& world = TheWorld();
-        std::lock_guard<std::mutex> lock(world.mutex);
-        idle = record->setup.faults.dropWhenIdle;
-        writes = record->written.size();
-    }
-    if (idle.count() <= 0) {
-        return;
-    }
-    Tasks().Schedule(Clock().Now() + idle, nullptr, [record, writes] {
-        {
-            World& world = TheWorld();
-            std::lock_guard<std::mutex> lock(world.mutex);
-            auto& fault = record->setup.faults.dropWhenIdle;
-            if (record->written.size() != writes || fault.count() <= 0) {
-                return;
-            }
-            fault = std::chrono::milliseconds(0);
-        }
-        DropUnitLink(record);
-    });
+    simulated_link::ArmIdleDrop(
+        TheWorld(), record,
+        [](std::chrono::milliseconds idle, std::function<void()> task) {
+            Tasks().Schedule(Clock().Now() + idle, nullptr, std::move(task));
+        },
+        DropUnitLink);
 }
 
 void DropLink(uint64_t address) {

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "ble/winrt_ble_interfaces.h"
+#include "tools/simulator/simulated_unit_link.h"
 #include "tools/winrt_provider/provider_runtime.h"
 
 namespace winrt_provider {

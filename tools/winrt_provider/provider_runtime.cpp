@@ -60,6 +60,18 @@ int64_t NextToken() {
     return next.fetch_add(7);
 }
 
+bool Object::MoveReferences(long step, long Counts::*misuse, long& now) {
+    now = references_.load();
+    do {
+        if (now <= 0) {
+            Count(misuse);
+            return false;
+        }
+    } while (!references_.compare_exchange_weak(now, now + step));
+    now += step;
+    return true;
+}
+
 Object::Object(const char* kind) : kind_(kind) {
     World& world = TheWorld();
     std::lock_guard<std::mutex> lock(world.mutex);
@@ -68,26 +80,17 @@ Object::Object(const char* kind) : kind_(kind) {
 }
 
 ULONG Object::AddRefObject() {
-    long now = references_.load();
-    do {
-        if (now <= 0) {
-            Count(&Counts::callsOnReleased);
-            return 0;
-        }
-    } while (!references_.compare_exchange_weak(now, now + 1));
-    return static_cast<ULONG>(now + 1);
+    long now = 0;
+    return MoveReferences(+1, &Counts::callsOnReleased, now) ? static_cast<ULONG>(now) : 0;
 }
 
 ULONG Object::ReleaseObject() {
-    long now = references_.load();
-    do {
-        if (now <= 0) {
-            Count(&Counts::overReleases);
-            return 0;
-        }
-    } while (!references_.compare_exchange_weak(now, now - 1));
-    if (now - 1 > 0) {
-        return static_cast<ULONG>(now - 1);
+    long now = 0;
+    if (!MoveReferences(-1, &Counts::overReleases, now)) {
+        return 0;
+    }
+    if (now > 0) {
+        return static_cast<ULONG>(now);
     }
     OnFinalRelease();
     World& world = TheWorld();

@@ -53,6 +53,9 @@ protected:
     virtual void OnFinalRelease() {}
 
 private:
+    // An object released to zero stays there: a call on it is counted as misuse instead.
+    bool MoveReferences(long step, long Counts::*misuse, long& now);
+
     const char* kind_;
     std::atomic<long> references_{1};
 };

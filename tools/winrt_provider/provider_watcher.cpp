@@ -252,22 +252,8 @@ public:
                          core.get(), [core] { DeliverStopped(core, 0, false); });
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE add_Received(IReceivedHandler* handler, Token* token) override {
-        PROVIDER_ENTER("Watcher.add_Received");
-        return core_->received.Add(handler, token);
-    }
-    HRESULT STDMETHODCALLTYPE remove_Received(Token token) override {
-        PROVIDER_ENTER("Watcher.remove_Received");
-        return core_->received.Remove(token);
-    }
-    HRESULT STDMETHODCALLTYPE add_Stopped(IStoppedHandler* handler, Token* token) override {
-        PROVIDER_ENTER("Watcher.add_Stopped");
-        return core_->stopped.Add(handler, token);
-    }
-    HRESULT STDMETHODCALLTYPE remove_Stopped(Token token) override {
-        PROVIDER_ENTER("Watcher.remove_Stopped");
-        return core_->stopped.Remove(token);
-    }
+    PROVIDER_EVENT("Watcher", Received, IReceivedHandler, core_->received)
+    PROVIDER_EVENT("Watcher", Stopped, IStoppedHandler, core_->stopped)
 
 private:
     void OnFinalRelease() override {
