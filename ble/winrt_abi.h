@@ -64,6 +64,18 @@ HRESULT QueryAs(From* from, const GUID& iid, ComPtr<To>& to) {
     return from->QueryInterface(iid, reinterpret_cast<void**>(to.ReleaseAndGetAddressOf()));
 }
 
+// The activation factory of a runtime class, as the interface asked for.
+template <typename Factory>
+HRESULT GetFactory(const wchar_t* className, const GUID& iid, ComPtr<Factory>& factory) {
+    HString name;
+    const HRESULT hr = name.Set(className);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return RoGetActivationFactory(name.Get(), iid,
+                                  reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf()));
+}
+
 inline int32_t Code(HRESULT hr) {
     return static_cast<int32_t>(hr);
 }

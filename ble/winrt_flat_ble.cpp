@@ -80,14 +80,8 @@ public:
 
     int32_t OpenDevice(uint64_t address, std::chrono::milliseconds timeout, bool& opened) override {
         opened = false;
-        HString name;
-        HRESULT hr = name.Set(kDeviceClass);
-        if (FAILED(hr)) {
-            return Code(hr);
-        }
         ComPtr<IBluetoothLEDeviceStatics> statics;
-        hr = RoGetActivationFactory(name.Get(), IID_DeviceStatics,
-                                    reinterpret_cast<void**>(statics.GetAddressOf()));
+        HRESULT hr = GetFactory(kDeviceClass, IID_DeviceStatics, statics);
         if (FAILED(hr)) {
             return Code(hr);
         }
@@ -239,14 +233,8 @@ public:
 
     int32_t WriteWithResponse(const uint8_t* bytes, size_t count, std::chrono::milliseconds timeout,
                               int32_t& status) override {
-        HString name;
-        HRESULT hr = name.Set(kBufferClass);
-        if (FAILED(hr)) {
-            return Code(hr);
-        }
         ComPtr<IBufferFactory> factory;
-        hr = RoGetActivationFactory(name.Get(), IID_BufferFactory,
-                                    reinterpret_cast<void**>(factory.GetAddressOf()));
+        HRESULT hr = GetFactory(kBufferClass, IID_BufferFactory, factory);
         if (FAILED(hr)) {
             return Code(hr);
         }

@@ -1,5 +1,6 @@
 # Debian packages the build, the tests and the demo need, and the routine that installs the
-# missing ones (as root) or says how to (otherwise). Sourced by the README's commands.
+# missing ones (as root) or says how to (otherwise); the demos' build step. Sourced by the
+# README's commands.
 TERVANE_PACKAGES=(
     cmake ninja-build g++ python3
     googletest
@@ -26,4 +27,19 @@ ensure_packages() {
     echo "Installing: ${missing[*]}"
     apt-get update -q &&
         DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+}
+
+# build_windows_targets LOG WHAT TARGET...: the packages, then the targets of the Windows tree,
+# the output in LOG; on failure its tail and that WHAT could not be built.
+build_windows_targets() {
+    local log="$1" what="$2"
+    shift 2
+    ensure_packages || return 1
+    mkdir -p "$(dirname "$log")"
+    if ! { cmake --preset windows && cmake --build --preset windows -j 2 --target "$@"; } \
+            >"$log" 2>&1; then
+        tail -n 40 "$log"
+        echo "$what could not be built (log: $log)."
+        return 1
+    fi
 }

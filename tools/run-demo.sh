@@ -25,17 +25,10 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 # shellcheck source=tools/packages.sh
 source "$root/tools/packages.sh"
-ensure_packages || exit 1
 
 demo="$root/build/demo"
-mkdir -p "$demo"
 echo "==> building the demo flavour"
-if ! { cmake --preset windows && cmake --build --preset windows -j 2 \
-        --target TervaneConnectDemo demo_walkthrough; } >"$demo/build.log" 2>&1; then
-    tail -n 40 "$demo/build.log"
-    echo "The demo could not be built (log: $demo/build.log)."
-    exit 1
-fi
+build_windows_targets "$demo/build.log" "The demo" TervaneConnectDemo demo_walkthrough || exit 1
 
 interactive=0
 [ -n "${DISPLAY:-}" ] && interactive=1

@@ -10,17 +10,11 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 # shellcheck source=tools/packages.sh
 source "$root/tools/packages.sh"
-ensure_packages || exit 1
 demo="$root/build/demo"
-mkdir -p "$demo"
 echo "==> building the demo installers 1.0.0 and 1.0.1"
-if ! { cmake --preset windows && cmake --build --preset windows -j 2 \
-        --target TervaneConnectDemoSetup-1.0.0 TervaneConnectDemoSetup-1.0.1 \
-                 update_walkthrough trust_test_authority update_fixtures planted_dll; } >"$demo/update-build.log" 2>&1; then
-    tail -n 40 "$demo/update-build.log"
-    echo "The update demo could not be built (log: $demo/update-build.log)."
-    exit 1
-fi
+build_windows_targets "$demo/update-build.log" "The update demo" \
+    TervaneConnectDemoSetup-1.0.0 TervaneConnectDemoSetup-1.0.1 update_walkthrough \
+    trust_test_authority update_fixtures planted_dll || exit 1
 shots="$demo/update-screenshots/$(date +%Y%m%d-%H%M%S)"
 python3 "$root/tests/update/run_update_end_to_end.py" --build "$root/build/windows" \
     --workdir "$demo/update-run" --shots "$shots"

@@ -10,68 +10,69 @@ layout test can hold our declarations against the listing itself rather than aga
 import re
 import sys
 
-# Our declaration, its IID constant, how the listing names it, and where its id comes from:
-# ("own", name) the interface's own id; ("instance", T, column) a row of the generic-instance
-# table (column 0 the operation, 1 its completion handler); ("other", text) the table of other
-# instances; ("delegate", alias) the event delegate table.
+# Each entry: our declaration, its IID constant, how the listing names it, and where its id
+# comes from: ("own", name) the interface's own id; ("instance", T, column) a row of the
+# generic-instance table (column 0 the operation, 1 its completion handler); ("other", text)
+# the table of other instances; ("delegate", alias) the event delegate table.
+
+
+def own(declaration, constant):
+    return (declaration, constant, declaration, ("own", declaration))
+
+
+def delegate(declaration, constant, alias):
+    return (declaration, constant, alias, ("delegate", alias))
+
+
+def instance(declaration, constant, result, column):
+    listed = ("IAsyncOperation<T>", "AsyncOperationCompletedHandler<T>")[column]
+    return (declaration, constant, listed, ("instance", result, column))
+
+
+def other(declaration, constant, text):
+    return (declaration, constant, re.sub(r"<\w+>", "<T>", text), ("other", text))
+
+
 DECLARED = [
-    ("IAsyncInfo", "IID_AsyncInfo", "IAsyncInfo", ("own", "IAsyncInfo")),
-    ("IClosable", "IID_Closable", "IClosable", ("own", "IClosable")),
-    ("IBuffer", "IID_Buffer", "IBuffer", ("own", "IBuffer")),
-    ("IBufferFactory", "IID_BufferFactory", "IBufferFactory", ("own", "IBufferFactory")),
-    ("IBufferByteAccess", "IID_BufferByteAccess", "IBufferByteAccess",
-     ("own", "IBufferByteAccess")),
-    ("IBluetoothLEAdvertisement", "IID_Advertisement", "IBluetoothLEAdvertisement",
-     ("own", "IBluetoothLEAdvertisement")),
-    ("IBluetoothLEAdvertisementReceivedEventArgs", "IID_AdvertisementReceivedEventArgs",
-     "IBluetoothLEAdvertisementReceivedEventArgs",
-     ("own", "IBluetoothLEAdvertisementReceivedEventArgs")),
-    ("IBluetoothLEAdvertisementWatcherStoppedEventArgs", "IID_WatcherStoppedEventArgs",
-     "IBluetoothLEAdvertisementWatcherStoppedEventArgs",
-     ("own", "IBluetoothLEAdvertisementWatcherStoppedEventArgs")),
-    ("IReceivedHandler", "IID_ReceivedHandler", "ReceivedHandler", ("delegate", "ReceivedHandler")),
-    ("IStoppedHandler", "IID_StoppedHandler", "StoppedHandler", ("delegate", "StoppedHandler")),
-    ("IBluetoothLEAdvertisementWatcher", "IID_AdvertisementWatcher",
-     "IBluetoothLEAdvertisementWatcher", ("own", "IBluetoothLEAdvertisementWatcher")),
-    ("IAsyncDeviceOperation", "IID_IAsyncDeviceOperation", "IAsyncOperation<T>",
-     ("instance", "BluetoothLEDevice", 0)),
-    ("IAsyncDeviceOperationHandler", "IID_IAsyncDeviceOperationHandler",
-     "AsyncOperationCompletedHandler<T>", ("instance", "BluetoothLEDevice", 1)),
-    ("IAsyncServicesOperation", "IID_IAsyncServicesOperation", "IAsyncOperation<T>",
-     ("instance", "GattDeviceServicesResult", 0)),
-    ("IAsyncServicesOperationHandler", "IID_IAsyncServicesOperationHandler",
-     "AsyncOperationCompletedHandler<T>", ("instance", "GattDeviceServicesResult", 1)),
-    ("IAsyncCharacteristicsOperation", "IID_IAsyncCharacteristicsOperation",
-     "IAsyncOperation<T>", ("instance", "GattCharacteristicsResult", 0)),
-    ("IAsyncCharacteristicsOperationHandler", "IID_IAsyncCharacteristicsOperationHandler",
-     "AsyncOperationCompletedHandler<T>", ("instance", "GattCharacteristicsResult", 1)),
-    ("IAsyncStatusOperation", "IID_IAsyncStatusOperation", "IAsyncOperation<T>",
-     ("instance", "GattCommunicationStatus", 0)),
-    ("IAsyncStatusOperationHandler", "IID_IAsyncStatusOperationHandler",
-     "AsyncOperationCompletedHandler<T>", ("instance", "GattCommunicationStatus", 1)),
-    ("IBluetoothLEDeviceStatics", "IID_DeviceStatics", "IBluetoothLEDeviceStatics",
-     ("own", "IBluetoothLEDeviceStatics")),
-    ("IBluetoothLEDevice", "IID_Device", "IBluetoothLEDevice", ("own", "IBluetoothLEDevice")),
-    ("IDeviceHandler", "IID_DeviceHandler", "DeviceHandler", ("delegate", "DeviceHandler")),
-    ("IBluetoothLEDevice3", "IID_Device3", "IBluetoothLEDevice3", ("own", "IBluetoothLEDevice3")),
-    ("IServiceVectorView", "IID_ServiceVectorView", "IVectorView<T>",
-     ("other", "IVectorView<GattDeviceService>")),
-    ("ICharacteristicVectorView", "IID_CharacteristicVectorView", "IVectorView<T>",
-     ("other", "IVectorView<GattCharacteristic>")),
-    ("IGattDeviceServicesResult", "IID_DeviceServicesResult", "IGattDeviceServicesResult",
-     ("own", "IGattDeviceServicesResult")),
-    ("IGattDeviceService", "IID_DeviceService", "IGattDeviceService",
-     ("own", "IGattDeviceService")),
-    ("IGattDeviceService3", "IID_DeviceService3", "IGattDeviceService3",
-     ("own", "IGattDeviceService3")),
-    ("IGattCharacteristicsResult", "IID_CharacteristicsResult", "IGattCharacteristicsResult",
-     ("own", "IGattCharacteristicsResult")),
-    ("IGattValueChangedEventArgs", "IID_ValueChangedEventArgs", "IGattValueChangedEventArgs",
-     ("own", "IGattValueChangedEventArgs")),
-    ("IValueChangedHandler", "IID_ValueChangedHandler", "ValueChangedHandler",
-     ("delegate", "ValueChangedHandler")),
-    ("IGattCharacteristic", "IID_Characteristic", "IGattCharacteristic",
-     ("own", "IGattCharacteristic")),
+    own("IAsyncInfo", "IID_AsyncInfo"),
+    own("IClosable", "IID_Closable"),
+    own("IBuffer", "IID_Buffer"),
+    own("IBufferFactory", "IID_BufferFactory"),
+    own("IBufferByteAccess", "IID_BufferByteAccess"),
+    own("IBluetoothLEAdvertisement", "IID_Advertisement"),
+    own("IBluetoothLEAdvertisementReceivedEventArgs", "IID_AdvertisementReceivedEventArgs"),
+    own("IBluetoothLEAdvertisementWatcherStoppedEventArgs", "IID_WatcherStoppedEventArgs"),
+    delegate("IReceivedHandler", "IID_ReceivedHandler", "ReceivedHandler"),
+    delegate("IStoppedHandler", "IID_StoppedHandler", "StoppedHandler"),
+    own("IBluetoothLEAdvertisementWatcher", "IID_AdvertisementWatcher"),
+    instance("IAsyncDeviceOperation", "IID_IAsyncDeviceOperation", "BluetoothLEDevice", 0),
+    instance("IAsyncDeviceOperationHandler", "IID_IAsyncDeviceOperationHandler",
+             "BluetoothLEDevice", 1),
+    instance("IAsyncServicesOperation", "IID_IAsyncServicesOperation",
+             "GattDeviceServicesResult", 0),
+    instance("IAsyncServicesOperationHandler", "IID_IAsyncServicesOperationHandler",
+             "GattDeviceServicesResult", 1),
+    instance("IAsyncCharacteristicsOperation", "IID_IAsyncCharacteristicsOperation",
+             "GattCharacteristicsResult", 0),
+    instance("IAsyncCharacteristicsOperationHandler", "IID_IAsyncCharacteristicsOperationHandler",
+             "GattCharacteristicsResult", 1),
+    instance("IAsyncStatusOperation", "IID_IAsyncStatusOperation", "GattCommunicationStatus", 0),
+    instance("IAsyncStatusOperationHandler", "IID_IAsyncStatusOperationHandler",
+             "GattCommunicationStatus", 1),
+    own("IBluetoothLEDeviceStatics", "IID_DeviceStatics"),
+    own("IBluetoothLEDevice", "IID_Device"),
+    delegate("IDeviceHandler", "IID_DeviceHandler", "DeviceHandler"),
+    own("IBluetoothLEDevice3", "IID_Device3"),
+    other("IServiceVectorView", "IID_ServiceVectorView", "IVectorView<GattDeviceService>"),
+    other("ICharacteristicVectorView", "IID_CharacteristicVectorView",
+          "IVectorView<GattCharacteristic>"),
+    own("IGattDeviceServicesResult", "IID_DeviceServicesResult"),
+    own("IGattDeviceService", "IID_DeviceService"),
+    own("IGattDeviceService3", "IID_DeviceService3"),
+    own("IGattCharacteristicsResult", "IID_CharacteristicsResult"),
+    own("IGattValueChangedEventArgs", "IID_ValueChangedEventArgs"),
+    delegate("IValueChangedHandler", "IID_ValueChangedHandler", "ValueChangedHandler"),
+    own("IGattCharacteristic", "IID_Characteristic"),
 ]
 
 GUID = r"\{([0-9a-fA-F]{8}-[0-9a-fA-F]{4}-[0-9a-fA-F]{4}-[0-9a-fA-F]{4}-[0-9a-fA-F]{12})\}"

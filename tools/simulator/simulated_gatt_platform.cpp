@@ -71,9 +71,8 @@ public:
 
     int32_t ReadServices(std::chrono::milliseconds timeout, int32_t& status,
                          std::vector<BleUuid>& services) override {
-        const auto record = Device();
-        const int32_t hr = RunStep(record->setup.connectStepLatency, false, timeout);
-        if (hr != 0) {
+        std::shared_ptr<UnitRecord> record;
+        if (const int32_t hr = DiscoveryStep(timeout, record); hr != 0) {
             return hr;
         }
         BringUp(record);
@@ -94,9 +93,7 @@ public:
         if (failure != SimulatedConnectFailure::NoBlufiService) {
             services.push_back(BluetoothUuid(0xFFFF));
         }
-        World& world = TheWorld();
-        std::lock_guard<std::mutex> lock(world.mutex);
-        world.offeredServices = services;
+        Offer(&World::offeredServices, services);
         return 0;
     }
 
@@ -112,9 +109,8 @@ public:
 
     int32_t ReadCharacteristics(std::chrono::milliseconds timeout, int32_t& status,
                                 std::vector<BleUuid>& characteristics) override {
-        const auto record = Device();
-        const int32_t hr = RunStep(record->setup.connectStepLatency, false, timeout);
-        if (hr != 0) {
+        std::shared_ptr<UnitRecord> record;
+        if (const int32_t hr = DiscoveryStep(timeout, record); hr != 0) {
             return hr;
         }
         const auto failure = record->setup.connectFailure;
@@ -127,9 +123,7 @@ public:
         if (failure != SimulatedConnectFailure::MissingNotifyCharacteristic) {
             characteristics.push_back(BluetoothUuid(0xFF02));
         }
-        World& world = TheWorld();
-        std::lock_guard<std::mutex> lock(world.mutex);
-        world.offeredCharacteristics = characteristics;
+        Offer(&World::offeredCharacteristics, characteristics);
         return 0;
     }
 
@@ -284,6 +278,20 @@ public:
     }
 
 private:
+    // A discovery of the open device takes one platform step.
+    static int32_t DiscoveryStep(std::chrono::milliseconds timeout,
+                                 std::shared_ptr<UnitRecord>& record) {
+        record = Device();
+        return RunStep(record->setup.connectStepLatency, false, timeout);
+    }
+
+    // What a discovery offered, for the later pick.
+    static void Offer(std::vector<BleUuid> World::*offered, const std::vector<BleUuid>& uuids) {
+        World& world = TheWorld();
+        std::lock_guard<std::mutex> lock(world.mutex);
+        world.*offered = uuids;
+    }
+
     // Once nothing holds it the platform lets the link go, after its linger.
     static void LetLinkGo(const std::shared_ptr<UnitRecord>& record) {
         World& world = TheWorld();
