@@ -25,6 +25,12 @@ uint8_t Subtype(uint8_t type) {
 constexpr uint8_t kSubtypeWifiList = kBlufiTypeWifiList >> 2;
 constexpr uint8_t kSubtypeErrorReport = kBlufiTypeErrorReport >> 2;
 
+// What the flat layer said about its failure, or our own sentence when it said nothing.
+std::wstring FlatLayerSentence(const wchar_t* errorBuffer, const wchar_t* fallback) {
+    std::wstring text = TextOfBuffer(errorBuffer, kOvBleErrorCapacity);
+    return text.empty() ? std::wstring(fallback) : text;
+}
+
 }  // namespace
 
 bool DecodeWifiList(const std::vector<uint8_t>& data, std::vector<WifiNetwork>& networks) {
@@ -71,10 +77,7 @@ bool Windows10Backend::ScanBaseUnits(std::vector<BaseUnitInfo>& units, std::wstr
     int count = 0;
     if (OvBleScan(devices.data(), kOvBleScanCapacity, &count, errorBuffer, kOvBleErrorCapacity) ==
         0) {
-        errorText = TextOfBuffer(errorBuffer, kOvBleErrorCapacity);
-        if (errorText.empty()) {
-            errorText = ble_text::kBackendScanFailed;
-        }
+        errorText = FlatLayerSentence(errorBuffer, ble_text::kBackendScanFailed);
         return false;
     }
     count = std::clamp(count, 0, kOvBleScanCapacity);
@@ -102,10 +105,7 @@ bool Windows10Backend::Connect(uint64_t address, std::wstring& errorText) {
         address_ = address;
         return true;
     }
-    errorText = TextOfBuffer(errorBuffer, kOvBleErrorCapacity);
-    if (errorText.empty()) {
-        errorText = ble_text::kBackendConnectFailed;
-    }
+    errorText = FlatLayerSentence(errorBuffer, ble_text::kBackendConnectFailed);
     return false;
 }
 
@@ -143,10 +143,7 @@ bool Windows10Backend::ListenForRefusal(std::wstring& errorText) {
             OvBleWaitNotification(buffer.data(), &length, kRefusalListenMs - elapsed,
                                   errorBuffer) == 0) {
             if (OvBleLinkIntact() == 0) {
-                errorText = TextOfBuffer(errorBuffer, kOvBleErrorCapacity);
-                if (errorText.empty()) {
-                    errorText = ble_text::kLinkLost;
-                }
+                errorText = FlatLayerSentence(errorBuffer, ble_text::kLinkLost);
                 return Fail(true);
             }
             errorText.clear();
@@ -172,10 +169,7 @@ bool Windows10Backend::WriteBlufiFrame(const std::vector<uint8_t>& frame, std::w
         errorText.clear();
         return true;
     }
-    errorText = TextOfBuffer(errorBuffer, kOvBleErrorCapacity);
-    if (errorText.empty()) {
-        errorText = ble_text::kBackendWriteFailed;
-    }
+    errorText = FlatLayerSentence(errorBuffer, ble_text::kBackendWriteFailed);
     return false;
 }
 
@@ -198,10 +192,7 @@ bool Windows10Backend::WaitBlufiNotification(std::vector<uint8_t>& notification,
         errorText.clear();
         return true;
     }
-    errorText = TextOfBuffer(errorBuffer, kOvBleErrorCapacity);
-    if (errorText.empty()) {
-        errorText = ble_text::kBackendWaitFailed;
-    }
+    errorText = FlatLayerSentence(errorBuffer, ble_text::kBackendWaitFailed);
     return false;
 }
 

@@ -73,6 +73,19 @@ int32_t ReadUncached(Source* source, const GUID& source3Iid,
     return CollectUuids<Result, List, Item>(result.Get(), getList, list, status, uuids);
 }
 
+// A GATT write the platform has started (or failed to start), awaited within the bound for the
+// communication status it ends in.
+int32_t AwaitStatus(HRESULT started, IAsyncStatusOperation* operation,
+                    std::chrono::milliseconds timeout, int32_t& status) {
+    if (FAILED(started)) {
+        return Code(started);
+    }
+    INT32 communication = 0;
+    const HRESULT hr = Await(operation, IID_IAsyncStatusOperationHandler, timeout, &communication);
+    status = communication;
+    return Code(hr);
+}
+
 // The process-wide GATT connection record.
 class GattConnection final : public GattPlatform {
 public:
@@ -218,15 +231,9 @@ public:
 
     int32_t EnableNotifications(std::chrono::milliseconds timeout, int32_t& status) override {
         ComPtr<IAsyncStatusOperation> operation;
-        HRESULT hr = notify_->WriteClientCharacteristicConfigurationDescriptorAsync(
+        const HRESULT hr = notify_->WriteClientCharacteristicConfigurationDescriptorAsync(
             kDescriptorNotify, operation.GetAddressOf());
-        if (FAILED(hr)) {
-            return Code(hr);
-        }
-        INT32 communication = 0;
-        hr = Await(operation.Get(), IID_IAsyncStatusOperationHandler, timeout, &communication);
-        status = communication;
-        return Code(hr);
+        return AwaitStatus(hr, operation.Get(), timeout, status);
     }
 
     bool HasWriteCharacteristic() override { return write_ != nullptr; }
@@ -262,13 +269,7 @@ public:
         ComPtr<IAsyncStatusOperation> operation;
         hr = write_->WriteValueWithOptionAsync(buffer.Get(), kWriteWithResponse,
                                                operation.GetAddressOf());
-        if (FAILED(hr)) {
-            return Code(hr);
-        }
-        INT32 communication = 0;
-        hr = Await(operation.Get(), IID_IAsyncStatusOperationHandler, timeout, &communication);
-        status = communication;
-        return Code(hr);
+        return AwaitStatus(hr, operation.Get(), timeout, status);
     }
 
     void Close() override {

@@ -9,19 +9,17 @@
 #include "ble/ov_ble.h"
 #include "tools/demo/demo_flat_layer.h"
 
+#define DEMO_FLAT_LAYER(layer)                                            \
+    int layer##OvBleScan(OV_BLE_SCAN_DEVICE*, int, int*, wchar_t*, int);  \
+    int layer##OvBleConnect(uint64_t, wchar_t*, int);                     \
+    int layer##OvBleWrite(const uint8_t*, int, wchar_t*);                 \
+    int layer##OvBleWaitNotification(uint8_t*, int*, uint32_t, wchar_t*); \
+    int layer##OvBleLinkIntact();                                         \
+    void layer##OvBleDisconnect();
+
 extern "C" {
-int SimulatedOvBleScan(OV_BLE_SCAN_DEVICE*, int, int*, wchar_t*, int);
-int SimulatedOvBleConnect(uint64_t, wchar_t*, int);
-int SimulatedOvBleWrite(const uint8_t*, int, wchar_t*);
-int SimulatedOvBleWaitNotification(uint8_t*, int*, uint32_t, wchar_t*);
-int SimulatedOvBleLinkIntact();
-void SimulatedOvBleDisconnect();
-int WinrtOvBleScan(OV_BLE_SCAN_DEVICE*, int, int*, wchar_t*, int);
-int WinrtOvBleConnect(uint64_t, wchar_t*, int);
-int WinrtOvBleWrite(const uint8_t*, int, wchar_t*);
-int WinrtOvBleWaitNotification(uint8_t*, int*, uint32_t, wchar_t*);
-int WinrtOvBleLinkIntact();
-void WinrtOvBleDisconnect();
+DEMO_FLAT_LAYER(Simulated)
+DEMO_FLAT_LAYER(Winrt)
 }
 
 namespace {
