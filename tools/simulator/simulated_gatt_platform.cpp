@@ -71,30 +71,28 @@ public:
 
     int32_t ReadServices(std::chrono::milliseconds timeout, int32_t& status,
                          std::vector<BleUuid>& services) override {
-        std::shared_ptr<UnitRecord> record;
-        if (const int32_t hr = DiscoveryStep(timeout, record); hr != 0) {
-            return hr;
-        }
-        BringUp(record);
-        const auto failure = record->setup.connectFailure;
-        bool unreachable = failure == SimulatedConnectFailure::ServiceDiscoveryFails;
-        {
-            World& world = TheWorld();
-            std::lock_guard<std::mutex> lock(world.mutex);
-            record->gattActive = true;
-            if (failure == SimulatedConnectFailure::ServiceDiscoveryUnreachableOnce &&
-                !record->discoveryFailedOnce) {
-                record->discoveryFailedOnce = true;
-                unreachable = true;
-            }
-        }
-        status = unreachable ? kGattUnreachable : kGattSuccess;
-        services = {BluetoothUuid(0x1800), BluetoothUuid(0x180A)};
-        if (failure != SimulatedConnectFailure::NoBlufiService) {
-            services.push_back(BluetoothUuid(0xFFFF));
-        }
-        Offer(&World::offeredServices, services);
-        return 0;
+        return Discover(
+            timeout, &World::offeredServices, services,
+            [&](const std::shared_ptr<UnitRecord>& record) {
+                BringUp(record);
+                const auto failure = record->setup.connectFailure;
+                bool unreachable = failure == SimulatedConnectFailure::ServiceDiscoveryFails;
+                {
+                    World& world = TheWorld();
+                    std::lock_guard<std::mutex> lock(world.mutex);
+                    record->gattActive = true;
+                    if (failure == SimulatedConnectFailure::ServiceDiscoveryUnreachableOnce &&
+                        !record->discoveryFailedOnce) {
+                        record->discoveryFailedOnce = true;
+                        unreachable = true;
+                    }
+                }
+                status = unreachable ? kGattUnreachable : kGattSuccess;
+                services = {BluetoothUuid(0x1800), BluetoothUuid(0x180A)};
+                if (failure != SimulatedConnectFailure::NoBlufiService) {
+                    services.push_back(BluetoothUuid(0xFFFF));
+                }
+            });
     }
 
     int32_t KeepService(size_t index) override {
@@ -109,22 +107,20 @@ public:
 
     int32_t ReadCharacteristics(std::chrono::milliseconds timeout, int32_t& status,
                                 std::vector<BleUuid>& characteristics) override {
-        std::shared_ptr<UnitRecord> record;
-        if (const int32_t hr = DiscoveryStep(timeout, record); hr != 0) {
-            return hr;
-        }
-        const auto failure = record->setup.connectFailure;
-        status = failure == SimulatedConnectFailure::CharacteristicDiscoveryFails ? kGattUnreachable
-                                                                                  : kGattSuccess;
-        characteristics.clear();
-        if (failure != SimulatedConnectFailure::MissingWriteCharacteristic) {
-            characteristics.push_back(BluetoothUuid(0xFF01));
-        }
-        if (failure != SimulatedConnectFailure::MissingNotifyCharacteristic) {
-            characteristics.push_back(BluetoothUuid(0xFF02));
-        }
-        Offer(&World::offeredCharacteristics, characteristics);
-        return 0;
+        const auto find = [&](const std::shared_ptr<UnitRecord>& record) {
+            const auto failure = record->setup.connectFailure;
+            status = failure == SimulatedConnectFailure::CharacteristicDiscoveryFails
+                         ? kGattUnreachable
+                         : kGattSuccess;
+            characteristics.clear();
+            if (failure != SimulatedConnectFailure::MissingWriteCharacteristic) {
+                characteristics.push_back(BluetoothUuid(0xFF01));
+            }
+            if (failure != SimulatedConnectFailure::MissingNotifyCharacteristic) {
+                characteristics.push_back(BluetoothUuid(0xFF02));
+            }
+        };
+        return Discover(timeout, &World::offeredCharacteristics, characteristics, find);
     }
 
     int32_t KeepCharacteristics(size_t writeIndex, size_t notifyIndex) override {
@@ -278,18 +274,21 @@ public:
     }
 
 private:
-    // A discovery of the open device takes one platform step.
-    static int32_t DiscoveryStep(std::chrono::milliseconds timeout,
-                                 std::shared_ptr<UnitRecord>& record) {
-        record = Device();
-        return RunStep(record->setup.connectStepLatency, false, timeout);
-    }
-
-    // What a discovery offered, for the later pick.
-    static void Offer(std::vector<BleUuid> World::*offered, const std::vector<BleUuid>& uuids) {
+    // One discovery step of the open device: find fills found, which the world then keeps as
+    // offered for the later pick.
+    template <typename Find>
+    static int32_t Discover(std::chrono::milliseconds timeout, std::vector<BleUuid> World::*offered,
+                            std::vector<BleUuid>& found, Find find) {
+        const auto record = Device();
+        const int32_t hr = RunStep(record->setup.connectStepLatency, false, timeout);
+        if (hr != 0) {
+            return hr;
+        }
+        find(record);
         World& world = TheWorld();
         std::lock_guard<std::mutex> lock(world.mutex);
-        world.*offered = uuids;
+        world.*offered = found;
+        return 0;
     }
 
     // Once nothing holds it the platform lets the link go, after its linger.

@@ -47,15 +47,11 @@ private:
     size_t length_ = 0;
 };
 
-class BufferFactory final : public IActivationFactory, public IBufferFactory, public Object {
+class BufferFactory final : public StaticsFactory<IBufferFactory> {
 public:
-    BufferFactory() : Object("BufferFactory") {}
+    BufferFactory()
+        : StaticsFactory("BufferFactory", L"Windows.Storage.Streams.Buffer", IID_BufferFactory) {}
 
-    PROVIDER_INSPECTABLE(L"Windows.Storage.Streams.Buffer",
-                         Face<IActivationFactory>{kIidActivationFactory},
-                         Face<IBufferFactory>{IID_BufferFactory})
-
-    PROVIDER_UNUSED_METHOD(ActivateInstance, "BufferFactory.ActivateInstance", IInspectable**)
     HRESULT STDMETHODCALLTYPE Create(UINT32 capacity, IBuffer** buffer) override {
         PROVIDER_ENTER("BufferFactory.Create");
         if (buffer == nullptr) {

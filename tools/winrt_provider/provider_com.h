@@ -9,6 +9,7 @@
 #include <wrl/client.h>
 
 #include <cstring>
+#include <string>
 #include <type_traits>
 
 #include "ble/winrt_ble_interfaces.h"
@@ -172,6 +173,27 @@ HRESULT Get(const Object* self, const char* call, Out* out, const Value& value) 
         PROVIDER_ENTER(kind ".remove_" #event);                                      \
         return registry.Remove(token);                                               \
     }
+
+// The activation factory of a class made through its statics (Statics, offered at iid); nobody
+// activates an instance directly.
+template <typename Statics>
+class StaticsFactory : public IActivationFactory, public Statics, public Object {
+public:
+    StaticsFactory(const char* kind, const wchar_t* className, const GUID& iid)
+        : Object(kind), className_(className), iid_(iid) {}
+
+    PROVIDER_INSPECTABLE(className_, Face<IActivationFactory>{kIidActivationFactory},
+                         Face<Statics>{iid_})
+
+    HRESULT STDMETHODCALLTYPE ActivateInstance(IInspectable**) override {
+        PROVIDER_UNUSED(activateCall_.c_str());
+    }
+
+private:
+    const wchar_t* className_;
+    const GUID& iid_;
+    const std::string activateCall_ = std::string(Kind()) + ".ActivateInstance";
+};
 
 // The activation factories of the provided classes, each with the reference it starts with.
 IActivationFactory* NewWatcherFactory();

@@ -20,6 +20,16 @@ void CountCachedRead(INT32 cacheMode) {
     }
 }
 
+// A discovery method and its cache-mode variant, both over the class's Read.
+#define PROVIDER_DISCOVERY(face, method, Operation)                                              \
+    HRESULT STDMETHODCALLTYPE method##Async(Operation** operation) override {                    \
+        return Read(face "." #method "Async", kCached, operation);                               \
+    }                                                                                            \
+    HRESULT STDMETHODCALLTYPE method##WithCacheModeAsync(INT32 cacheMode, Operation** operation) \
+        override {                                                                               \
+        return Read(face "." #method "WithCacheModeAsync", cacheMode, operation);                \
+    }
+
 // What a discovery yields: a GATT status and the list found.
 template <typename Interface, typename ListView, typename List>
 class ListResult : public Interface, public Object {
@@ -108,14 +118,7 @@ public:
     PROVIDER_UNUSED_METHOD(get_SharingMode, "Service3.get_SharingMode", INT32*)
     PROVIDER_UNUSED_METHOD(RequestAccessAsync, "Service3.RequestAccessAsync", IInspectable**)
     PROVIDER_UNUSED_METHOD(OpenAsync, "Service3.OpenAsync", INT32, IInspectable**)
-    HRESULT STDMETHODCALLTYPE
-    GetCharacteristicsAsync(IAsyncCharacteristicsOperation** operation) override {
-        return Read("Service3.GetCharacteristicsAsync", kCached, operation);
-    }
-    HRESULT STDMETHODCALLTYPE GetCharacteristicsWithCacheModeAsync(
-        INT32 cacheMode, IAsyncCharacteristicsOperation** operation) override {
-        return Read("Service3.GetCharacteristicsWithCacheModeAsync", cacheMode, operation);
-    }
+    PROVIDER_DISCOVERY("Service3", GetCharacteristics, IAsyncCharacteristicsOperation)
     HRESULT STDMETHODCALLTYPE Close() override {
         PROVIDER_ENTER("Service.Close");
         closed_ = true;
@@ -249,13 +252,7 @@ public:
     PROVIDER_UNUSED_METHOD(get_DeviceAccessInformation, "Device3.get_DeviceAccessInformation",
                            IInspectable**)
     PROVIDER_UNUSED_METHOD(RequestAccessAsync, "Device3.RequestAccessAsync", IInspectable**)
-    HRESULT STDMETHODCALLTYPE GetGattServicesAsync(IAsyncServicesOperation** operation) override {
-        return Read("Device3.GetGattServicesAsync", kCached, operation);
-    }
-    HRESULT STDMETHODCALLTYPE GetGattServicesWithCacheModeAsync(
-        INT32 cacheMode, IAsyncServicesOperation** operation) override {
-        return Read("Device3.GetGattServicesWithCacheModeAsync", cacheMode, operation);
-    }
+    PROVIDER_DISCOVERY("Device3", GetGattServices, IAsyncServicesOperation)
     HRESULT STDMETHODCALLTYPE Close() override {
         PROVIDER_ENTER("Device.Close");
         DropLink(connection_, true);
@@ -336,17 +333,12 @@ private:
     std::shared_ptr<StatusSource> status_;
 };
 
-class DeviceStatics final : public IActivationFactory,
-                            public IBluetoothLEDeviceStatics,
-                            public Object {
+class DeviceStatics final : public StaticsFactory<IBluetoothLEDeviceStatics> {
 public:
-    DeviceStatics() : Object("DeviceStatics") {}
+    DeviceStatics()
+        : StaticsFactory("DeviceStatics", L"Windows.Devices.Bluetooth.BluetoothLEDevice",
+                         IID_DeviceStatics) {}
 
-    PROVIDER_INSPECTABLE(L"Windows.Devices.Bluetooth.BluetoothLEDevice",
-                         Face<IActivationFactory>{kIidActivationFactory},
-                         Face<IBluetoothLEDeviceStatics>{IID_DeviceStatics})
-
-    PROVIDER_UNUSED_METHOD(ActivateInstance, "DeviceStatics.ActivateInstance", IInspectable**)
     PROVIDER_UNUSED_METHOD(FromIdAsync, "DeviceStatics.FromIdAsync", HSTRING,
                            IAsyncDeviceOperation**)
     HRESULT STDMETHODCALLTYPE
