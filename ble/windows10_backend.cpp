@@ -28,7 +28,10 @@ constexpr uint8_t kSubtypeErrorReport = kBlufiTypeErrorReport >> 2;
 // What the flat layer said about its failure, or our own sentence when it said nothing.
 std::wstring FlatLayerSentence(const wchar_t* errorBuffer, const wchar_t* fallback) {
     std::wstring text = TextOfBuffer(errorBuffer, kOvBleErrorCapacity);
-    return text.empty() ? std::wstring(fallback) : text;
+    if (text.empty()) {
+        text = fallback;
+    }
+    return text;
 }
 
 }  // namespace
