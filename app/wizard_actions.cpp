@@ -14,6 +14,29 @@
 #include "wizard/scan_list_views.h"
 #include "wizard/scan_lists.h"
 
+namespace {
+
+// Marks the page busy and hands the request to its worker. When no thread can be made the
+// request's secrets are wiped, the page is free again and the status says so; false then.
+template <typename Request>
+bool LaunchWorker(WizardApp& app, LPTHREAD_START_ROUTINE worker, std::unique_ptr<Request> request,
+                  bool& busy, const wchar_t* status, const wchar_t* failure) {
+    busy = true;
+    app.ShowPage();
+    app.SetStatus(status);
+    if (StartWorker(worker, request)) {
+        return true;
+    }
+    ForgetSecrets(*request);
+    request.reset();
+    busy = false;
+    app.SetStatus(failure);
+    app.ShowPage();
+    return false;
+}
+
+}  // namespace
+
 void WizardApp::OpenSignUpPage() {
     const std::wstring address = webOrigin + L"/signup/";
     ShellExecuteW(window, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -40,20 +63,11 @@ void WizardApp::StartLogin() {
     WipeSecret(pendingLoginPassword);
     pendingLoginPassword = password;
     WipeSecret(password);
-    loginBusy = true;
-    ShowPage();
-    SetStatus(L"Logging in...");
-    if (StartWorker(&LoginWorker, request.get())) {
-        request.release();
-        return;
+    if (!LaunchWorker(*this, &LoginWorker, std::move(request), loginBusy, L"Logging in...",
+                      L"Could not start login request.")) {
+        WipeSecret(pendingLoginPassword);
+        pendingLoginUsername.clear();
     }
-    WipeSecret(request->password);
-    request.reset();
-    WipeSecret(pendingLoginPassword);
-    pendingLoginUsername.clear();
-    loginBusy = false;
-    SetStatus(L"Could not start login request.");
-    ShowPage();
 }
 
 void WizardApp::StartWifiOnlySetup() {
@@ -75,17 +89,8 @@ void WizardApp::StartBaseUnitScan() {
     }
     auto request = std::make_unique<BleRequest>();
     request->app = this;
-    bleBusy = true;
-    ShowPage();
-    SetStatus(L"Scanning...");
-    if (StartWorker(&BaseUnitScanWorker, request.get())) {
-        request.release();
-        return;
-    }
-    request.reset();
-    bleBusy = false;
-    SetStatus(L"Could not start Bluetooth scan.");
-    ShowPage();
+    LaunchWorker(*this, &BaseUnitScanWorker, std::move(request), bleBusy, L"Scanning...",
+                 L"Could not start Bluetooth scan.");
 }
 
 void WizardApp::StartConnect() {
@@ -101,17 +106,8 @@ void WizardApp::StartConnect() {
     auto request = std::make_unique<BleRequest>();
     request->app = this;
     request->address = unit.address;
-    bleBusy = true;
-    ShowPage();
-    SetStatus(L"Connecting...");
-    if (StartWorker(&ConnectWorker, request.get())) {
-        request.release();
-        return;
-    }
-    request.reset();
-    bleBusy = false;
-    SetStatus(L"Could not start connection.");
-    ShowPage();
+    LaunchWorker(*this, &ConnectWorker, std::move(request), bleBusy, L"Connecting...",
+                 L"Could not start connection.");
 }
 
 void WizardApp::StartWifiScan() {
@@ -120,17 +116,8 @@ void WizardApp::StartWifiScan() {
     }
     auto request = std::make_unique<BleRequest>();
     request->app = this;
-    wifiScanBusy = true;
-    ShowPage();
-    SetStatus(L"Scanning Wi-Fi...");
-    if (StartWorker(&WifiScanWorker, request.get())) {
-        request.release();
-        return;
-    }
-    request.reset();
-    wifiScanBusy = false;
-    SetStatus(L"Could not start Wi-Fi scan.");
-    ShowPage();
+    LaunchWorker(*this, &WifiScanWorker, std::move(request), wifiScanBusy, L"Scanning Wi-Fi...",
+                 L"Could not start Wi-Fi scan.");
 }
 
 void WizardApp::StartConfigure(bool usernameOnly) {
@@ -166,18 +153,8 @@ void WizardApp::StartConfigure(bool usernameOnly) {
     lastWifiPassword = password;
     WipeSecret(password);
     lastSendUsernameOnly = usernameOnly;
-    sendBusy = true;
-    ShowPage();
-    SetStatus(L"Sending configuration...");
-    if (StartWorker(&ConfigureWorker, request.get())) {
-        request.release();
-        return;
-    }
-    WipeSecret(request->password);
-    request.reset();
-    sendBusy = false;
-    SetStatus(L"Could not start configuration request.");
-    ShowPage();
+    LaunchWorker(*this, &ConfigureWorker, std::move(request), sendBusy, L"Sending configuration...",
+                 L"Could not start configuration request.");
 }
 
 void WizardApp::OnLoginDone(std::unique_ptr<LoginResult> result) {
