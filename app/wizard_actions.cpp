@@ -55,14 +55,10 @@ void WizardApp::StartLogin() {
         FocusControl(username.empty() ? kUsernameField : kPasswordField);
         return;
     }
-    auto request = std::make_unique<LoginRequest>();
-    request->app = this;
-    request->username = username;
-    request->password = password;
+    // Built in place: a temporary would leave a copy of the password behind.
+    std::unique_ptr<LoginRequest> request(new LoginRequest{this, username, password});
     pendingLoginUsername = username;
-    WipeSecret(pendingLoginPassword);
-    pendingLoginPassword = password;
-    WipeSecret(password);
+    ReplaceSecret(pendingLoginPassword, password);
     if (!LaunchWorker(*this, &LoginWorker, std::move(request), loginBusy, L"Logging in...",
                       L"Could not start login request.")) {
         WipeSecret(pendingLoginPassword);
@@ -77,20 +73,15 @@ void WizardApp::StartWifiOnlySetup() {
     WipeSecret(account.token);
     account.accountUsername.clear();
     wifiOnly = true;
-    page = WizardPage::BaseUnitSelect;
-    ShowPage();
-    SetStatus(L"Scanning for nearby base units...");
-    StartBaseUnitScan();
+    ScanOnBaseUnitPage();
 }
 
 void WizardApp::StartBaseUnitScan() {
     if ((!wifiOnly && !LoggedIn()) || bleBusy || page != WizardPage::BaseUnitSelect) {
         return;
     }
-    auto request = std::make_unique<BleRequest>();
-    request->app = this;
-    LaunchWorker(*this, &BaseUnitScanWorker, std::move(request), bleBusy, L"Scanning...",
-                 L"Could not start Bluetooth scan.");
+    LaunchWorker(*this, &BaseUnitScanWorker, std::make_unique<BleRequest>(BleRequest{this}),
+                 bleBusy, L"Scanning...", L"Could not start Bluetooth scan.");
 }
 
 void WizardApp::StartConnect() {
@@ -103,21 +94,17 @@ void WizardApp::StartConnect() {
     }
     const BaseUnitInfo& unit = baseUnits[static_cast<size_t>(row)];
     selectedBaseUnitName = unit.name;
-    auto request = std::make_unique<BleRequest>();
-    request->app = this;
-    request->address = unit.address;
-    LaunchWorker(*this, &ConnectWorker, std::move(request), bleBusy, L"Connecting...",
-                 L"Could not start connection.");
+    LaunchWorker(*this, &ConnectWorker,
+                 std::make_unique<BleRequest>(BleRequest{this, unit.address}), bleBusy,
+                 L"Connecting...", L"Could not start connection.");
 }
 
 void WizardApp::StartWifiScan() {
     if (page != WizardPage::WifiSelect || wifiScanBusy || sendBusy) {
         return;
     }
-    auto request = std::make_unique<BleRequest>();
-    request->app = this;
-    LaunchWorker(*this, &WifiScanWorker, std::move(request), wifiScanBusy, L"Scanning Wi-Fi...",
-                 L"Could not start Wi-Fi scan.");
+    LaunchWorker(*this, &WifiScanWorker, std::make_unique<BleRequest>(BleRequest{this}),
+                 wifiScanBusy, L"Scanning Wi-Fi...", L"Could not start Wi-Fi scan.");
 }
 
 void WizardApp::StartConfigure(bool usernameOnly) {
@@ -144,14 +131,9 @@ void WizardApp::StartConfigure(bool usernameOnly) {
         case ConfigureProblem::None:
             break;
     }
-    auto request = std::make_unique<ConfigureRequest>();
-    request->app = this;
-    request->ssid = ssid;
-    request->password = password;
+    std::unique_ptr<ConfigureRequest> request(new ConfigureRequest{this, ssid, password});
     lastSsid = ssid;
-    WipeSecret(lastWifiPassword);
-    lastWifiPassword = password;
-    WipeSecret(password);
+    ReplaceSecret(lastWifiPassword, password);
     lastSendUsernameOnly = usernameOnly;
     LaunchWorker(*this, &ConfigureWorker, std::move(request), sendBusy, L"Sending configuration...",
                  L"Could not start configuration request.");
@@ -184,13 +166,10 @@ void WizardApp::OnLoginDone(std::unique_ptr<LoginResult> result) {
         pendingLoginUsername.clear();
         WipeSecret(result->account.token);
         result.reset();
-        page = WizardPage::BaseUnitSelect;
-        ShowPage();
-        SetStatus(L"Scanning for nearby base units...");
-        StartBaseUnitScan();
+        ScanOnBaseUnitPage();
         return;
     }
-    SetStatus(result->errorText.empty() ? L"Log in failed." : result->errorText);
+    SetStatus(ErrorOr(result->errorText, L"Log in failed."));
     WipeSecret(pendingLoginPassword);
     pendingLoginUsername.clear();
     result.reset();
@@ -205,7 +184,7 @@ void WizardApp::OnBaseScanDone(std::unique_ptr<BleOperationResult> result) {
         FillBaseUnitList(controls[kBaseUnitListView], baseUnits);
         SetStatus(BaseUnitCountText(baseUnits.size()));
     } else if (result) {
-        SetStatus(result->errorText.empty() ? L"Bluetooth scan failed." : result->errorText);
+        SetStatus(ErrorOr(result->errorText, L"Bluetooth scan failed."));
     }
     result.reset();
     ShowPage();
@@ -222,8 +201,7 @@ void WizardApp::OnConnectDone(std::unique_ptr<BleOperationResult> result) {
         return;
     }
     if (result) {
-        SetStatus(result->errorText.empty() ? L"Could not connect to the selected base unit."
-                                            : result->errorText);
+        SetStatus(ErrorOr(result->errorText, L"Could not connect to the selected base unit."));
         selectedBaseUnitName.clear();
     }
     result.reset();
@@ -242,9 +220,8 @@ void WizardApp::OnWifiScanDone(std::unique_ptr<BleOperationResult> result) {
         FillWifiList(controls[kWifiListView], wifiNetworks);
         SetStatus(WifiNetworkCountText(wifiNetworks.size()));
     } else if (result) {
-        SetStatus(result->errorText.empty()
-                      ? L"Wi-Fi scan failed. You can enter the network manually."
-                      : result->errorText);
+        SetStatus(
+            ErrorOr(result->errorText, L"Wi-Fi scan failed. You can enter the network manually."));
     }
     result.reset();
     ShowPage();
@@ -280,10 +257,10 @@ void WizardApp::OnConfigureDone(std::unique_ptr<ConfigureResult> result) {
         lastSendOk = false;
         SetWindowTextW(controls[kResultHeadingText], L"Configuration Failed");
         SetWindowTextW(controls[kResultMessageText],
-                       result->errorText.empty()
-                           ? L"The configuration could not be sent. Check the connection and try "
-                             L"again."
-                           : result->errorText.c_str());
+                       ErrorOr(result->errorText,
+                               L"The configuration could not be sent. Check the connection and try "
+                               L"again.")
+                           .c_str());
         SetWindowTextW(controls[kFinishButton], L"Retry");
     }
     result.reset();

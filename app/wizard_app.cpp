@@ -276,11 +276,7 @@ bool WizardApp::PreTranslateKey(const MSG& message) {
                 }
                 return true;
             case WizardPage::Result:
-                if (lastSendOk) {
-                    FinishAndRescan();
-                } else {
-                    RetryConfigure();
-                }
+                FinishOrRetry();
                 return true;
         }
         return false;

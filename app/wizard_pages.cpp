@@ -145,8 +145,7 @@ void WizardApp::OnCommand(int id, int code) {
         {control_id::kUsernameOnly, [](WizardApp& app) { app.StartConfigure(true); }},
         {control_id::kConfigure, [](WizardApp& app) { app.StartConfigure(false); }},
         {control_id::kBackWifi, [](WizardApp& app) { app.BackToBaseUnits(); }},
-        {control_id::kFinish,
-         [](WizardApp& app) { app.lastSendOk ? app.FinishAndRescan() : app.RetryConfigure(); }},
+        {control_id::kFinish, [](WizardApp& app) { app.FinishOrRetry(); }},
     };
     for (const auto& button : kButtonActions) {
         if (button.id == id) {
@@ -194,16 +193,12 @@ void WizardApp::RetryConfigure() {
     StartConfigure(lastSendUsernameOnly);
 }
 
-void WizardApp::FinishAndRescan() {
-    if (Busy()) {
-        return;
+void WizardApp::FinishOrRetry() {
+    if (lastSendOk) {
+        BackToBaseUnits();
+    } else {
+        RetryConfigure();
     }
-    backend->Disconnect();
-    ClearWifiPage();
-    page = WizardPage::BaseUnitSelect;
-    ShowPage();
-    SetStatus(L"Scanning for nearby base units...");
-    StartBaseUnitScan();
 }
 
 void WizardApp::BackToLogin() {
@@ -226,6 +221,10 @@ void WizardApp::BackToBaseUnits() {
     }
     backend->Disconnect();
     ClearWifiPage();
+    ScanOnBaseUnitPage();
+}
+
+void WizardApp::ScanOnBaseUnitPage() {
     page = WizardPage::BaseUnitSelect;
     ShowPage();
     SetStatus(L"Scanning for nearby base units...");
@@ -237,5 +236,5 @@ void WizardApp::ReturnToBaseUnits(const std::wstring& reason) {
     ClearWifiPage();
     page = WizardPage::BaseUnitSelect;
     ShowPage();
-    SetStatus(reason.empty() ? L"Could not connect to the selected base unit." : reason);
+    SetStatus(ErrorOr(reason, L"Could not connect to the selected base unit."));
 }

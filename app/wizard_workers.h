@@ -58,6 +58,13 @@ struct ConfigureResult {
 // Overwrites a secret held in a wide string and empties it.
 void WipeSecret(std::wstring& secret);
 
+// Moves a secret into the copy kept for later: the old kept value and the source are wiped.
+inline void ReplaceSecret(std::wstring& kept, std::wstring& secret) {
+    WipeSecret(kept);
+    kept = secret;
+    WipeSecret(secret);
+}
+
 // Wipes what a request carries that must not outlive it.
 inline void ForgetSecrets(BleRequest&) {}
 inline void ForgetSecrets(LoginRequest& request) {
@@ -95,6 +102,11 @@ bool PostResult(HWND window, UINT message, std::unique_ptr<Result> result) {
     }
     result.release();
     return true;
+}
+
+// A failed operation's own sentence, or the page's fallback when it gave none (out of memory).
+inline std::wstring ErrorOr(const std::wstring& errorText, const wchar_t* fallback) {
+    return errorText.empty() ? fallback : errorText;
 }
 
 // The window's side of PostResult: owns the posted record again at once.
