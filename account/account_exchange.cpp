@@ -19,6 +19,28 @@ bool IsSuccessStatus(uint32_t status) {
     return status >= 200 && status <= 299;
 }
 
+// What both answers start with: the outputs cleared, and a status outside 2xx told in the
+// service's own words.
+bool AcceptAnswerStatus(uint32_t status, const std::string& body, AccountSession& session,
+                        std::wstring& errorText) {
+    WipeSecret(session.token);
+    session.accountUsername.clear();
+    errorText.clear();
+    if (!IsSuccessStatus(status)) {
+        errorText = ExtractServiceError(body, status);
+        return false;
+    }
+    return true;
+}
+
+bool FindAccountUsername(const std::string& body, std::string& username, std::wstring& errorText) {
+    if (!FindJsonString(body, "tervane_username", username) || username.empty()) {
+        errorText = kNoUsernameReturned;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string BuildLoginBody(const std::wstring& username, const std::wstring& password) {
@@ -53,11 +75,7 @@ std::wstring AccountCheckAuthorization(const std::wstring& token) {
 
 bool ReadLoginAnswer(uint32_t status, const std::string& body, AccountSession& session,
                      std::wstring& errorText) {
-    WipeSecret(session.token);
-    session.accountUsername.clear();
-    errorText.clear();
-    if (!IsSuccessStatus(status)) {
-        errorText = ExtractServiceError(body, status);
+    if (!AcceptAnswerStatus(status, body, session, errorText)) {
         return false;
     }
     std::string token;
@@ -66,9 +84,8 @@ bool ReadLoginAnswer(uint32_t status, const std::string& body, AccountSession& s
         return false;
     }
     std::string username;
-    if (!FindJsonString(body, "tervane_username", username) || username.empty()) {
+    if (!FindAccountUsername(body, username, errorText)) {
         WipeSecret(token);
-        errorText = kNoUsernameReturned;
         return false;
     }
     session.token = Utf8ToUtf16(token);
@@ -79,16 +96,9 @@ bool ReadLoginAnswer(uint32_t status, const std::string& body, AccountSession& s
 
 bool ReadAccountCheckAnswer(uint32_t status, const std::string& body, const std::wstring& token,
                             AccountSession& session, std::wstring& errorText) {
-    WipeSecret(session.token);
-    session.accountUsername.clear();
-    errorText.clear();
-    if (!IsSuccessStatus(status)) {
-        errorText = ExtractServiceError(body, status);
-        return false;
-    }
     std::string username;
-    if (!FindJsonString(body, "tervane_username", username) || username.empty()) {
-        errorText = kNoUsernameReturned;
+    if (!AcceptAnswerStatus(status, body, session, errorText) ||
+        !FindAccountUsername(body, username, errorText)) {
         return false;
     }
     session.token = token;

@@ -107,8 +107,7 @@ void WizardApp::StartUpdateCheck(bool interactive) {
     context->interactive = interactive;
     context->installedCopy = installMode != InstallMode::None;
     context->operations = updateOperations;
-    if (StartWorker(&UpdateCheckThread, context.get())) {
-        context.release();
+    if (StartWorker(&UpdateCheckThread, context)) {
         return;
     }
     updateCheckBusy = false;
@@ -187,8 +186,7 @@ void WizardApp::StartUpdateDownload(const UpdateInfo& info) {
     context->window = window;
     context->info = info;
     context->operations = updateOperations;
-    if (StartWorker(&UpdateDownloadThread, context.get())) {
-        context.release();
+    if (StartWorker(&UpdateDownloadThread, context)) {
         return;
     }
     updateDownloadBusy = false;

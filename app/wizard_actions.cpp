@@ -14,6 +14,29 @@
 #include "wizard/scan_list_views.h"
 #include "wizard/scan_lists.h"
 
+namespace {
+
+// Marks the page busy and hands the request to its worker. When no thread can be made the
+// request's secrets are wiped, the page is free again and the status says so; false then.
+template <typename Request>
+bool LaunchWorker(WizardApp& app, LPTHREAD_START_ROUTINE worker, std::unique_ptr<Request> request,
+                  bool& busy, const wchar_t* status, const wchar_t* failure) {
+    busy = true;
+    app.ShowPage();
+    app.SetStatus(status);
+    if (StartWorker(worker, request)) {
+        return true;
+    }
+    ForgetSecrets(*request);
+    request.reset();
+    busy = false;
+    app.SetStatus(failure);
+    app.ShowPage();
+    return false;
+}
+
+}  // namespace
+
 void WizardApp::OpenSignUpPage() {
     const std::wstring address = webOrigin + L"/signup/";
     ShellExecuteW(window, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -32,28 +55,15 @@ void WizardApp::StartLogin() {
         FocusControl(username.empty() ? kUsernameField : kPasswordField);
         return;
     }
-    auto request = std::make_unique<LoginRequest>();
-    request->app = this;
-    request->username = username;
-    request->password = password;
+    // Built in place: a temporary would leave a copy of the password behind.
+    std::unique_ptr<LoginRequest> request(new LoginRequest{this, username, password});
     pendingLoginUsername = username;
-    WipeSecret(pendingLoginPassword);
-    pendingLoginPassword = password;
-    WipeSecret(password);
-    loginBusy = true;
-    ShowPage();
-    SetStatus(L"Logging in...");
-    if (StartWorker(&LoginWorker, request.get())) {
-        request.release();
-        return;
+    ReplaceSecret(pendingLoginPassword, password);
+    if (!LaunchWorker(*this, &LoginWorker, std::move(request), loginBusy, L"Logging in...",
+                      L"Could not start login request.")) {
+        WipeSecret(pendingLoginPassword);
+        pendingLoginUsername.clear();
     }
-    WipeSecret(request->password);
-    request.reset();
-    WipeSecret(pendingLoginPassword);
-    pendingLoginUsername.clear();
-    loginBusy = false;
-    SetStatus(L"Could not start login request.");
-    ShowPage();
 }
 
 void WizardApp::StartWifiOnlySetup() {
@@ -63,29 +73,15 @@ void WizardApp::StartWifiOnlySetup() {
     WipeSecret(account.token);
     account.accountUsername.clear();
     wifiOnly = true;
-    page = WizardPage::BaseUnitSelect;
-    ShowPage();
-    SetStatus(L"Scanning for nearby base units...");
-    StartBaseUnitScan();
+    ScanOnBaseUnitPage();
 }
 
 void WizardApp::StartBaseUnitScan() {
     if ((!wifiOnly && !LoggedIn()) || bleBusy || page != WizardPage::BaseUnitSelect) {
         return;
     }
-    auto request = std::make_unique<BleRequest>();
-    request->app = this;
-    bleBusy = true;
-    ShowPage();
-    SetStatus(L"Scanning...");
-    if (StartWorker(&BaseUnitScanWorker, request.get())) {
-        request.release();
-        return;
-    }
-    request.reset();
-    bleBusy = false;
-    SetStatus(L"Could not start Bluetooth scan.");
-    ShowPage();
+    LaunchWorker(*this, &BaseUnitScanWorker, std::make_unique<BleRequest>(BleRequest{this}),
+                 bleBusy, L"Scanning...", L"Could not start Bluetooth scan.");
 }
 
 void WizardApp::StartConnect() {
@@ -98,39 +94,17 @@ void WizardApp::StartConnect() {
     }
     const BaseUnitInfo& unit = baseUnits[static_cast<size_t>(row)];
     selectedBaseUnitName = unit.name;
-    auto request = std::make_unique<BleRequest>();
-    request->app = this;
-    request->address = unit.address;
-    bleBusy = true;
-    ShowPage();
-    SetStatus(L"Connecting...");
-    if (StartWorker(&ConnectWorker, request.get())) {
-        request.release();
-        return;
-    }
-    request.reset();
-    bleBusy = false;
-    SetStatus(L"Could not start connection.");
-    ShowPage();
+    LaunchWorker(*this, &ConnectWorker,
+                 std::make_unique<BleRequest>(BleRequest{this, unit.address}), bleBusy,
+                 L"Connecting...", L"Could not start connection.");
 }
 
 void WizardApp::StartWifiScan() {
     if (page != WizardPage::WifiSelect || wifiScanBusy || sendBusy) {
         return;
     }
-    auto request = std::make_unique<BleRequest>();
-    request->app = this;
-    wifiScanBusy = true;
-    ShowPage();
-    SetStatus(L"Scanning Wi-Fi...");
-    if (StartWorker(&WifiScanWorker, request.get())) {
-        request.release();
-        return;
-    }
-    request.reset();
-    wifiScanBusy = false;
-    SetStatus(L"Could not start Wi-Fi scan.");
-    ShowPage();
+    LaunchWorker(*this, &WifiScanWorker, std::make_unique<BleRequest>(BleRequest{this}),
+                 wifiScanBusy, L"Scanning Wi-Fi...", L"Could not start Wi-Fi scan.");
 }
 
 void WizardApp::StartConfigure(bool usernameOnly) {
@@ -157,27 +131,12 @@ void WizardApp::StartConfigure(bool usernameOnly) {
         case ConfigureProblem::None:
             break;
     }
-    auto request = std::make_unique<ConfigureRequest>();
-    request->app = this;
-    request->ssid = ssid;
-    request->password = password;
+    std::unique_ptr<ConfigureRequest> request(new ConfigureRequest{this, ssid, password});
     lastSsid = ssid;
-    WipeSecret(lastWifiPassword);
-    lastWifiPassword = password;
-    WipeSecret(password);
+    ReplaceSecret(lastWifiPassword, password);
     lastSendUsernameOnly = usernameOnly;
-    sendBusy = true;
-    ShowPage();
-    SetStatus(L"Sending configuration...");
-    if (StartWorker(&ConfigureWorker, request.get())) {
-        request.release();
-        return;
-    }
-    WipeSecret(request->password);
-    request.reset();
-    sendBusy = false;
-    SetStatus(L"Could not start configuration request.");
-    ShowPage();
+    LaunchWorker(*this, &ConfigureWorker, std::move(request), sendBusy, L"Sending configuration...",
+                 L"Could not start configuration request.");
 }
 
 void WizardApp::OnLoginDone(std::unique_ptr<LoginResult> result) {
@@ -207,13 +166,10 @@ void WizardApp::OnLoginDone(std::unique_ptr<LoginResult> result) {
         pendingLoginUsername.clear();
         WipeSecret(result->account.token);
         result.reset();
-        page = WizardPage::BaseUnitSelect;
-        ShowPage();
-        SetStatus(L"Scanning for nearby base units...");
-        StartBaseUnitScan();
+        ScanOnBaseUnitPage();
         return;
     }
-    SetStatus(result->errorText.empty() ? L"Log in failed." : result->errorText);
+    SetStatus(ErrorOr(result->errorText, L"Log in failed."));
     WipeSecret(pendingLoginPassword);
     pendingLoginUsername.clear();
     result.reset();
@@ -228,7 +184,7 @@ void WizardApp::OnBaseScanDone(std::unique_ptr<BleOperationResult> result) {
         FillBaseUnitList(controls[kBaseUnitListView], baseUnits);
         SetStatus(BaseUnitCountText(baseUnits.size()));
     } else if (result) {
-        SetStatus(result->errorText.empty() ? L"Bluetooth scan failed." : result->errorText);
+        SetStatus(ErrorOr(result->errorText, L"Bluetooth scan failed."));
     }
     result.reset();
     ShowPage();
@@ -245,8 +201,7 @@ void WizardApp::OnConnectDone(std::unique_ptr<BleOperationResult> result) {
         return;
     }
     if (result) {
-        SetStatus(result->errorText.empty() ? L"Could not connect to the selected base unit."
-                                            : result->errorText);
+        SetStatus(ErrorOr(result->errorText, L"Could not connect to the selected base unit."));
         selectedBaseUnitName.clear();
     }
     result.reset();
@@ -265,9 +220,8 @@ void WizardApp::OnWifiScanDone(std::unique_ptr<BleOperationResult> result) {
         FillWifiList(controls[kWifiListView], wifiNetworks);
         SetStatus(WifiNetworkCountText(wifiNetworks.size()));
     } else if (result) {
-        SetStatus(result->errorText.empty()
-                      ? L"Wi-Fi scan failed. You can enter the network manually."
-                      : result->errorText);
+        SetStatus(
+            ErrorOr(result->errorText, L"Wi-Fi scan failed. You can enter the network manually."));
     }
     result.reset();
     ShowPage();
@@ -303,10 +257,10 @@ void WizardApp::OnConfigureDone(std::unique_ptr<ConfigureResult> result) {
         lastSendOk = false;
         SetWindowTextW(controls[kResultHeadingText], L"Configuration Failed");
         SetWindowTextW(controls[kResultMessageText],
-                       result->errorText.empty()
-                           ? L"The configuration could not be sent. Check the connection and try "
-                             L"again."
-                           : result->errorText.c_str());
+                       ErrorOr(result->errorText,
+                               L"The configuration could not be sent. Check the connection and try "
+                               L"again.")
+                           .c_str());
         SetWindowTextW(controls[kFinishButton], L"Retry");
     }
     result.reset();

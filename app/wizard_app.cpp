@@ -276,11 +276,7 @@ bool WizardApp::PreTranslateKey(const MSG& message) {
                 }
                 return true;
             case WizardPage::Result:
-                if (lastSendOk) {
-                    FinishAndRescan();
-                } else {
-                    RetryConfigure();
-                }
+                FinishOrRetry();
                 return true;
         }
         return false;
@@ -414,31 +410,25 @@ LRESULT WizardApp::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam) {
             return OnControlColour(message, reinterpret_cast<HDC>(wParam),
                                    reinterpret_cast<HWND>(lParam));
         case WM_APP_LOGIN_DONE:
-            OnLoginDone(std::unique_ptr<LoginResult>(reinterpret_cast<LoginResult*>(lParam)));
+            OnLoginDone(TakeResult<LoginResult>(lParam));
             return 0;
         case WM_APP_BASE_SCAN_DONE:
-            OnBaseScanDone(
-                std::unique_ptr<BleOperationResult>(reinterpret_cast<BleOperationResult*>(lParam)));
+            OnBaseScanDone(TakeResult<BleOperationResult>(lParam));
             return 0;
         case WM_APP_CONNECT_DONE:
-            OnConnectDone(
-                std::unique_ptr<BleOperationResult>(reinterpret_cast<BleOperationResult*>(lParam)));
+            OnConnectDone(TakeResult<BleOperationResult>(lParam));
             return 0;
         case WM_APP_WIFI_SCAN_DONE:
-            OnWifiScanDone(
-                std::unique_ptr<BleOperationResult>(reinterpret_cast<BleOperationResult*>(lParam)));
+            OnWifiScanDone(TakeResult<BleOperationResult>(lParam));
             return 0;
         case WM_APP_CONFIGURE_DONE:
-            OnConfigureDone(
-                std::unique_ptr<ConfigureResult>(reinterpret_cast<ConfigureResult*>(lParam)));
+            OnConfigureDone(TakeResult<ConfigureResult>(lParam));
             return 0;
         case WM_APP_UPDATE_CHECK_DONE:
-            OnUpdateCheckComplete(
-                std::unique_ptr<UpdateCheckResult>(reinterpret_cast<UpdateCheckResult*>(lParam)));
+            OnUpdateCheckComplete(TakeResult<UpdateCheckResult>(lParam));
             return 0;
         case WM_APP_UPDATE_DOWNLOAD_DONE:
-            OnUpdateDownloadComplete(std::unique_ptr<UpdateDownloadResult>(
-                reinterpret_cast<UpdateDownloadResult*>(lParam)));
+            OnUpdateDownloadComplete(TakeResult<UpdateDownloadResult>(lParam));
             return 0;
         default:
             break;

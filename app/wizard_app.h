@@ -115,9 +115,12 @@ public:
     void StartWifiScan();
     void StartConfigure(bool usernameOnly);
     void RetryConfigure();
-    void FinishAndRescan();
+    // Finish after a sent configuration, Retry after a failed one.
+    void FinishOrRetry();
     void BackToLogin();
+    // Back from the Wi-Fi page, and Finish: a fresh scan on the base-unit page.
     void BackToBaseUnits();
+    void ScanOnBaseUnitPage();
     // A reconnect behind the page's back failed: the base-unit page, with the reason.
     void ReturnToBaseUnits(const std::wstring& reason);
     void OpenSignUpPage();

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <bitset>
+#include <initializer_list>
 
 #include "account/credential_store.h"
 #include "app/accessible_names.h"
@@ -23,66 +24,61 @@ void WizardApp::ShowPage() {
     enabled.set();
     const bool busy = Busy();
     const bool showAccount = LoggedIn() && !wifiOnly;
+    auto show = [&visible](std::initializer_list<ControlIndex> indexes) {
+        for (ControlIndex i : indexes) {
+            visible.set(i);
+        }
+    };
+    auto enable = [&enabled](std::initializer_list<ControlIndex> indexes, bool on) {
+        for (ControlIndex i : indexes) {
+            enabled.set(i, on);
+        }
+    };
+    auto showTitle = [&](const wchar_t* title) {
+        SetWindowTextW(controls[kPageTitleText], title);
+        if (showAccount) {
+            SetWindowTextW(controls[kAccountLineText],
+                           (L"Configuring for: " + account.accountUsername).c_str());
+            visible.set(kAccountLineText);
+        }
+    };
     switch (page) {
         case WizardPage::Login:
             SetWindowTextW(controls[kPageTitleText], L"Log in to add a base to your account.");
-            for (ControlIndex i : {kLogoPicture, kPageTitleText, kUsernameField, kPasswordField,
-                                   kLoginButton, kSignUpLink, kWifiOnlyButton, kStatusText}) {
-                visible.set(i);
-            }
+            show({kLogoPicture, kPageTitleText, kUsernameField, kPasswordField, kLoginButton,
+                  kSignUpLink, kWifiOnlyButton, kStatusText});
             visible.set(kShowPasswordButton,
                         ShowButtonVisible(passwordIsStored, passwordPlaceholder,
                                           GetWindowTextLengthW(controls[kPasswordField])));
-            for (ControlIndex i : {kUsernameField, kPasswordField, kShowPasswordButton,
-                                   kLoginButton, kSignUpLink, kWifiOnlyButton}) {
-                enabled.set(i, !loginBusy);
-            }
+            enable({kUsernameField, kPasswordField, kShowPasswordButton, kLoginButton, kSignUpLink,
+                    kWifiOnlyButton},
+                   !loginBusy);
             break;
         case WizardPage::BaseUnitSelect:
-            SetWindowTextW(controls[kPageTitleText], L"Select Base Unit");
-            if (showAccount) {
-                SetWindowTextW(controls[kAccountLineText],
-                               (L"Configuring for: " + account.accountUsername).c_str());
-                visible.set(kAccountLineText);
-            }
-            for (ControlIndex i : {kPageTitleText, kBaseUnitListView, kBackBaseUnitsButton,
-                                   kRefreshBaseUnitsButton, kConnectButton, kStatusText}) {
-                visible.set(i);
-            }
-            for (ControlIndex i :
-                 {kBaseUnitListView, kBackBaseUnitsButton, kRefreshBaseUnitsButton}) {
-                enabled.set(i, !busy);
-            }
+            showTitle(L"Select Base Unit");
+            show({kPageTitleText, kBaseUnitListView, kBackBaseUnitsButton, kRefreshBaseUnitsButton,
+                  kConnectButton, kStatusText});
+            enable({kBaseUnitListView, kBackBaseUnitsButton, kRefreshBaseUnitsButton}, !busy);
             enabled.set(kConnectButton, !busy && SelectedRow(controls[kBaseUnitListView]) >= 0);
             break;
         case WizardPage::WifiSelect:
-            SetWindowTextW(controls[kPageTitleText], L"Select Wi-Fi Network");
-            if (showAccount) {
-                SetWindowTextW(controls[kAccountLineText],
-                               (L"Configuring for: " + account.accountUsername).c_str());
-                visible.set(kAccountLineText);
-            }
+            showTitle(L"Select Wi-Fi Network");
             SetWindowTextW(controls[kBaseUnitLineText],
                            (L"Base unit: " + selectedBaseUnitName).c_str());
-            for (ControlIndex i : {kPageTitleText, kBaseUnitLineText, kWifiListView,
-                                   kRefreshWifiButton, kNetworkNameField, kWifiPasswordField,
-                                   kConfigureButton, kBackWifiButton, kStatusText}) {
-                visible.set(i);
-            }
+            show({kPageTitleText, kBaseUnitLineText, kWifiListView, kRefreshWifiButton,
+                  kNetworkNameField, kWifiPasswordField, kConfigureButton, kBackWifiButton,
+                  kStatusText});
             visible.set(kShowWifiPasswordButton,
                         ShowButtonVisible(wifiPasswordRemembered, wifiPasswordPlaceholder,
                                           GetWindowTextLengthW(controls[kWifiPasswordField])));
             visible.set(kUsernameOnlyButton, showAccount);
-            for (ControlIndex i : {kWifiListView, kRefreshWifiButton, kNetworkNameField,
-                                   kWifiPasswordField, kShowWifiPasswordButton, kConfigureButton,
-                                   kUsernameOnlyButton, kBackWifiButton}) {
-                enabled.set(i, !busy);
-            }
+            enable(
+                {kWifiListView, kRefreshWifiButton, kNetworkNameField, kWifiPasswordField,
+                 kShowWifiPasswordButton, kConfigureButton, kUsernameOnlyButton, kBackWifiButton},
+                !busy);
             break;
         case WizardPage::Result:
-            for (ControlIndex i : {kResultHeadingText, kResultMessageText, kFinishButton}) {
-                visible.set(i);
-            }
+            show({kResultHeadingText, kResultMessageText, kFinishButton});
             enabled.set(kFinishButton, !busy);
             break;
     }
@@ -133,52 +129,29 @@ void WizardApp::OnCommand(int id, int code) {
     if (code != BN_CLICKED) {
         return;
     }
-    switch (id) {
-        case control_id::kLogin:
-            StartLogin();
-            break;
-        case control_id::kWifiOnly:
-            StartWifiOnlySetup();
-            break;
-        case control_id::kSignUp:
-            OpenSignUpPage();
-            break;
-        case control_id::kShowPassword:
-            ToggleReveal(false);
-            break;
-        case control_id::kShowWifiPassword:
-            ToggleReveal(true);
-            break;
-        case control_id::kRefreshBaseUnits:
-            StartBaseUnitScan();
-            break;
-        case control_id::kConnect:
-            StartConnect();
-            break;
-        case control_id::kBackBaseUnits:
-            BackToLogin();
-            break;
-        case control_id::kRefreshWifi:
-            StartWifiScan();
-            break;
-        case control_id::kUsernameOnly:
-            StartConfigure(true);
-            break;
-        case control_id::kConfigure:
-            StartConfigure(false);
-            break;
-        case control_id::kBackWifi:
-            BackToBaseUnits();
-            break;
-        case control_id::kFinish:
-            if (lastSendOk) {
-                FinishAndRescan();
-            } else {
-                RetryConfigure();
-            }
-            break;
-        default:
-            break;
+    static const struct {
+        int id;
+        void (*run)(WizardApp& app);
+    } kButtonActions[] = {
+        {control_id::kLogin, [](WizardApp& app) { app.StartLogin(); }},
+        {control_id::kWifiOnly, [](WizardApp& app) { app.StartWifiOnlySetup(); }},
+        {control_id::kSignUp, [](WizardApp& app) { app.OpenSignUpPage(); }},
+        {control_id::kShowPassword, [](WizardApp& app) { app.ToggleReveal(false); }},
+        {control_id::kShowWifiPassword, [](WizardApp& app) { app.ToggleReveal(true); }},
+        {control_id::kRefreshBaseUnits, [](WizardApp& app) { app.StartBaseUnitScan(); }},
+        {control_id::kConnect, [](WizardApp& app) { app.StartConnect(); }},
+        {control_id::kBackBaseUnits, [](WizardApp& app) { app.BackToLogin(); }},
+        {control_id::kRefreshWifi, [](WizardApp& app) { app.StartWifiScan(); }},
+        {control_id::kUsernameOnly, [](WizardApp& app) { app.StartConfigure(true); }},
+        {control_id::kConfigure, [](WizardApp& app) { app.StartConfigure(false); }},
+        {control_id::kBackWifi, [](WizardApp& app) { app.BackToBaseUnits(); }},
+        {control_id::kFinish, [](WizardApp& app) { app.FinishOrRetry(); }},
+    };
+    for (const auto& button : kButtonActions) {
+        if (button.id == id) {
+            button.run(*this);
+            return;
+        }
     }
 }
 
@@ -220,16 +193,12 @@ void WizardApp::RetryConfigure() {
     StartConfigure(lastSendUsernameOnly);
 }
 
-void WizardApp::FinishAndRescan() {
-    if (Busy()) {
-        return;
+void WizardApp::FinishOrRetry() {
+    if (lastSendOk) {
+        BackToBaseUnits();
+    } else {
+        RetryConfigure();
     }
-    backend->Disconnect();
-    ClearWifiPage();
-    page = WizardPage::BaseUnitSelect;
-    ShowPage();
-    SetStatus(L"Scanning for nearby base units...");
-    StartBaseUnitScan();
 }
 
 void WizardApp::BackToLogin() {
@@ -252,6 +221,10 @@ void WizardApp::BackToBaseUnits() {
     }
     backend->Disconnect();
     ClearWifiPage();
+    ScanOnBaseUnitPage();
+}
+
+void WizardApp::ScanOnBaseUnitPage() {
     page = WizardPage::BaseUnitSelect;
     ShowPage();
     SetStatus(L"Scanning for nearby base units...");
@@ -263,5 +236,5 @@ void WizardApp::ReturnToBaseUnits(const std::wstring& reason) {
     ClearWifiPage();
     page = WizardPage::BaseUnitSelect;
     ShowPage();
-    SetStatus(reason.empty() ? L"Could not connect to the selected base unit." : reason);
+    SetStatus(ErrorOr(reason, L"Could not connect to the selected base unit."));
 }

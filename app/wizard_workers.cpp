@@ -14,49 +14,47 @@ void WipeSecret(std::wstring& secret) {
     secret.clear();
 }
 
-bool StartWorker(LPTHREAD_START_ROUTINE worker, void* request) {
+bool StartThread(LPTHREAD_START_ROUTINE worker, void* request) {
     UniqueHandle thread(CreateThread(nullptr, 0, worker, request, 0, nullptr));
     return static_cast<bool>(thread);
 }
 
 namespace {
 
-template <typename Operation>
-DWORD RunBleWorker(LPVOID raw, UINT message, Operation operation) {
-    std::unique_ptr<BleRequest> request(static_cast<BleRequest*>(raw));
-    std::unique_ptr<BleOperationResult> result;
+// Runs one operation for the window: an allocation failure below the wizard becomes a plain
+// failure with the fallback sentence, and the request's secrets are wiped before the result is
+// posted.
+template <typename Request, typename Result, typename Operation>
+DWORD RunWorker(LPVOID raw, UINT message, Operation operation) {
+    std::unique_ptr<Request> request(static_cast<Request*>(raw));
+    std::unique_ptr<Result> result;
     try {
-        result = std::make_unique<BleOperationResult>();
+        result = std::make_unique<Result>();
         result->ok = operation(*request, *result);
     } catch (const std::exception&) {
-        // Out of memory below the wizard: report a plain failure with the fallback sentence.
         if (result) {
             result->ok = false;
             result->errorText.clear();
         }
     }
+    ForgetSecrets(*request);
     PostResult(request->app->window, message, std::move(result));
     return 0;
+}
+
+template <typename Operation>
+DWORD RunBleWorker(LPVOID raw, UINT message, Operation operation) {
+    return RunWorker<BleRequest, BleOperationResult>(raw, message, operation);
 }
 
 }  // namespace
 
 DWORD WINAPI LoginWorker(LPVOID raw) {
-    std::unique_ptr<LoginRequest> request(static_cast<LoginRequest*>(raw));
-    std::unique_ptr<LoginResult> result;
-    try {
-        result = std::make_unique<LoginResult>();
-        result->ok = LoginToService(request->username, request->password, result->account,
-                                    result->errorText);
-    } catch (const std::exception&) {
-        if (result) {
-            result->ok = false;
-            result->errorText.clear();
-        }
-    }
-    WipeSecret(request->password);
-    PostResult(request->app->window, WM_APP_LOGIN_DONE, std::move(result));
-    return 0;
+    return RunWorker<LoginRequest, LoginResult>(
+        raw, WM_APP_LOGIN_DONE, [](LoginRequest& request, LoginResult& result) {
+            return LoginToService(request.username, request.password, result.account,
+                                  result.errorText);
+        });
 }
 
 DWORD WINAPI BaseUnitScanWorker(LPVOID raw) {
@@ -84,43 +82,34 @@ DWORD WINAPI WifiScanWorker(LPVOID raw) {
 }
 
 DWORD WINAPI ConfigureWorker(LPVOID raw) {
-    std::unique_ptr<ConfigureRequest> request(static_cast<ConfigureRequest*>(raw));
-    std::unique_ptr<ConfigureResult> result;
-    try {
-        result = std::make_unique<ConfigureResult>();
-        WizardApp& app = *request->app;
-        std::wstring usernameToSend;
-        if (!app.account.token.empty() && !app.account.accountUsername.empty() && !app.wifiOnly) {
-            AccountSession checked;
-            std::wstring checkError;
-            if (CheckServiceAccount(app.account.token, checked, checkError)) {
+    return RunWorker<ConfigureRequest, ConfigureResult>(
+        raw, WM_APP_CONFIGURE_DONE, [](ConfigureRequest& request, ConfigureResult& result) {
+            WizardApp& app = *request.app;
+            std::wstring usernameToSend;
+            if (!app.account.token.empty() && !app.account.accountUsername.empty() &&
+                !app.wifiOnly) {
+                AccountSession checked;
+                std::wstring checkError;
+                if (!CheckServiceAccount(app.account.token, checked, checkError)) {
+                    result.accountRejected = true;
+                    result.errorText =
+                        L"Your Tervane account could not be verified.\r\n\r\n" + checkError;
+                    return false;
+                }
                 usernameToSend = checked.accountUsername;
-                result->accountUsername = checked.accountUsername;
-            } else {
-                result->accountRejected = true;
-                result->errorText =
-                    L"Your Tervane account could not be verified.\r\n\r\n" + checkError;
+                result.accountUsername = checked.accountUsername;
             }
-        }
-        if (!result->accountRejected) {
             std::string payload;
-            if (BuildConfigurationPayload(request->ssid, request->password, usernameToSend, payload,
-                                          result->errorText)) {
-                result->ok = app.backend->SendConfiguration(payload, result->errorText);
-                result->connectionLost = !result->ok && !app.backend->IsConnected();
+            bool ok = false;
+            if (BuildConfigurationPayload(request.ssid, request.password, usernameToSend, payload,
+                                          result.errorText)) {
+                ok = app.backend->SendConfiguration(payload, result.errorText);
+                result.connectionLost = !ok && !app.backend->IsConnected();
             }
             // The payload holds the Wi-Fi password in plain text.
             if (!payload.empty()) {
                 SecureZeroMemory(&payload[0], payload.size());
             }
-        }
-    } catch (const std::exception&) {
-        if (result) {
-            result->ok = false;
-            result->errorText.clear();
-        }
-    }
-    WipeSecret(request->password);
-    PostResult(request->app->window, WM_APP_CONFIGURE_DONE, std::move(result));
-    return 0;
+            return ok;
+        });
 }

@@ -55,15 +55,43 @@ struct ConfigureResult {
     bool connectionLost = false;
 };
 
+// Overwrites a secret held in a wide string and empties it.
+void WipeSecret(std::wstring& secret);
+
+// Moves a secret into the copy kept for later: the old kept value and the source are wiped.
+inline void ReplaceSecret(std::wstring& kept, std::wstring& secret) {
+    WipeSecret(kept);
+    kept = secret;
+    WipeSecret(secret);
+}
+
+// Wipes what a request carries that must not outlive it.
+inline void ForgetSecrets(BleRequest&) {}
+inline void ForgetSecrets(LoginRequest& request) {
+    WipeSecret(request.password);
+}
+inline void ForgetSecrets(ConfigureRequest& request) {
+    WipeSecret(request.password);
+}
+
 DWORD WINAPI LoginWorker(LPVOID request);
 DWORD WINAPI BaseUnitScanWorker(LPVOID request);
 DWORD WINAPI ConnectWorker(LPVOID request);
 DWORD WINAPI WifiScanWorker(LPVOID request);
 DWORD WINAPI ConfigureWorker(LPVOID request);
 
-// Starts one worker on a thread of its own and lets it go. False when no thread could be made;
-// the request then still belongs to the caller.
-bool StartWorker(LPTHREAD_START_ROUTINE worker, void* request);
+bool StartThread(LPTHREAD_START_ROUTINE worker, void* request);
+
+// Starts one worker on a thread of its own and lets it go; the worker owns the request from
+// then on. False when no thread could be made; the request then still belongs to the caller.
+template <typename Request>
+bool StartWorker(LPTHREAD_START_ROUTINE worker, std::unique_ptr<Request>& request) {
+    if (!StartThread(worker, request.get())) {
+        return false;
+    }
+    request.release();
+    return true;
+}
 
 // Hands the result to the window, even a null one (allocation failed): the handler still clears
 // the busy flag. If the window is gone the record is freed here instead of leaking; false then.
@@ -76,5 +104,13 @@ bool PostResult(HWND window, UINT message, std::unique_ptr<Result> result) {
     return true;
 }
 
-// Overwrites a secret held in a wide string and empties it.
-void WipeSecret(std::wstring& secret);
+// A failed operation's own sentence, or the page's fallback when it gave none (out of memory).
+inline std::wstring ErrorOr(const std::wstring& errorText, const wchar_t* fallback) {
+    return errorText.empty() ? fallback : errorText;
+}
+
+// The window's side of PostResult: owns the posted record again at once.
+template <typename Result>
+std::unique_ptr<Result> TakeResult(LPARAM posted) {
+    return std::unique_ptr<Result>(reinterpret_cast<Result*>(posted));
+}

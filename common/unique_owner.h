@@ -11,8 +11,8 @@
 #include <utility>
 
 // Owns one handle and releases it exactly once. Null and INVALID_HANDLE_VALUE both count as
-// "nothing owned".
-template <typename T, typename Traits>
+// "nothing owned". Close is the platform function that releases a T.
+template <typename T, auto Close>
 class UniqueOwner {
 public:
     UniqueOwner() = default;
@@ -34,7 +34,7 @@ public:
     void reset(T value = T()) {
         T old = std::exchange(value_, value);
         if (Valid(old)) {
-            Traits::Close(old);
+            Close(old);
         }
     }
 
@@ -45,48 +45,22 @@ private:
     T value_ = T();
 };
 
-struct KernelHandleTraits {
-    static void Close(HANDLE handle) { CloseHandle(handle); }
-};
-struct RegistryKeyTraits {
-    static void Close(HKEY key) { RegCloseKey(key); }
-};
-struct WinHttpHandleTraits {
-    static void Close(HINTERNET handle) { WinHttpCloseHandle(handle); }
-};
-struct CngAlgorithmTraits {
-    static void Close(BCRYPT_ALG_HANDLE handle) { BCryptCloseAlgorithmProvider(handle, 0); }
-};
-struct CngHashTraits {
-    static void Close(BCRYPT_HASH_HANDLE handle) { BCryptDestroyHash(handle); }
-};
-struct GdiObjectTraits {
-    template <typename T>
-    static void Close(T object) {
-        DeleteObject(object);
-    }
-};
-struct ImageListTraits {
-    static void Close(HIMAGELIST list) { ImageList_Destroy(list); }
-};
-struct IconTraits {
-    static void Close(HICON icon) { DestroyIcon(icon); }
-};
-struct MemoryDcTraits {
-    static void Close(HDC dc) { DeleteDC(dc); }
-};
+// The one release function that takes more than the handle.
+inline void CloseCngAlgorithm(BCRYPT_ALG_HANDLE handle) {
+    BCryptCloseAlgorithmProvider(handle, 0);
+}
 
-using UniqueHandle = UniqueOwner<HANDLE, KernelHandleTraits>;
-using UniqueRegistryKey = UniqueOwner<HKEY, RegistryKeyTraits>;
-using UniqueWinHttpHandle = UniqueOwner<HINTERNET, WinHttpHandleTraits>;
-using UniqueCngAlgorithm = UniqueOwner<BCRYPT_ALG_HANDLE, CngAlgorithmTraits>;
-using UniqueCngHash = UniqueOwner<BCRYPT_HASH_HANDLE, CngHashTraits>;
-using UniqueFont = UniqueOwner<HFONT, GdiObjectTraits>;
-using UniqueBrush = UniqueOwner<HBRUSH, GdiObjectTraits>;
-using UniqueBitmap = UniqueOwner<HBITMAP, GdiObjectTraits>;
-using UniqueImageList = UniqueOwner<HIMAGELIST, ImageListTraits>;
-using UniqueIcon = UniqueOwner<HICON, IconTraits>;
-using UniqueMemoryDc = UniqueOwner<HDC, MemoryDcTraits>;
+using UniqueHandle = UniqueOwner<HANDLE, CloseHandle>;
+using UniqueRegistryKey = UniqueOwner<HKEY, RegCloseKey>;
+using UniqueWinHttpHandle = UniqueOwner<HINTERNET, WinHttpCloseHandle>;
+using UniqueCngAlgorithm = UniqueOwner<BCRYPT_ALG_HANDLE, CloseCngAlgorithm>;
+using UniqueCngHash = UniqueOwner<BCRYPT_HASH_HANDLE, BCryptDestroyHash>;
+using UniqueFont = UniqueOwner<HFONT, DeleteObject>;
+using UniqueBrush = UniqueOwner<HBRUSH, DeleteObject>;
+using UniqueBitmap = UniqueOwner<HBITMAP, DeleteObject>;
+using UniqueImageList = UniqueOwner<HIMAGELIST, ImageList_Destroy>;
+using UniqueIcon = UniqueOwner<HICON, DestroyIcon>;
+using UniqueMemoryDc = UniqueOwner<HDC, DeleteDC>;
 
 // A window's (or the screen's) device context, released to the window it came from.
 class ScopedWindowDc {

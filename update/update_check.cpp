@@ -70,31 +70,20 @@ bool FetchUpdateMetadataFrom(const UpdateServer& server, const std::wstring& pat
     body.clear();
     error.clear();
 
-    UniqueWinHttpHandle session = OpenUpdateSession(server.host, kCheckTimeouts);
-    if (!session) {
-        error = L"Could not initialise the update connection.";
+    UpdateExchange exchange;
+    if (!OpenUpdateExchange(
+            server.host, server.port, path, kCheckTimeouts,
+            {L"Could not initialise the update connection.",
+             L"Could not connect to the update server.", L"Could not create the update request."},
+            exchange, error)) {
         return false;
     }
-    UniqueWinHttpHandle connection(
-        WinHttpConnect(session.get(), server.host.c_str(), server.port, 0));
-    if (!connection) {
-        error = L"Could not connect to the update server.";
-        return false;
-    }
-    UniqueWinHttpHandle request = OpenUpdateRequest(connection.get(), path, kCheckTimeouts);
-    if (!request) {
-        error = L"Could not create the update request.";
-        return false;
-    }
-    bool ok = SendUpdateRequest(request.get()) && QueryUpdateStatus(request.get(), status) &&
-              ReadMetadataBody(request.get(), body, error);
+    HINTERNET request = exchange.request.get();
+    bool ok = SendUpdateRequest(request) && QueryUpdateStatus(request, status) &&
+              ReadMetadataBody(request, body, error);
     if (!ok && error.empty()) {
         error = kRequestFailed;
     }
-    // Closed request first, then connection, then session.
-    request.reset();
-    connection.reset();
-    session.reset();
     return ok;
 }
 

@@ -109,29 +109,23 @@ bool DownloadUpdateFrom(const std::wstring& serviceHost, const std::wstring& url
         return false;
     }
     const UpdateTimeouts timeouts{5000, 5000, 15000, static_cast<int>(limits.stallMs)};
-    UniqueWinHttpHandle session = OpenUpdateSession(serviceHost, timeouts);
-    if (!session) {
-        error = L"Could not initialise the update download.";
+    UpdateExchange exchange;
+    if (!OpenUpdateExchange(serviceHost, port, pathAndQuery, timeouts,
+                            {L"Could not initialise the update download.",
+                             L"Could not create the update download request.",
+                             L"Could not create the update download request."},
+                            exchange, error)) {
         return false;
     }
-    UniqueWinHttpHandle connection(WinHttpConnect(session.get(), serviceHost.c_str(), port, 0));
-    if (!connection) {
-        error = L"Could not create the update download request.";
-        return false;
-    }
-    UniqueWinHttpHandle request = OpenUpdateRequest(connection.get(), pathAndQuery, timeouts);
-    if (!request) {
-        error = L"Could not create the update download request.";
-        return false;
-    }
+    HINTERNET request = exchange.request.get();
 
     bool created = false;
     bool complete = false;
     const ULONGLONG deadline = GetTickCount64() + limits.deadlineMs;
-    if (SendUpdateRequest(request.get())) {
+    if (SendUpdateRequest(request)) {
         // A status that cannot be read is told like any other broken answer: as incomplete.
         uint32_t status = 0;
-        if (QueryUpdateStatus(request.get(), status)) {
+        if (QueryUpdateStatus(request, status)) {
             if (status == 409) {
                 error =
                     L"The update was replaced while it was being downloaded. Please check "
@@ -144,8 +138,8 @@ bool DownloadUpdateFrom(const std::wstring& serviceHost, const std::wstring& url
                 if (file) {
                     created = true;
                     uint64_t total = 0;
-                    const StreamEnd end = StreamBody(request.get(), file.get(), expectedSize,
-                                                     deadline, limits.stallMs, total);
+                    const StreamEnd end = StreamBody(request, file.get(), expectedSize, deadline,
+                                                     limits.stallMs, total);
                     complete = end == StreamEnd::Complete && total == expectedSize;
                     if (end == StreamEnd::Stalled) {
                         error = kStalled;
@@ -156,9 +150,7 @@ bool DownloadUpdateFrom(const std::wstring& serviceHost, const std::wstring& url
             }
         }
     }
-    request.reset();
-    connection.reset();
-    session.reset();
+    exchange.Close();
     if (complete) {
         return true;
     }

@@ -15,8 +15,6 @@ void OfferModernTls(HINTERNET handle) {
     });
 }
 
-}  // namespace
-
 UniqueWinHttpHandle OpenUpdateSession(const std::wstring& host, const UpdateTimeouts& timeouts) {
     // Loopback hosts (the stand-in service) skip the proxy, as the account requests do.
     const DWORD access =
@@ -48,6 +46,31 @@ UniqueWinHttpHandle OpenUpdateRequest(HINTERNET connection, const std::wstring& 
                          sizeof responseTimeout);
     }
     return request;
+}
+
+}  // namespace
+
+bool OpenUpdateExchange(const std::wstring& host, INTERNET_PORT port,
+                        const std::wstring& pathAndQuery, const UpdateTimeouts& timeouts,
+                        const UpdateOpenFailures& failures, UpdateExchange& exchange,
+                        std::wstring& error) {
+    exchange.Close();
+    exchange.session = OpenUpdateSession(host, timeouts);
+    if (!exchange.session) {
+        error = failures.session;
+        return false;
+    }
+    exchange.connection.reset(WinHttpConnect(exchange.session.get(), host.c_str(), port, 0));
+    if (!exchange.connection) {
+        error = failures.connection;
+        return false;
+    }
+    exchange.request = OpenUpdateRequest(exchange.connection.get(), pathAndQuery, timeouts);
+    if (!exchange.request) {
+        error = failures.request;
+        return false;
+    }
+    return true;
 }
 
 bool SendUpdateRequest(HINTERNET request) {
