@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 #include "account/account_exchange.h"
 #include "ble/flat_text.h"
-#include "tests/app/fake_account.h"
+
 #include "tests/app/window_harness.h"
 #include "tests/support/screen_pixels.h"
 #include "wizard/scaled_geometry.h"
@@ -65,22 +64,7 @@ protected:
             sizeof(font), &font);
         return font.lfHeight;
     }
-    SIZE LogoSize() {
-        BITMAP logo{};
-        GetObjectW(reinterpret_cast<HBITMAP>(
-                       SendMessageW(w->app().Control(kLogoPicture), STM_GETIMAGE, IMAGE_BITMAP, 0)),
-                   sizeof(logo), &logo);
-        return {logo.bmWidth, logo.bmHeight};
-    }
-    int SignalImageSide() {
-        int cx = 0;
-        int cy = 0;
-        ImageList_GetIconSize(
-            reinterpret_cast<HIMAGELIST>(
-                SendMessageW(w->app().Control(kWifiListView), LVM_GETIMAGELIST, LVSIL_SMALL, 0)),
-            &cx, &cy);
-        return cy;
-    }
+    void ExpectArtworkAt(int dpi);
 };
 
 struct ArtworkCase {
@@ -98,14 +82,23 @@ const ArtworkCase kArtwork[] = {
     {192, -27, -43, {880, 182}, 48},
 };
 
-const ArtworkCase& ArtworkFor(int dpi) {
-    for (const ArtworkCase& c : kArtwork) {
-        if (c.dpi == dpi) {
-            return c;
-        }
-    }
-    ADD_FAILURE() << "no sizes stated for " << dpi << " DPI";
-    return kArtwork[0];
+void WindowDisplayTest::ExpectArtworkAt(int dpi) {
+    const auto sizes = std::find_if(std::begin(kArtwork), std::end(kArtwork),
+                                    [dpi](const ArtworkCase& c) { return c.dpi == dpi; });
+    ASSERT_NE(sizes, std::end(kArtwork)) << "no sizes stated for " << dpi << " DPI";
+    EXPECT_EQ(FontHeightOf(kUsernameField), sizes->bodyFont);
+    EXPECT_EQ(FontHeightOf(kPageTitleText), sizes->titleFont);
+    BITMAP logo{};
+    GetObjectW(reinterpret_cast<HBITMAP>(
+                   SendMessageW(w->app().Control(kLogoPicture), STM_GETIMAGE, IMAGE_BITMAP, 0)),
+               sizeof(logo), &logo);
+    EXPECT_EQ(logo.bmWidth, sizes->logo.cx);
+    EXPECT_EQ(logo.bmHeight, sizes->logo.cy);
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(SendMessageW(
+                              w->app().Control(kWifiListView), LVM_GETIMAGELIST, LVSIL_SMALL, 0)),
+                          &cx, &cy);
+    EXPECT_EQ(cy, sizes->signalSide);
 }
 
 TEST_F(WindowDisplayTest, FontsLogoAndSignalImagesFollowTheDisplayScale) {
@@ -113,12 +106,7 @@ TEST_F(WindowDisplayTest, FontsLogoAndSignalImagesFollowTheDisplayScale) {
     if (const char* expected = std::getenv("TERVANE_DISPLAY_DPI")) {
         ASSERT_EQ(Dpi(), std::atoi(expected)) << "the prefix's display scale did not take";
     }
-    const ArtworkCase& sizes = ArtworkFor(Dpi());
-    EXPECT_EQ(FontHeightOf(kUsernameField), sizes.bodyFont);
-    EXPECT_EQ(FontHeightOf(kPageTitleText), sizes.titleFont);
-    EXPECT_EQ(LogoSize().cx, sizes.logo.cx);
-    EXPECT_EQ(LogoSize().cy, sizes.logo.cy);
-    EXPECT_EQ(SignalImageSide(), sizes.signalSide);
+    ExpectArtworkAt(Dpi());
     w->ResizeClient(ScaleForDpi(600, Dpi()), ScaleForDpi(620, Dpi()));
     WalkThroughEveryPage(L"");
 }
@@ -137,8 +125,7 @@ TEST_F(WindowDisplayTest, MoveToAMonitorOfAnotherScaleRedrawsAtItsDpiAndKeepsThe
     GetWindowRect(w->app().window, &after);
     EXPECT_EQ(after.right - after.left, suggested.right - suggested.left);
     EXPECT_EQ(after.bottom - after.top, suggested.bottom - suggested.top);
-    EXPECT_EQ(FontHeightOf(kUsernameField), ArtworkFor(to).bodyFont);
-    EXPECT_EQ(LogoSize().cx, ArtworkFor(to).logo.cx);
+    ExpectArtworkAt(to);
     RECT client{};
     GetClientRect(w->app().window, &client);
     PageGeometryInput in;
@@ -150,11 +137,7 @@ TEST_F(WindowDisplayTest, MoveToAMonitorOfAnotherScaleRedrawsAtItsDpiAndKeepsThe
         }
     }
     ASSERT_TRUE(w->Close());
-    DWORD width = 0;
-    DWORD bytes = sizeof(width);
-    RegGetValueW(HKEY_CURRENT_USER, kPlacementKey, L"Width", RRF_RT_REG_DWORD, nullptr, &width,
-                 &bytes);
-    EXPECT_EQ(width, 600u);
+    EXPECT_EQ(SavedPlacement()[0], 600u);
 }
 
 TEST_F(WindowDisplayTest, HighContrastThemePaintsEveryPageInTheThemesColours) {
@@ -288,16 +271,16 @@ TEST_F(WindowDisplayTest, ProgressMovesWhileEachLongStepRuns) {
         },
     };
     for (Step step : steps) {
-        w->backend().Hold();
+        w->backend().gate.Hold(true);
         step(*w);
-        ASSERT_TRUE(w->PumpUntil([this] { return w->backend().Waiting(); }));
+        ASSERT_TRUE(w->PumpUntil([this] { return w->backend().gate.Waiting(); }));
         HWND bar = w->app().progressBar;
         ASSERT_TRUE(IsWindowVisible(bar));
         const RECT r = ScreenRectOf(bar, false);
         const ScreenPixels first = ScreenPixels::Capture(r);
         w->Pump(400);
         EXPECT_FALSE(ScreenPixels::Capture(r) == first) << "the bar stands still";
-        w->backend().Release();
+        w->backend().gate.Hold(false);
         ASSERT_TRUE(w->WaitIdle());
         w->Pump(50);
         EXPECT_FALSE(IsWindowVisible(bar));

@@ -2,17 +2,24 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
 #include "blufi/configuration_payload.h"
-#include "tests/app/fake_account.h"
-#include "tests/app/scripted_updates.h"
+#include "tests/support/windows_files.h"
 
 DialogAnswerer& Answerer() {
     static DialogAnswerer answerer;
     return answerer;
+}
+
+bool operator==(const SeenDialog& a, const SeenDialog& b) {
+    return a.title == b.title && a.text == b.text && a.icon == b.icon;
+}
+
+void PrintTo(const SeenDialog& dialog, std::ostream* out) {
+    *out << "{" << testing::PrintToString(dialog.title) << ", "
+         << testing::PrintToString(dialog.text) << ", icon " << dialog.icon << "}";
 }
 
 WizardWindow::WizardWindow(const ScriptedBackend::Script& script, int showCommand,
@@ -38,7 +45,7 @@ void WizardWindow::Start(std::unique_ptr<IBleBackend> backend, int showCommand,
 
 WizardWindow::~WizardWindow() {
     if (backend_) {
-        backend_->Release();
+        backend_->gate.Hold(false);
     }
     WaitIdle(10000);
     Close();
@@ -103,8 +110,7 @@ bool WizardWindow::Xdotool(const std::wstring& arguments) {
     static int runs = 0;
     const std::wstring marker = L"/tmp/tervane-xdotool-" + std::to_wstring(GetCurrentProcessId()) +
                                 L"-" + std::to_wstring(++runs);
-    std::wstring windowsMarker = L"Z:" + marker;
-    std::replace(windowsMarker.begin(), windowsMarker.end(), L'/', L'\\');
+    const std::wstring windowsMarker = WindowsPath(marker);
     std::wstring command = L"/bin/sh -c \"xdotool " + arguments + L"; echo $? >" + marker + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -115,9 +121,7 @@ bool WizardWindow::Xdotool(const std::wstring& arguments) {
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    const bool finished = PumpUntil(
-        [&] { return GetFileAttributesW(windowsMarker.c_str()) != INVALID_FILE_ATTRIBUTES; },
-        10000);
+    const bool finished = PumpUntil([&] { return Exists(windowsMarker); }, 10000);
     Pump(150);  // the X events reach the queue after xdotool has gone
     char code = '1';
     if (FILE* file = _wfopen(windowsMarker.c_str(), L"rb")) {
@@ -130,13 +134,11 @@ bool WizardWindow::Xdotool(const std::wstring& arguments) {
 
 bool WizardWindow::Click(ControlIndex button) {
     HWND control = app_->Control(button);
-    if (!IsWindowVisible(control) || !IsWindowEnabled(control)) {
-        return false;
-    }
+    const bool clickable = IsWindowVisible(control) && IsWindowEnabled(control);
     PostMessageW(app_->window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED),
                  reinterpret_cast<LPARAM>(control));
     Pump();
-    return true;
+    return clickable;
 }
 
 void WizardWindow::TypeInto(ControlIndex field, const std::wstring& text) {
@@ -232,15 +234,13 @@ bool WizardWindow::Close() {
 
 void WindowTest::SetUp() {
     FakeAccount().Reset();
-    Updates().Reset();
-    RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
-    Answerer().AnswerQuestionsWith(IDNO);
-    Answerer().Take();
+    TearDown();
 }
 
 void WindowTest::TearDown() {
     w.reset();
     RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kInstallKey);
     Answerer().AnswerQuestionsWith(IDNO);
     Answerer().Take();
     Updates().Reset();
@@ -260,12 +260,35 @@ ScriptedBackend::Script ThreeUnitsScript() {
     return script;
 }
 
+std::vector<DWORD> SavedPlacement() {
+    std::vector<DWORD> values;
+    for (const wchar_t* name : {L"Width", L"Height", L"Maximized"}) {
+        DWORD value = 0xFFFFFFFF;
+        DWORD bytes = sizeof(value);
+        RegGetValueW(HKEY_CURRENT_USER, kPlacementKey, name, RRF_RT_REG_DWORD, nullptr, &value,
+                     &bytes);
+        values.push_back(value);
+    }
+    return values;
+}
+
 std::string Payload(const std::wstring& ssid, const std::wstring& password,
                     const std::wstring& username) {
     std::string payload;
     std::wstring error;
     EXPECT_TRUE(BuildConfigurationPayload(ssid, password, username, payload, error));
     return payload;
+}
+
+std::vector<std::string> Sent(const std::wstring& ssid, const std::wstring& password,
+                              const std::wstring& username) {
+    return {Payload(ssid, password, username)};
+}
+
+void SendNetwork(WizardWindow& w, int row, const std::wstring& password) {
+    w.SelectRow(kWifiListView, row);
+    w.TypeInto(kWifiPasswordField, password);
+    ASSERT_TRUE(w.ClickAndWait(kConfigureButton));
 }
 
 void LogInAndReachBaseUnits(WizardWindow& w, const std::wstring& user,
