@@ -22,24 +22,23 @@ void PrintTo(const SeenDialog& dialog, std::ostream* out) {
          << testing::PrintToString(dialog.text) << ", icon " << dialog.icon << "}";
 }
 
-WizardWindow::WizardWindow(const ScriptedBackend::Script& script, int showCommand,
-                           const std::wstring& webOrigin) {
+WizardWindow::WizardWindow(const ScriptedBackend::Script& script) {
     auto backend = std::make_unique<ScriptedBackend>();
     backend->SetScript(script);
     backend_ = backend.get();
-    Start(std::move(backend), showCommand, webOrigin);
+    Start(std::move(backend));
 }
 
 WizardWindow::WizardWindow(std::unique_ptr<IBleBackend> backend) {
-    Start(std::move(backend), SW_SHOWNORMAL, L"https://account.example.test");
+    Start(std::move(backend));
 }
 
-void WizardWindow::Start(std::unique_ptr<IBleBackend> backend, int showCommand,
-                         const std::wstring& webOrigin) {
+void WizardWindow::Start(std::unique_ptr<IBleBackend> backend) {
     Answerer();
-    app_ = std::make_unique<WizardApp>(GetModuleHandleW(nullptr), std::move(backend), webOrigin);
+    app_ = std::make_unique<WizardApp>(GetModuleHandleW(nullptr), std::move(backend),
+                                       L"https://account.example.test");
     app_->updateOperations = ScriptedUpdates::Operations();
-    initialised_ = app_->Initialise(showCommand);
+    initialised_ = app_->Initialise(SW_SHOWNORMAL);
     Pump();
 }
 

@@ -22,8 +22,7 @@ ScriptedBackend::Script ThreeUnitsScript();
 // The real main window with a scripted backend, driven from the test's (window) thread.
 class WizardWindow {
 public:
-    explicit WizardWindow(const ScriptedBackend::Script& script, int showCommand = SW_SHOWNORMAL,
-                          const std::wstring& webOrigin = L"https://account.example.test");
+    explicit WizardWindow(const ScriptedBackend::Script& script);
     // Any other backend, e.g. the real one over simulated base units.
     explicit WizardWindow(std::unique_ptr<IBleBackend> backend);
     ~WizardWindow();
@@ -67,8 +66,7 @@ public:
     bool Close();
 
 private:
-    void Start(std::unique_ptr<IBleBackend> backend, int showCommand,
-               const std::wstring& webOrigin);
+    void Start(std::unique_ptr<IBleBackend> backend);
 
     ScriptedBackend* backend_ = nullptr;  // null unless scripted
     std::unique_ptr<WizardApp> app_;
