@@ -14,10 +14,14 @@ const std::wstring kNewer =
     L"A newer version of Tervane Connect is available.\r\n\r\nInstalled: 1.0.0\r\nAvailable: ";
 
 // This test program's folder recorded as a per-user installation, as the installer writes it.
-void RegisterAsInstalled() {
+std::wstring SelfPath() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
+    return path;
+}
+
+void RegisterAsInstalled() {
+    std::wstring folder = SelfPath();
     folder.erase(folder.find_last_of(L'\\'));
     const DWORD one = 1;
     RegSetKeyValueW(HKEY_CURRENT_USER, kInstallKey, L"Installed", REG_DWORD, &one, sizeof one);
@@ -54,6 +58,7 @@ TEST_F(UpdateWindowTest, EachCheckOutcomeShowsItsDialog) {
         std::wstring title;
         std::wstring text;
         SeenDialog::Icon icon;
+        int answer = IDNO;
     };
     ScriptedUpdates::Script failed;
     failed.checkOk = false;
@@ -79,25 +84,21 @@ TEST_F(UpdateWindowTest, EachCheckOutcomeShowsItsDialog) {
         {withNotes, kUpdateTitle,
          kNewer + L"1.0.0.1\r\n\r\nRelease notes:\r\nFaster set-up." + portableQuestion,
          SeenDialog::Information},
+        // A portable copy only opens the download in the browser.
+        {newerPortable, kUpdateTitle, kNewer + L"1.0.1" + portableQuestion, SeenDialog::Information,
+         IDYES},
     };
     Open();
     for (const Case& c : cases) {
         Updates().Reset(c.script);
+        Answerer().AnswerQuestionsWith(c.answer);
         EXPECT_EQ(CheckFromMenu(), (Dialogs{{c.title, c.text, c.icon}}));
         EXPECT_EQ(Updates().checkedAsInstalled(), std::vector<bool>{false});
-        EXPECT_TRUE(Updates().openedUrls().empty()) << "the question was answered No";
+        EXPECT_EQ(Updates().openedUrls(),
+                  c.answer == IDYES ? std::vector<std::wstring>{c.script.info.download_url}
+                                    : std::vector<std::wstring>{});
         EXPECT_EQ(Updates().fetches(), 0);
     }
-}
-
-TEST_F(UpdateWindowTest, PortableCopyOpensTheDownloadInTheBrowserWhenAnsweredYes) {
-    ScriptedUpdates::Script script = Offering(L"1.0.1");
-    Updates().Reset(script);
-    Open();
-    Answerer().AnswerQuestionsWith(IDYES);
-    CheckFromMenu();
-    EXPECT_EQ(Updates().openedUrls(), std::vector<std::wstring>{script.info.download_url});
-    EXPECT_EQ(Updates().fetches(), 0);
 }
 
 TEST_F(UpdateWindowTest, SecondCheckWhileOneRunsIsRefused) {
@@ -164,9 +165,7 @@ TEST_F(UpdateWindowTest, AcceptedUpdateIsHandedToTheHelperAndTheProgramCloses) {
     EXPECT_TRUE(launches[0].installerPresent);
     EXPECT_EQ(launches[0].mode, InstallMode::AllUsers);
     EXPECT_EQ(launches[0].parentProcessId, GetCurrentProcessId());
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    EXPECT_EQ(launches[0].appPath, self);
+    EXPECT_EQ(launches[0].appPath, SelfPath());
     EXPECT_TRUE(Exists(launches[0].installerPath)) << "the installer stays for the helper";
     EXPECT_GE(w->backend().disconnects(), 1);
 }

@@ -24,9 +24,7 @@ TEST_F(WizardFlowTest, FullSetupSendsNetworkPasswordAndConfirmedAccountName) {
     LogInAndReachBaseUnits(*w);
     EXPECT_EQ(w->Text(kStatusText), L"3 base units found.");
     EXPECT_EQ(w->Text(kAccountLineText), L"Configuring for: anna.k");
-    ASSERT_EQ(w->Rows(kBaseUnitListView), 3);
     EXPECT_EQ(w->RowText(kBaseUnitListView, 0, 0), L"OV-Hall");
-    EXPECT_EQ(w->RowText(kBaseUnitListView, 0, 1), L"-48 dBm");
 
     ConnectFirstUnitAndReachWifi(*w);
     EXPECT_EQ(w->backend().connects(), std::vector<uint64_t>{0x33});
@@ -41,11 +39,8 @@ TEST_F(WizardFlowTest, FullSetupSendsNetworkPasswordAndConfirmedAccountName) {
     w->PressKey(VK_RETURN);
     ASSERT_TRUE(w->WaitIdle());
 
-    EXPECT_EQ(w->app().page, WizardPage::Result);
-    EXPECT_EQ(w->Text(kResultHeadingText), L"Configuration Sent");
     EXPECT_EQ(w->Text(kResultMessageText),
               L"The configuration was successfully sent to the Tervane base unit.");
-    EXPECT_EQ(w->Text(kFinishButton), L"Finish");
     EXPECT_TRUE(w->app().lastWifiPassword.empty()) << "a sent password is wiped at once";
     EXPECT_EQ(w->Text(kWifiPasswordField), L"Password");
     EXPECT_EQ(w->backend().payloads(), Sent(L"HomeNet", L"wifi-secret", L"anna.k"));
@@ -303,59 +298,50 @@ TEST_F(WizardFlowTest, BackButtonsReturnOnePageAndClearWhatWasBehind) {
     EXPECT_FALSE(w->app().account.token.empty()) << "the account stays";
 }
 
+// While a log-in or a scan runs, the page's controls, Return and closing are all refused.
 TEST_F(WizardFlowTest, BusyPageRefusesActionsReturnAndClosing) {
-    Open();
-    LogInAndReachBaseUnits(*w);
-    w->backend().gate.Hold(true);
-    ASSERT_TRUE(w->Click(kRefreshBaseUnitsButton));
-    ASSERT_TRUE(w->PumpUntil([&] { return w->backend().gate.Waiting(); }));
-    EXPECT_EQ(w->Text(kStatusText), L"Scanning...");
-    for (ControlIndex c :
-         {kBaseUnitListView, kBackBaseUnitsButton, kRefreshBaseUnitsButton, kConnectButton}) {
-        EXPECT_FALSE(w->Enabled(c)) << c;
+    for (const bool loggingIn : {true, false}) {
+        SCOPED_TRACE(loggingIn ? "logging in" : "scanning");
+        Open();
+        Gate& gate = loggingIn ? FakeAccount().loginGate : w->backend().gate;
+        w->TypeInto(kUsernameField, L"anna");
+        w->TypeInto(kPasswordField, L"pa55word");
+        if (!loggingIn) {
+            ASSERT_TRUE(w->ClickAndWait(kLoginButton));
+        }
+        gate.Hold(true);
+        ASSERT_TRUE(w->Click(loggingIn ? kLoginButton : kRefreshBaseUnitsButton));
+        ASSERT_TRUE(w->PumpUntil([&] { return gate.Waiting(); }));
+        EXPECT_EQ(w->Text(kStatusText), loggingIn ? L"Logging in..." : L"Scanning...");
+        const std::vector<ControlIndex> page =
+            loggingIn ? std::vector<ControlIndex>{kUsernameField, kPasswordField, kLoginButton,
+                                                  kWifiOnlyButton, kSignUpLink}
+                      : std::vector<ControlIndex>{kBaseUnitListView, kBackBaseUnitsButton,
+                                                  kRefreshBaseUnitsButton, kConnectButton};
+        for (ControlIndex c : page) {
+            EXPECT_FALSE(w->Enabled(c)) << c;
+        }
+        const WizardPage before = w->app().page;
+        const int disconnects = w->backend().disconnects();
+        EXPECT_FALSE(w->Click(loggingIn ? kWifiOnlyButton : kBackBaseUnitsButton));
+        EXPECT_EQ(w->app().page, before);
+        EXPECT_FALSE(w->app().wifiOnly);
+        EXPECT_EQ(w->backend().disconnects(), disconnects);
+        w->PressKey(VK_RETURN);
+        EXPECT_TRUE(Answerer().Take().empty()) << "Return is swallowed";
+        EXPECT_FALSE(w->Close());
+        EXPECT_EQ(Answerer().Take(),
+                  (Dialogs{{L"Tervane",
+                            L"Please wait for the current operation to finish before closing the "
+                            L"application.",
+                            SeenDialog::Information}}));
+        gate.Hold(false);
+        ASSERT_TRUE(w->WaitIdle());
+        EXPECT_EQ(FakeAccount().logins.size(), 1u) << "one log-in despite Return";
+        EXPECT_TRUE(w->app().pendingLoginPassword.empty());
+        EXPECT_TRUE(w->Close());
+        FakeAccount().Reset();
     }
-    const int disconnects = w->backend().disconnects();
-    EXPECT_FALSE(w->Click(kBackBaseUnitsButton));
-    EXPECT_EQ(w->app().page, WizardPage::BaseUnitSelect);
-    EXPECT_EQ(w->backend().disconnects(), disconnects);
-    w->PressKey(VK_RETURN);
-    EXPECT_TRUE(Answerer().Take().empty()) << "Return is swallowed while scanning";
-
-    EXPECT_FALSE(w->Close());
-    EXPECT_EQ(Answerer().Take(),
-              (Dialogs{{L"Tervane",
-                        L"Please wait for the current operation to finish before closing the "
-                        L"application.",
-                        SeenDialog::Information}}));
-
-    w->backend().gate.Hold(false);
-    ASSERT_TRUE(w->WaitIdle());
-    EXPECT_TRUE(w->Enabled(kBackBaseUnitsButton));
-    EXPECT_TRUE(w->Close());
-}
-
-TEST_F(WizardFlowTest, LogInPageIsDisabledWhileLoggingIn) {
-    Open();
-    w->TypeInto(kUsernameField, L"anna");
-    w->TypeInto(kPasswordField, L"pw");
-    FakeAccount().loginGate.Hold(true);
-    ASSERT_TRUE(w->Click(kLoginButton));
-    ASSERT_TRUE(w->PumpUntil([] { return FakeAccount().loginGate.Waiting(); }));
-    EXPECT_EQ(w->Text(kStatusText), L"Logging in...");
-    for (ControlIndex c :
-         {kUsernameField, kPasswordField, kLoginButton, kWifiOnlyButton, kSignUpLink}) {
-        EXPECT_FALSE(w->Enabled(c)) << c;
-    }
-    EXPECT_FALSE(w->Click(kWifiOnlyButton));
-    EXPECT_FALSE(w->app().wifiOnly);
-    w->PressKey(VK_RETURN);
-    EXPECT_EQ(FakeAccount().logins.size(), 0u);
-    EXPECT_FALSE(w->Close());
-    EXPECT_EQ(Answerer().Take().size(), 1u);
-    FakeAccount().loginGate.Hold(false);
-    ASSERT_TRUE(w->WaitIdle());
-    EXPECT_EQ(FakeAccount().logins.size(), 1u) << "one log-in despite the second Return";
-    EXPECT_TRUE(w->app().pendingLoginPassword.empty());
 }
 
 }  // namespace
