@@ -203,13 +203,8 @@ bool ScriptedUpdates::Fetch(const UpdateInfo&, std::wstring& installerPath, std:
         return false;
     }
     installerPath = MakeUpdateTempPath();
-    HANDLE file = CreateFileW(installerPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        error = L"scripted download could not create " + installerPath;
-        return false;
-    }
-    CloseHandle(file);
+    CloseHandle(CreateFileW(installerPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
     self.fetchedFiles_.push_back(installerPath);
     return true;
 }
