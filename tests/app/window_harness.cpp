@@ -161,10 +161,8 @@ void WizardWindow::PasteInto(ControlIndex field, const std::wstring& text) {
 
 void WizardWindow::SelectRow(ControlIndex list, int row) {
     LVITEMW item{};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = row >= 0 ? (LVIS_SELECTED | LVIS_FOCUSED) : 0;
-    SendMessageW(app_->Control(list), LVM_SETITEMSTATE, row >= 0 ? row : -1,
-                 reinterpret_cast<LPARAM>(&item));
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(app_->Control(list), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
     Pump();
 }
 
@@ -279,30 +277,22 @@ std::string Payload(const std::wstring& ssid, const std::wstring& password,
     return payload;
 }
 
-std::vector<std::string> Sent(const std::wstring& ssid, const std::wstring& password,
-                              const std::wstring& username) {
-    return {Payload(ssid, password, username)};
-}
-
 void SendNetwork(WizardWindow& w, int row, const std::wstring& password) {
     w.SelectRow(kWifiListView, row);
     w.TypeInto(kWifiPasswordField, password);
     ASSERT_TRUE(w.ClickAndWait(kConfigureButton));
 }
 
-void LogInAndReachBaseUnits(WizardWindow& w, const std::wstring& user,
-                            const std::wstring& password) {
-    w.TypeInto(kUsernameField, user);
-    w.TypeInto(kPasswordField, password);
-    ASSERT_TRUE(w.Click(kLoginButton));
-    ASSERT_TRUE(w.WaitIdle());
+void LogInAndReachBaseUnits(WizardWindow& w) {
+    w.TypeInto(kUsernameField, L"anna");
+    w.TypeInto(kPasswordField, L"pa55word");
+    ASSERT_TRUE(w.ClickAndWait(kLoginButton));
     ASSERT_EQ(w.app().page, WizardPage::BaseUnitSelect);
 }
 
 void ConnectFirstUnitAndReachWifi(WizardWindow& w) {
     w.SelectRow(kBaseUnitListView, 0);
-    ASSERT_TRUE(w.Click(kConnectButton));
-    ASSERT_TRUE(w.WaitIdle());
+    ASSERT_TRUE(w.ClickAndWait(kConnectButton));
     ASSERT_EQ(w.app().page, WizardPage::WifiSelect);
 }
 

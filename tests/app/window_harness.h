@@ -88,8 +88,7 @@ protected:
 };
 
 // The usual journeys, each ending idle on the page named.
-void LogInAndReachBaseUnits(WizardWindow& w, const std::wstring& user = L"anna",
-                            const std::wstring& password = L"pa55word");
+void LogInAndReachBaseUnits(WizardWindow& w);
 void ConnectFirstUnitAndReachWifi(WizardWindow& w);
 void ReachWifi(WizardWindow& w);
 
@@ -100,7 +99,9 @@ std::vector<DWORD> SavedPlacement();
 std::string Payload(const std::wstring& ssid, const std::wstring& password,
                     const std::wstring& username);
 // A backend's record of one send of these settings.
-std::vector<std::string> Sent(const std::wstring& ssid, const std::wstring& password,
-                              const std::wstring& username);
+inline std::vector<std::string> Sent(const std::wstring& ssid, const std::wstring& password,
+                                     const std::wstring& username) {
+    return {Payload(ssid, password, username)};
+}
 // Picks the network in that row, types the password and presses Configure.
 void SendNetwork(WizardWindow& w, int row, const std::wstring& password);
