@@ -15,7 +15,6 @@ trap '"$tools/xvfb-stop.sh" "$prefix" >/dev/null 2>&1 || true' EXIT
 "$tools/wine-prefix-init.sh" "$prefix" >/dev/null
 "$tools/wine-run.sh" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 filter='WindowDisplayTest.*:WindowShellTest.ControlsSitWhereTheGeometrySaysAtEverySize'
-filter+=':WindowShellTest.WindowCannotBeMadeSmallerThanTheMinimum'
 status=0
 for dpi in 96 144 192; do
     "$tools/wine-run.sh" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \

@@ -5,14 +5,20 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 wine_run="$here/../../tools/wine-run.sh"
 
-# The test run's own Xvfb (tools/xvfb-start.sh) serves when there is one: a display that goes
-# away under the prefix's running desktop would take that desktop down with it.
-if [ -z "${DISPLAY:-}" ] && [ -n "${WINEPREFIX:-}" ] && [ -s "$WINEPREFIX.display" ]; then
-    export DISPLAY=":$(cat "$WINEPREFIX.display")"
+run() {
+    # With no window manager on the display, Wine waits two seconds for each managed top-level
+    # window to be withdrawn; unmanaged windows close at once.
     "$wine_run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
     status=0
     timeout --kill-after=10 "${TERVANE_WINDOW_TEST_TIMEOUT:-500}" "$wine_run" "$@" || status=$?
     exit "$status"
+}
+
+# The test run's own Xvfb (tools/xvfb-start.sh) serves when there is one: a display that goes
+# away under the prefix's running desktop would take that desktop down with it.
+if [ -z "${DISPLAY:-}" ] && [ -n "${WINEPREFIX:-}" ] && [ -s "$WINEPREFIX.display" ]; then
+    export DISPLAY=":$(cat "$WINEPREFIX.display")"
+    run "$@"
 fi
 displayfile="$(mktemp)"
 Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
@@ -29,9 +35,4 @@ for _ in $(seq 1 100); do
 done
 [ -s "$displayfile" ] || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(cat "$displayfile")"
-# With no window manager on the display, Wine waits two seconds for each managed top-level
-# window to be withdrawn; unmanaged windows close at once.
-"$wine_run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
-status=0
-timeout --kill-after=10 "${TERVANE_WINDOW_TEST_TIMEOUT:-500}" "$wine_run" "$@" || status=$?
-exit "$status"
+run "$@"

@@ -3,45 +3,36 @@
 #include <chrono>
 #include <cstdio>
 
-#include "tests/app/fake_account.h"
-#include "tests/app/scripted_updates.h"
 #include "tests/app/window_harness.h"
 #include "tests/support/windows_files.h"
 
 namespace {
 
-const wchar_t kInstallKey[] = L"Software\\Tervane\\Tervane Connect";
 const std::wstring kUpToDate = L"Tervane Connect is up to date.\r\n\r\nInstalled version: 1.0.0";
+const std::wstring kUpdateTitle = L"Tervane Connect Update";
 const std::wstring kNewer =
     L"A newer version of Tervane Connect is available.\r\n\r\nInstalled: 1.0.0\r\nAvailable: ";
 
 // This test program's folder recorded as a per-user installation, as the installer writes it.
-void RegisterAsInstalled() {
+std::wstring SelfPath() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
+    return path;
+}
+
+void RegisterAsInstalled() {
+    std::wstring folder = SelfPath();
     folder.erase(folder.find_last_of(L'\\'));
     const DWORD one = 1;
-    const wchar_t mode[] = L"currentuser";
-    ASSERT_EQ(
-        RegSetKeyValueW(HKEY_CURRENT_USER, kInstallKey, L"Installed", REG_DWORD, &one, sizeof one),
-        ERROR_SUCCESS);
-    RegSetKeyValueW(HKEY_CURRENT_USER, kInstallKey, L"InstallMode", REG_SZ, mode, sizeof mode);
+    RegSetKeyValueW(HKEY_CURRENT_USER, kInstallKey, L"Installed", REG_DWORD, &one, sizeof one);
+    RegSetKeyValueW(HKEY_CURRENT_USER, kInstallKey, L"InstallMode", REG_SZ, L"currentuser",
+                    sizeof L"currentuser");
     RegSetKeyValueW(HKEY_CURRENT_USER, kInstallKey, L"InstallPath", REG_SZ, folder.c_str(),
                     static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
 }
 
 class UpdateWindowTest : public WindowTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kInstallKey);
-    }
-    void TearDown() override {
-        WindowTest::TearDown();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kInstallKey);
-    }
-
     // Portable unless told otherwise: the test program is in no installation entry.
     void Open(InstallMode mode = InstallMode::None) {
         WindowTest::Open();
@@ -67,6 +58,7 @@ TEST_F(UpdateWindowTest, EachCheckOutcomeShowsItsDialog) {
         std::wstring title;
         std::wstring text;
         SeenDialog::Icon icon;
+        int answer = IDNO;
     };
     ScriptedUpdates::Script failed;
     failed.checkOk = false;
@@ -75,10 +67,8 @@ TEST_F(UpdateWindowTest, EachCheckOutcomeShowsItsDialog) {
     failedSilently.checkError.clear();
     ScriptedUpdates::Script nothing;
     nothing.noPublishedUpdate = true;
-    ScriptedUpdates::Script same, newerPortable, withNotes;
-    same.info = PublishedBuild(L"1.0.0.0");
-    newerPortable.info = PublishedBuild(L"1.0.1");
-    withNotes.info = PublishedBuild(L"1.0.0.1", L"Faster set-up.");
+    const ScriptedUpdates::Script same = Offering(L"1.0.0.0"), newerPortable = Offering(L"1.0.1"),
+                                  withNotes = Offering(L"1.0.0.1", L"Faster set-up.");
     const std::wstring portableQuestion =
         L"\r\n\r\nThis is a portable copy, so it will not replace itself automatically.\r\n"
         L"Open the portable update download in your browser?";
@@ -89,49 +79,39 @@ TEST_F(UpdateWindowTest, EachCheckOutcomeShowsItsDialog) {
          SeenDialog::Information},
         {same, L"Tervane Connect", kUpToDate + L"\r\nLatest version: 1.0.0.0",
          SeenDialog::Information},
-        {newerPortable, L"Tervane Connect Update", kNewer + L"1.0.1" + portableQuestion,
+        {newerPortable, kUpdateTitle, kNewer + L"1.0.1" + portableQuestion,
          SeenDialog::Information},
-        {withNotes, L"Tervane Connect Update",
+        {withNotes, kUpdateTitle,
          kNewer + L"1.0.0.1\r\n\r\nRelease notes:\r\nFaster set-up." + portableQuestion,
          SeenDialog::Information},
+        // A portable copy only opens the download in the browser.
+        {newerPortable, kUpdateTitle, kNewer + L"1.0.1" + portableQuestion, SeenDialog::Information,
+         IDYES},
     };
     Open();
     for (const Case& c : cases) {
         Updates().Reset(c.script);
-        const std::vector<SeenDialog> seen = CheckFromMenu();
-        ASSERT_EQ(seen.size(), 1u) << c.text;
-        EXPECT_EQ(seen[0].title, c.title);
-        EXPECT_EQ(seen[0].text, c.text);
-        EXPECT_EQ(seen[0].icon, c.icon) << c.text;
+        Answerer().AnswerQuestionsWith(c.answer);
+        EXPECT_EQ(CheckFromMenu(), (Dialogs{{c.title, c.text, c.icon}}));
         EXPECT_EQ(Updates().checkedAsInstalled(), std::vector<bool>{false});
-        EXPECT_TRUE(Updates().openedUrls().empty()) << "the question was answered No";
+        EXPECT_EQ(Updates().openedUrls(),
+                  c.answer == IDYES ? std::vector<std::wstring>{c.script.info.download_url}
+                                    : std::vector<std::wstring>{});
         EXPECT_EQ(Updates().fetches(), 0);
     }
 }
 
-TEST_F(UpdateWindowTest, PortableCopyOpensTheDownloadInTheBrowserWhenAnsweredYes) {
-    ScriptedUpdates::Script script;
-    script.info = PublishedBuild(L"1.0.1");
-    Updates().Reset(script);
-    Open();
-    Answerer().AnswerQuestionsWith(IDYES);
-    CheckFromMenu();
-    EXPECT_EQ(Updates().openedUrls(), std::vector<std::wstring>{script.info.download_url});
-    EXPECT_EQ(Updates().fetches(), 0);
-}
-
 TEST_F(UpdateWindowTest, SecondCheckWhileOneRunsIsRefused) {
     Open();
-    Updates().HoldCheck(true);
+    Updates().checkGate.Hold(true);
     PostMessageW(w->app().window, WM_SYSCOMMAND, IDM_CHECK_FOR_UPDATES, 0);
     ASSERT_TRUE(w->PumpUntil([] { return Updates().checks() == 1; }));
     PostMessageW(w->app().window, WM_SYSCOMMAND, IDM_CHECK_FOR_UPDATES, 0);
     w->Pump(300);
-    const std::vector<SeenDialog> seen = Answerer().Take();
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, L"An update check is already in progress.");
-    EXPECT_EQ(seen[0].icon, SeenDialog::Information);
-    Updates().HoldCheck(false);
+    EXPECT_EQ(Answerer().Take(),
+              (Dialogs{{L"Tervane Connect", L"An update check is already in progress.",
+                        SeenDialog::Information}}));
+    Updates().checkGate.Hold(false);
     EXPECT_TRUE(w->PumpUntil([this] { return !w->app().updateCheckBusy; }));
     EXPECT_EQ(Updates().checks(), 1);
 }
@@ -140,17 +120,18 @@ TEST_F(UpdateWindowTest, StartUpCheckRunsOnlyForInstalledCopiesAndSpeaksOnlyOfAN
     struct Case {
         bool installed;
         ScriptedUpdates::Script script;
-        size_t dialogs;
+        bool offered;
     };
-    ScriptedUpdates::Script failed, nothing, same, newer;
+    ScriptedUpdates::Script failed, nothing;
     failed.checkOk = false;
     failed.checkError = L"The update server request failed.";
     nothing.noPublishedUpdate = true;
-    same.info = PublishedBuild(L"1.0.0");
-    newer.info = PublishedBuild(L"1.0.1");
+    const ScriptedUpdates::Script same = Offering(L"1.0.0"), newer = Offering(L"1.0.1");
     const Case cases[] = {
-        {false, newer, 0}, {true, failed, 0}, {true, nothing, 0}, {true, same, 0}, {true, newer, 1},
+        {false, newer, false}, {true, failed, false}, {true, nothing, false},
+        {true, same, false},   {true, newer, true},
     };
+    const std::wstring kOffer = kNewer + L"1.0.1\r\n\r\nDownload and install this update?";
     for (const Case& c : cases) {
         Updates().Reset(c.script);
         RegDeleteTreeW(HKEY_CURRENT_USER, kInstallKey);
@@ -161,26 +142,20 @@ TEST_F(UpdateWindowTest, StartUpCheckRunsOnlyForInstalledCopiesAndSpeaksOnlyOfAN
         WizardApp& a = w->app();
         ASSERT_TRUE(w->PumpUntil([&a] { return !a.updateCheckBusy; }));
         w->Pump(100);
-        const std::vector<SeenDialog> seen = Answerer().Take();
         EXPECT_EQ(Updates().checkedAsInstalled(),
                   c.installed ? std::vector<bool>{true} : std::vector<bool>{});
-        ASSERT_EQ(seen.size(), c.dialogs) << c.installed << " " << c.script.info.version;
-        if (c.dialogs == 1) {
-            EXPECT_EQ(seen[0].title, L"Tervane Connect Update");
-            EXPECT_EQ(seen[0].text, kNewer + L"1.0.1\r\n\r\nDownload and install this update?");
-        }
+        const Dialogs offer{{kUpdateTitle, kOffer, SeenDialog::Information}};
+        EXPECT_EQ(Answerer().Take(), c.offered ? offer : Dialogs{})
+            << c.installed << " " << c.script.info.version;
         w.reset();
     }
 }
 
 TEST_F(UpdateWindowTest, AcceptedUpdateIsHandedToTheHelperAndTheProgramCloses) {
-    ScriptedUpdates::Script script;
-    script.info = PublishedBuild(L"1.0.1");
-    Updates().Reset(script);
+    Updates().Reset(Offering(L"1.0.1"));
     Open(InstallMode::AllUsers);
     Answerer().AnswerQuestionsWith(IDYES);
-    const std::vector<SeenDialog> seen = CheckFromMenu();
-    ASSERT_EQ(seen.size(), 1u) << "no dialog after the question when the wizard is idle";
+    ASSERT_EQ(CheckFromMenu().size(), 1u) << "no dialog after the question when the wizard is idle";
     ASSERT_TRUE(w->PumpUntil([this] { return w->app().window == nullptr; }))
         << "the program closes for the helper";
 
@@ -190,104 +165,78 @@ TEST_F(UpdateWindowTest, AcceptedUpdateIsHandedToTheHelperAndTheProgramCloses) {
     EXPECT_TRUE(launches[0].installerPresent);
     EXPECT_EQ(launches[0].mode, InstallMode::AllUsers);
     EXPECT_EQ(launches[0].parentProcessId, GetCurrentProcessId());
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    EXPECT_EQ(launches[0].appPath, self);
+    EXPECT_EQ(launches[0].appPath, SelfPath());
     EXPECT_TRUE(Exists(launches[0].installerPath)) << "the installer stays for the helper";
     EXPECT_GE(w->backend().disconnects(), 1);
 }
 
-TEST_F(UpdateWindowTest, FailedDownloadReportsItsSentenceAndReturnsToIdle) {
+// The verified installer is deleted and the program stays whenever the helper does not take it.
+TEST_F(UpdateWindowTest, FailedDownloadOrHelperLaunchReportsItsSentenceAndKeepsTheProgram) {
     const struct {
+        bool fetchOk;
         std::wstring error;
-        std::wstring shown;
+        InstallMode modeAtLaunch;
+        std::wstring shown;  // empty: no dialog after the question, no launch
     } cases[] = {
-        {L"The downloaded update failed its SHA-256 checksum.",
+        {false, L"The downloaded update failed its SHA-256 checksum.", InstallMode::CurrentUser,
          L"The downloaded update failed its SHA-256 checksum."},
-        {L"", L"The update could not be downloaded or verified."},
-    };
-    Open(InstallMode::CurrentUser);
-    Answerer().AnswerQuestionsWith(IDYES);
-    for (const auto& c : cases) {
-        ScriptedUpdates::Script script;
-        script.info = PublishedBuild(L"1.0.1");
-        script.fetchOk = false;
-        script.fetchError = c.error;
-        Updates().Reset(script);
-        const std::vector<SeenDialog> seen = CheckFromMenu();
-        ASSERT_EQ(seen.size(), 2u);
-        EXPECT_EQ(seen[1].title, L"Tervane Connect Update");
-        EXPECT_EQ(seen[1].text, c.shown);
-        EXPECT_EQ(seen[1].icon, SeenDialog::Error);
-        EXPECT_FALSE(w->app().updateReady);
-        EXPECT_TRUE(Updates().launches().empty());
-    }
-    EXPECT_TRUE(w->Close()) << "an idle program closes again";
-}
-
-TEST_F(UpdateWindowTest, FailedHelperLaunchDeletesTheInstallerAndKeepsTheProgram) {
-    const struct {
-        InstallMode mode;
-        std::wstring error;
-        std::wstring shown;  // empty: no dialog, no launch
-    } cases[] = {
-        {InstallMode::CurrentUser, L"Could not start the update helper.",
+        {false, L"", InstallMode::CurrentUser, L"The update could not be downloaded or verified."},
+        {true, L"Could not start the update helper.", InstallMode::CurrentUser,
          L"Could not start the update helper."},
-        {InstallMode::CurrentUser, L"", L"Could not start the update installer."},
-        // The copy stopped counting as installed: the verified file is simply dropped.
-        {InstallMode::None, L"", L""},
+        {true, L"", InstallMode::CurrentUser, L"Could not start the update installer."},
+        // The copy stopped counting as installed while downloading: the file is simply dropped.
+        {true, L"", InstallMode::None, L""},
     };
     Open(InstallMode::CurrentUser);
     Answerer().AnswerQuestionsWith(IDYES);
+    WizardApp& a = w->app();
     for (const auto& c : cases) {
-        ScriptedUpdates::Script script;
-        script.info = PublishedBuild(L"1.0.1");
+        SCOPED_TRACE(testing::PrintToString(c.shown));
+        ScriptedUpdates::Script script = Offering(L"1.0.1");
+        script.fetchOk = c.fetchOk;
+        script.fetchError = script.launchError = c.error;
         script.launchOk = false;
-        script.launchError = c.error;
         Updates().Reset(script);
-        Updates().HoldFetch(true);
-        w->app().installMode = InstallMode::CurrentUser;
-        PostMessageW(w->app().window, WM_SYSCOMMAND, IDM_CHECK_FOR_UPDATES, 0);
+        Updates().fetchGate.Hold(true);
+        a.installMode = InstallMode::CurrentUser;
+        PostMessageW(a.window, WM_SYSCOMMAND, IDM_CHECK_FOR_UPDATES, 0);
         ASSERT_TRUE(w->PumpUntil([] { return Updates().fetches() == 1; }));
-        w->app().installMode = c.mode;
-        Updates().HoldFetch(false);
-        WizardApp& a = w->app();
+        a.installMode = c.modeAtLaunch;
+        Updates().fetchGate.Hold(false);
         ASSERT_TRUE(w->PumpUntil([&a] { return !a.updateDownloadBusy; }));
         w->Pump(100);
-        const std::vector<SeenDialog> seen = Answerer().Take();
+        const Dialogs seen = Answerer().Take();
         ASSERT_EQ(seen.size(), c.shown.empty() ? 1u : 2u);
         if (!c.shown.empty()) {
-            EXPECT_EQ(seen[1].title, L"Tervane Connect Update");
-            EXPECT_EQ(seen[1].text, c.shown);
-            EXPECT_EQ(seen[1].icon, SeenDialog::Error);
+            EXPECT_EQ(seen[1], (SeenDialog{kUpdateTitle, c.shown, SeenDialog::Error}));
         }
-        EXPECT_EQ(Updates().launches().size(), c.shown.empty() ? 0u : 1u);
-        EXPECT_FALSE(Exists(Updates().fetchedFiles().at(0)));
+        EXPECT_EQ(Updates().launches().size(), c.fetchOk && !c.shown.empty() ? 1u : 0u);
+        for (const std::wstring& file : Updates().fetchedFiles()) {
+            EXPECT_FALSE(Exists(file));
+        }
         EXPECT_FALSE(a.updateReady);
         EXPECT_TRUE(a.pendingInstallerPath.empty());
         EXPECT_TRUE(IsWindow(a.window));
     }
+    EXPECT_TRUE(w->Close()) << "an idle program closes again";
 }
 
 TEST_F(UpdateWindowTest, UpdateReadyDuringABaseUnitScanIsAppliedOnlyAfterTheScanEnds) {
-    ScriptedUpdates::Script script;
-    script.info = PublishedBuild(L"1.0.1");
-    Updates().Reset(script);
+    Updates().Reset(Offering(L"1.0.1"));
     Open(InstallMode::CurrentUser);
     LogInAndReachBaseUnits(*w);
     Answerer().Take();
 
-    w->backend().Hold();
+    w->backend().gate.Hold(true);
     ASSERT_TRUE(w->Click(kRefreshBaseUnitsButton));
-    ASSERT_TRUE(w->PumpUntil([this] { return w->backend().Waiting(); }));
+    ASSERT_TRUE(w->PumpUntil([this] { return w->backend().gate.Waiting(); }));
     Answerer().AnswerQuestionsWith(IDYES);
-    const std::vector<SeenDialog> seen = CheckFromMenu();
+    const Dialogs seen = CheckFromMenu();
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[1].title, L"Tervane Connect Update");
-    EXPECT_EQ(seen[1].text,
-              L"The update is ready. It will be installed when the current base-unit operation "
-              L"has finished.");
-    EXPECT_EQ(seen[1].icon, SeenDialog::Information);
+    EXPECT_EQ(seen[1], (SeenDialog{kUpdateTitle,
+                                   L"The update is ready. It will be installed when the current "
+                                   L"base-unit operation has finished.",
+                                   SeenDialog::Information}));
     EXPECT_TRUE(w->app().updateReady);
 
     // Several timer periods pass while the scan runs, and a second accepted update is ignored.
@@ -299,7 +248,7 @@ TEST_F(UpdateWindowTest, UpdateReadyDuringABaseUnitScanIsAppliedOnlyAfterTheScan
     EXPECT_FALSE(w->Close()) << "closing waits for the scan";
     Answerer().Take();
 
-    w->backend().Release();
+    w->backend().gate.Hold(false);
     ASSERT_TRUE(w->WaitIdle());
     const auto scanEnded = std::chrono::steady_clock::now();
     ASSERT_TRUE(w->PumpUntil([] { return !Updates().launches().empty(); }, 3000));

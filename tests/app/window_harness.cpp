@@ -2,43 +2,49 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
 #include "blufi/configuration_payload.h"
-#include "tests/app/fake_account.h"
-#include "tests/app/scripted_updates.h"
+#include "tests/support/windows_files.h"
 
 DialogAnswerer& Answerer() {
     static DialogAnswerer answerer;
     return answerer;
 }
 
-WizardWindow::WizardWindow(const ScriptedBackend::Script& script, int showCommand,
-                           const std::wstring& webOrigin) {
+bool operator==(const SeenDialog& a, const SeenDialog& b) {
+    return a.title == b.title && a.text == b.text && a.icon == b.icon;
+}
+
+void PrintTo(const SeenDialog& dialog, std::ostream* out) {
+    *out << "{" << testing::PrintToString(dialog.title) << ", "
+         << testing::PrintToString(dialog.text) << ", icon " << dialog.icon << "}";
+}
+
+WizardWindow::WizardWindow(const ScriptedBackend::Script& script) {
     auto backend = std::make_unique<ScriptedBackend>();
     backend->SetScript(script);
     backend_ = backend.get();
-    Start(std::move(backend), showCommand, webOrigin);
+    Start(std::move(backend));
 }
 
 WizardWindow::WizardWindow(std::unique_ptr<IBleBackend> backend) {
-    Start(std::move(backend), SW_SHOWNORMAL, L"https://account.example.test");
+    Start(std::move(backend));
 }
 
-void WizardWindow::Start(std::unique_ptr<IBleBackend> backend, int showCommand,
-                         const std::wstring& webOrigin) {
+void WizardWindow::Start(std::unique_ptr<IBleBackend> backend) {
     Answerer();
-    app_ = std::make_unique<WizardApp>(GetModuleHandleW(nullptr), std::move(backend), webOrigin);
+    app_ = std::make_unique<WizardApp>(GetModuleHandleW(nullptr), std::move(backend),
+                                       L"https://account.example.test");
     app_->updateOperations = ScriptedUpdates::Operations();
-    initialised_ = app_->Initialise(showCommand);
+    initialised_ = app_->Initialise(SW_SHOWNORMAL);
     Pump();
 }
 
 WizardWindow::~WizardWindow() {
     if (backend_) {
-        backend_->Release();
+        backend_->gate.Hold(false);
     }
     WaitIdle(10000);
     Close();
@@ -103,8 +109,7 @@ bool WizardWindow::Xdotool(const std::wstring& arguments) {
     static int runs = 0;
     const std::wstring marker = L"/tmp/tervane-xdotool-" + std::to_wstring(GetCurrentProcessId()) +
                                 L"-" + std::to_wstring(++runs);
-    std::wstring windowsMarker = L"Z:" + marker;
-    std::replace(windowsMarker.begin(), windowsMarker.end(), L'/', L'\\');
+    const std::wstring windowsMarker = WindowsPath(marker);
     std::wstring command = L"/bin/sh -c \"xdotool " + arguments + L"; echo $? >" + marker + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -115,9 +120,7 @@ bool WizardWindow::Xdotool(const std::wstring& arguments) {
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    const bool finished = PumpUntil(
-        [&] { return GetFileAttributesW(windowsMarker.c_str()) != INVALID_FILE_ATTRIBUTES; },
-        10000);
+    const bool finished = PumpUntil([&] { return Exists(windowsMarker); }, 10000);
     Pump(150);  // the X events reach the queue after xdotool has gone
     char code = '1';
     if (FILE* file = _wfopen(windowsMarker.c_str(), L"rb")) {
@@ -130,13 +133,11 @@ bool WizardWindow::Xdotool(const std::wstring& arguments) {
 
 bool WizardWindow::Click(ControlIndex button) {
     HWND control = app_->Control(button);
-    if (!IsWindowVisible(control) || !IsWindowEnabled(control)) {
-        return false;
-    }
+    const bool clickable = IsWindowVisible(control) && IsWindowEnabled(control);
     PostMessageW(app_->window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED),
                  reinterpret_cast<LPARAM>(control));
     Pump();
-    return true;
+    return clickable;
 }
 
 void WizardWindow::TypeInto(ControlIndex field, const std::wstring& text) {
@@ -160,10 +161,8 @@ void WizardWindow::PasteInto(ControlIndex field, const std::wstring& text) {
 
 void WizardWindow::SelectRow(ControlIndex list, int row) {
     LVITEMW item{};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = row >= 0 ? (LVIS_SELECTED | LVIS_FOCUSED) : 0;
-    SendMessageW(app_->Control(list), LVM_SETITEMSTATE, row >= 0 ? row : -1,
-                 reinterpret_cast<LPARAM>(&item));
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(app_->Control(list), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
     Pump();
 }
 
@@ -232,15 +231,13 @@ bool WizardWindow::Close() {
 
 void WindowTest::SetUp() {
     FakeAccount().Reset();
-    Updates().Reset();
-    RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
-    Answerer().AnswerQuestionsWith(IDNO);
-    Answerer().Take();
+    TearDown();
 }
 
 void WindowTest::TearDown() {
     w.reset();
     RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kInstallKey);
     Answerer().AnswerQuestionsWith(IDNO);
     Answerer().Take();
     Updates().Reset();
@@ -260,6 +257,18 @@ ScriptedBackend::Script ThreeUnitsScript() {
     return script;
 }
 
+std::vector<DWORD> SavedPlacement() {
+    std::vector<DWORD> values;
+    for (const wchar_t* name : {L"Width", L"Height", L"Maximized"}) {
+        DWORD value = 0xFFFFFFFF;
+        DWORD bytes = sizeof(value);
+        RegGetValueW(HKEY_CURRENT_USER, kPlacementKey, name, RRF_RT_REG_DWORD, nullptr, &value,
+                     &bytes);
+        values.push_back(value);
+    }
+    return values;
+}
+
 std::string Payload(const std::wstring& ssid, const std::wstring& password,
                     const std::wstring& username) {
     std::string payload;
@@ -268,19 +277,22 @@ std::string Payload(const std::wstring& ssid, const std::wstring& password,
     return payload;
 }
 
-void LogInAndReachBaseUnits(WizardWindow& w, const std::wstring& user,
-                            const std::wstring& password) {
-    w.TypeInto(kUsernameField, user);
-    w.TypeInto(kPasswordField, password);
-    ASSERT_TRUE(w.Click(kLoginButton));
-    ASSERT_TRUE(w.WaitIdle());
+void SendNetwork(WizardWindow& w, int row, const std::wstring& password) {
+    w.SelectRow(kWifiListView, row);
+    w.TypeInto(kWifiPasswordField, password);
+    ASSERT_TRUE(w.ClickAndWait(kConfigureButton));
+}
+
+void LogInAndReachBaseUnits(WizardWindow& w) {
+    w.TypeInto(kUsernameField, L"anna");
+    w.TypeInto(kPasswordField, L"pa55word");
+    ASSERT_TRUE(w.ClickAndWait(kLoginButton));
     ASSERT_EQ(w.app().page, WizardPage::BaseUnitSelect);
 }
 
 void ConnectFirstUnitAndReachWifi(WizardWindow& w) {
     w.SelectRow(kBaseUnitListView, 0);
-    ASSERT_TRUE(w.Click(kConnectButton));
-    ASSERT_TRUE(w.WaitIdle());
+    ASSERT_TRUE(w.ClickAndWait(kConnectButton));
     ASSERT_EQ(w.app().page, WizardPage::WifiSelect);
 }
 

@@ -10,17 +10,19 @@
 #include <vector>
 
 #include "app/wizard_app.h"
-#include "tests/app/scripted_backend.h"
+#include "tests/app/scripted_services.h"
 #include "tests/support/dialog_answerer.h"
 
 DialogAnswerer& Answerer();
+using Dialogs = std::vector<SeenDialog>;
+bool operator==(const SeenDialog& a, const SeenDialog& b);
+void PrintTo(const SeenDialog& dialog, std::ostream* out);
 ScriptedBackend::Script ThreeUnitsScript();
 
 // The real main window with a scripted backend, driven from the test's (window) thread.
 class WizardWindow {
 public:
-    explicit WizardWindow(const ScriptedBackend::Script& script, int showCommand = SW_SHOWNORMAL,
-                          const std::wstring& webOrigin = L"https://account.example.test");
+    explicit WizardWindow(const ScriptedBackend::Script& script);
     // Any other backend, e.g. the real one over simulated base units.
     explicit WizardWindow(std::unique_ptr<IBleBackend> backend);
     ~WizardWindow();
@@ -39,7 +41,8 @@ public:
     bool Xdotool(const std::wstring& arguments);
     // A key press delivered to the focused control through the message queue.
     void PressKey(UINT key, bool shift = false);
-    // Clicking is only possible on a visible, enabled button; returns whether it was.
+    // Delivers the button's click even where a person could not click it (as a click queued
+    // before the button was hidden or disabled still arrives); returns whether they could.
     bool Click(ControlIndex button);
     bool ClickAndWait(ControlIndex button) { return Click(button) && WaitIdle(); }
     // Focuses the field and types each character.
@@ -63,15 +66,18 @@ public:
     bool Close();
 
 private:
-    void Start(std::unique_ptr<IBleBackend> backend, int showCommand,
-               const std::wstring& webOrigin);
+    void Start(std::unique_ptr<IBleBackend> backend);
 
     ScriptedBackend* backend_ = nullptr;  // null unless scripted
     std::unique_ptr<WizardApp> app_;
     bool initialised_ = false;
 };
 
-// Every window test starts with no account, no saved placement, no update and no dialog left.
+// Where the installer records an installation.
+inline constexpr wchar_t kInstallKey[] = L"Software\\Tervane\\Tervane Connect";
+
+// Every window test starts with no account, no saved placement or installation, no update and
+// no dialog left.
 class WindowTest : public testing::Test {
 protected:
     void SetUp() override;
@@ -82,11 +88,20 @@ protected:
 };
 
 // The usual journeys, each ending idle on the page named.
-void LogInAndReachBaseUnits(WizardWindow& w, const std::wstring& user = L"anna",
-                            const std::wstring& password = L"pa55word");
+void LogInAndReachBaseUnits(WizardWindow& w);
 void ConnectFirstUnitAndReachWifi(WizardWindow& w);
 void ReachWifi(WizardWindow& w);
+
+// Width, Height and Maximized as the window saved them (0xFFFFFFFF: not saved).
+std::vector<DWORD> SavedPlacement();
 
 // What the base unit is sent for these settings.
 std::string Payload(const std::wstring& ssid, const std::wstring& password,
                     const std::wstring& username);
+// A backend's record of one send of these settings.
+inline std::vector<std::string> Sent(const std::wstring& ssid, const std::wstring& password,
+                                     const std::wstring& username) {
+    return {Payload(ssid, password, username)};
+}
+// Picks the network in that row, types the password and presses Configure.
+void SendNetwork(WizardWindow& w, int row, const std::wstring& password);

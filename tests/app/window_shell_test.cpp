@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "blufi/configuration_payload.h"
-#include "tests/app/fake_account.h"
 #include "tests/app/window_harness.h"
 #include "tests/support/windows_files.h"
-#include "wizard/page_geometry.h"
 #include "wizard/scaled_geometry.h"
 
 std::ostream& operator<<(std::ostream& os, const ControlRect& r) {
@@ -15,12 +12,6 @@ namespace {
 
 class WindowShellTest : public WindowTest {
 protected:
-    void OpenWithStoredPassword(const wchar_t* password) {
-        FakeAccount().haveStored = true;
-        FakeAccount().storedUsername = L"anna";
-        FakeAccount().storedPassword = password;
-        Open();
-    }
     SIZE WindowSize() const {
         WINDOWPLACEMENT placement{};
         placement.length = sizeof(placement);
@@ -36,13 +27,6 @@ void WritePlacement(std::initializer_list<std::pair<const wchar_t*, DWORD>> valu
                                   &value.second, sizeof(DWORD)),
                   ERROR_SUCCESS);
     }
-}
-
-DWORD ReadPlacement(const wchar_t* name) {
-    DWORD value = 0xFFFFFFFF;
-    DWORD bytes = sizeof(value);
-    RegGetValueW(HKEY_CURRENT_USER, kPlacementKey, name, RRF_RT_REG_DWORD, nullptr, &value, &bytes);
-    return value;
 }
 
 struct PlacementCase {
@@ -89,9 +73,7 @@ TEST_F(WindowShellTest, SavedMaximizedOpensMaximizedAndKeepsTheRestoredSize) {
     Open();
     EXPECT_TRUE(IsZoomed(w->app().window));
     ASSERT_TRUE(w->Close());
-    EXPECT_EQ(ReadPlacement(L"Width"), 700u);
-    EXPECT_EQ(ReadPlacement(L"Height"), 650u);
-    EXPECT_EQ(ReadPlacement(L"Maximized"), 1u);
+    EXPECT_EQ(SavedPlacement(), (std::vector<DWORD>{700, 650, 1}));
 }
 
 TEST_F(WindowShellTest, ClosingSavesTheCurrentSize) {
@@ -99,151 +81,122 @@ TEST_F(WindowShellTest, ClosingSavesTheCurrentSize) {
     SetWindowPos(w->app().window, nullptr, 0, 0, 777, 666, SWP_NOMOVE | SWP_NOZORDER);
     w->Pump();
     ASSERT_TRUE(w->Close());
-    EXPECT_EQ(ReadPlacement(L"Width"), 777u);
-    EXPECT_EQ(ReadPlacement(L"Height"), 666u);
-    EXPECT_EQ(ReadPlacement(L"Maximized"), 0u);
+    EXPECT_EQ(SavedPlacement(), (std::vector<DWORD>{777, 666, 0}));
     EXPECT_GE(w->backend().disconnects(), 1);
 }
 
-TEST_F(WindowShellTest, WindowCannotBeMadeSmallerThanTheMinimum) {
-    Open();
-    SetWindowPos(w->app().window, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
-    w->Pump();
-    RECT r{};
-    GetWindowRect(w->app().window, &r);
-    // The same physical size on every display.
-    EXPECT_EQ(r.right - r.left, ScaleForDpi(520, w->app().dpi));
-    EXPECT_EQ(r.bottom - r.top, ScaleForDpi(540, w->app().dpi));
-}
-
+// The layout itself is checked on the host; here, that every page's visible controls get it at
+// the smallest and a wide window, in the display's physical size.
 TEST_F(WindowShellTest, ControlsSitWhereTheGeometrySaysAtEverySize) {
     Open();
     LogInAndReachBaseUnits(*w);
-    // At any display scale each rectangle is the 96-DPI one in the same physical size.
     const int dpi = w->app().dpi;
-    RECT minimum{};
-    SetWindowPos(w->app().window, nullptr, 0, 0, 1, 1, SWP_NOMOVE | SWP_NOZORDER);
-    w->Pump();
-    GetClientRect(w->app().window, &minimum);
-    std::vector<SIZE> sizes = {{minimum.right, minimum.bottom}};
-    for (const SIZE& at96 : {SIZE{523, 541}, SIZE{600, 620}, SIZE{560, 1300}, SIZE{1500, 640}}) {
-        const SIZE size{ScaleForDpi(at96.cx, dpi), ScaleForDpi(at96.cy, dpi)};
-        if (size.cx < GetSystemMetrics(SM_CXSCREEN) && size.cy < GetSystemMetrics(SM_CYSCREEN)) {
-            sizes.push_back(size);
+    for (const SIZE at96 : {SIZE{1, 1}, SIZE{1000, 640}}) {
+        w->ResizeClient(ScaleForDpi(at96.cx, dpi), ScaleForDpi(at96.cy, dpi));
+        if (at96.cx == 1) {  // no smaller than the minimum, the same physical size everywhere
+            RECT r{};
+            GetWindowRect(w->app().window, &r);
+            EXPECT_EQ(r.right - r.left, ScaleForDpi(520, dpi));
+            EXPECT_EQ(r.bottom - r.top, ScaleForDpi(540, dpi));
         }
-    }
-    for (const SIZE& size : sizes) {
-        w->ResizeClient(size.cx, size.cy);
         RECT client{};
         GetClientRect(w->app().window, &client);
-        ASSERT_EQ(client.right, size.cx);
-        ASSERT_EQ(client.bottom, size.cy);
+        PageGeometryInput in;
+        in.clientWidth = UnscaleForDpi(client.right, dpi);
+        in.clientHeight = UnscaleForDpi(client.bottom, dpi);
         for (WizardPage page : {WizardPage::Login, WizardPage::BaseUnitSelect,
                                 WizardPage::WifiSelect, WizardPage::Result}) {
             w->app().page = page;
             w->app().ShowPage();
             w->Pump(5);
-            PageGeometryInput in;
-            in.clientWidth = UnscaleForDpi(size.cx, dpi);
-            in.clientHeight = UnscaleForDpi(size.cy, dpi);
             for (const ControlPlacement& p : ComputePageGeometry(page, in)) {
-                HWND control = w->app().ControlById(p.controlId);
-                if (!IsWindowVisible(control)) {
-                    continue;
-                }
                 for (size_t i = 0; i < kControlCount; ++i) {
-                    if (w->app().controls[i] == control) {
+                    if (w->app().controls[i] == w->app().ControlById(p.controlId) &&
+                        w->Visible(static_cast<ControlIndex>(i))) {
                         EXPECT_EQ(w->ClientRectOf(static_cast<ControlIndex>(i)),
                                   ScaleRect(p.rect, dpi))
                             << "control " << p.controlId << " page " << static_cast<int>(page)
-                            << " client " << size.cx << "x" << size.cy;
+                            << " client " << client.right << "x" << client.bottom;
                     }
                 }
             }
         }
     }
-    w->app().page = WizardPage::BaseUnitSelect;
-    w->app().ShowPage();
 }
 
 TEST_F(WindowShellTest, TabCyclesThroughVisibleEnabledStopsInCreationOrder) {
     Open();
     WizardApp& app = w->app();
+    const struct {
+        bool shift;
+        ControlIndex focus;
+    } logIn[] = {{false, kPasswordField}, {false, kLoginButton},   {false, kWifiOnlyButton},
+                 {false, kSignUpLink},    {false, kUsernameField}, {true, kSignUpLink}},
+      // No row is selected, so the disabled Connect button is skipped.
+        baseUnits[] = {{false, kRefreshBaseUnitsButton},
+                       {false, kBackBaseUnitsButton},
+                       {false, kBaseUnitListView}};
     SetFocus(app.Control(kUsernameField));
-    w->Pump();
-    const ControlIndex order[] = {kPasswordField, kLoginButton, kWifiOnlyButton, kSignUpLink,
-                                  kUsernameField};
-    for (ControlIndex expected : order) {
-        w->PressKey(VK_TAB);
-        EXPECT_EQ(w->Focused(), app.Control(expected)) << expected;
+    for (const auto& step : logIn) {
+        w->PressKey(VK_TAB, step.shift);
+        EXPECT_EQ(w->Focused(), app.Control(step.focus)) << step.focus;
     }
-    w->PressKey(VK_TAB, true);
-    EXPECT_EQ(w->Focused(), app.Control(kSignUpLink)) << "Shift+Tab wraps to the last";
-
     LogInAndReachBaseUnits(*w);
-    // No row is selected, so the disabled Connect button is skipped.
     SetFocus(app.Control(kBaseUnitListView));
-    w->Pump();
-    w->PressKey(VK_TAB);
-    EXPECT_EQ(w->Focused(), app.Control(kRefreshBaseUnitsButton));
-    w->PressKey(VK_TAB);
-    EXPECT_EQ(w->Focused(), app.Control(kBackBaseUnitsButton));
-    w->PressKey(VK_TAB);
-    EXPECT_EQ(w->Focused(), app.Control(kBaseUnitListView));
+    for (const auto& step : baseUnits) {
+        w->PressKey(VK_TAB, step.shift);
+        EXPECT_EQ(w->Focused(), app.Control(step.focus)) << step.focus;
+    }
 }
 
-TEST_F(WindowShellTest, SavedCredentialsArePrefilledAndThePasswordIsNeverShown) {
-    OpenWithStoredPassword(L"saved-pw");
-    WizardApp& app = w->app();
-    EXPECT_EQ(w->Text(kUsernameField), L"anna");
-    EXPECT_EQ(w->Text(kPasswordField), L"saved-pw");
-    EXPECT_EQ(SendMessageW(app.Control(kPasswordField), EM_GETPASSWORDCHAR, 0, 0), 0x25CF);
-    EXPECT_TRUE(app.passwordIsStored);
-    EXPECT_FALSE(w->Visible(kShowPasswordButton));
-
-    // Typing after the last character keeps the stored value (and the button hidden).
-    w->TypeInto(kPasswordField, L"x");
-    EXPECT_TRUE(app.passwordIsStored);
-    EXPECT_FALSE(w->Visible(kShowPasswordButton));
-
-    // Selecting everything and typing replaces it: now it is the person's own text.
-    SendMessageW(app.Control(kPasswordField), EM_SETSEL, 0, -1);
-    PostMessageW(app.Control(kPasswordField), WM_CHAR, L'n', 1);
-    w->Pump();
-    EXPECT_FALSE(app.passwordIsStored);
-    EXPECT_EQ(w->Text(kPasswordField), L"n");
-    EXPECT_TRUE(w->Visible(kShowPasswordButton));
-    const ControlRect field = w->ClientRectOf(kPasswordField);
-    EXPECT_EQ(field.width, 330 - 32);
-}
-
-TEST_F(WindowShellTest, DeletingTheStoredPasswordClearsItsFlag) {
-    OpenWithStoredPassword(L"saved");
-    WizardApp& app = w->app();
-    SetFocus(app.Control(kPasswordField));
-    SendMessageW(app.Control(kPasswordField), EM_SETSEL, 0, -1);
-    PostMessageW(app.Control(kPasswordField), WM_CHAR, VK_BACK, 1);
-    w->Pump();
-    EXPECT_EQ(w->Text(kPasswordField), L"");
-    EXPECT_FALSE(app.passwordIsStored);
-    EXPECT_FALSE(w->Visible(kShowPasswordButton));
-    w->TypeInto(kPasswordField, L"new");
-    EXPECT_TRUE(w->Visible(kShowPasswordButton));
+TEST_F(WindowShellTest, StoredPasswordIsPrefilledHiddenAndStopsBeingStoredOnceReplaced) {
+    const struct {
+        bool selectAll;
+        wchar_t typed;
+        const wchar_t* text;  // null: not looked at
+        bool stored;
+    } cases[] = {
+        {false, L'x', nullptr, true},  // typing after it keeps the stored value
+        {true, L'n', L"n", false},     // replacing it makes it the person's own text
+        {true, VK_BACK, L"", false},
+    };
+    for (const auto& c : cases) {
+        FakeAccount().Store(L"saved-pw");
+        Open();
+        HWND field = w->app().Control(kPasswordField);
+        EXPECT_EQ(w->Text(kUsernameField), L"anna");
+        EXPECT_EQ(w->Text(kPasswordField), L"saved-pw");
+        EXPECT_EQ(SendMessageW(field, EM_GETPASSWORDCHAR, 0, 0), 0x25CF);
+        EXPECT_FALSE(w->Visible(kShowPasswordButton));
+        SetFocus(field);
+        SendMessageW(field, EM_SETSEL, c.selectAll ? 0 : 8, c.selectAll ? -1 : 8);
+        PostMessageW(field, WM_CHAR, c.typed, 1);
+        w->Pump();
+        if (c.text) {
+            EXPECT_EQ(w->Text(kPasswordField), c.text);
+        }
+        EXPECT_EQ(w->app().passwordIsStored, c.stored);
+        // The show button offers only what the person typed themselves.
+        EXPECT_EQ(w->Visible(kShowPasswordButton), !c.stored && *c.text);
+        if (!c.stored && *c.text) {
+            EXPECT_EQ(w->ClientRectOf(kPasswordField).width, 330 - 32);
+        }
+        w.reset();
+    }
 }
 
 TEST_F(WindowShellTest, RevealToggleAndPlaceholderRoundTrip) {
     Open();
     WizardApp& app = w->app();
     HWND field = app.Control(kPasswordField);
+    const auto masked = [field] { return SendMessageW(field, EM_GETPASSWORDCHAR, 0, 0) != 0; };
     EXPECT_EQ(w->Text(kPasswordField), L"Password");
-    EXPECT_EQ(SendMessageW(field, EM_GETPASSWORDCHAR, 0, 0), 0) << "placeholder is plain";
+    EXPECT_FALSE(masked()) << "placeholder is plain";
     w->TypeInto(kPasswordField, L"typed");
-    EXPECT_EQ(SendMessageW(field, EM_GETPASSWORDCHAR, 0, 0), 0x25CF);
-    ASSERT_TRUE(w->Click(kShowPasswordButton));
-    EXPECT_EQ(SendMessageW(field, EM_GETPASSWORDCHAR, 0, 0), 0);
-    ASSERT_TRUE(w->Click(kShowPasswordButton));
-    EXPECT_EQ(SendMessageW(field, EM_GETPASSWORDCHAR, 0, 0), 0x25CF);
-    ASSERT_TRUE(w->Click(kShowPasswordButton));
+    for (bool shown : {false, true, false, true}) {
+        EXPECT_EQ(masked(), !shown);
+        ASSERT_TRUE(w->Click(kShowPasswordButton));
+    }
 
     SendMessageW(field, EM_SETSEL, 0, -1);
     PostMessageW(field, WM_CHAR, VK_BACK, 1);
@@ -252,12 +205,10 @@ TEST_F(WindowShellTest, RevealToggleAndPlaceholderRoundTrip) {
     w->Pump();
     EXPECT_TRUE(app.passwordPlaceholder);
     EXPECT_EQ(w->Text(kPasswordField), L"Password");
-    EXPECT_EQ(SendMessageW(field, EM_GETPASSWORDCHAR, 0, 0), 0);
-    EXPECT_FALSE(w->Visible(kShowPasswordButton));
+    EXPECT_FALSE(masked() || w->Visible(kShowPasswordButton));
     SetFocus(field);
     w->Pump();
-    EXPECT_EQ(w->Text(kPasswordField), L"");
-    EXPECT_EQ(SendMessageW(field, EM_GETPASSWORDCHAR, 0, 0), 0x25CF);
+    EXPECT_TRUE(w->Text(kPasswordField).empty() && masked());
     EXPECT_TRUE(w->Text(kUsernameField) == L"Username" && app.usernamePlaceholder);
 }
 
@@ -306,23 +257,20 @@ TEST_F(WindowShellTest, TooltipsDescribeTheControls) {
     Open();
     WizardApp& app = w->app();
     ASSERT_NE(app.tooltip, nullptr);
-    const struct {
-        ControlIndex control;
-        const wchar_t* text;
-    } tips[] = {
+    const std::pair<ControlIndex, const wchar_t*> tips[] = {
         {kSignUpLink, L"https://account.example.test/signup"},
         {kFinishButton, L"Continue."},
         {kNetworkNameField, L"The selected Wi-Fi network name."},
     };
-    for (const auto& tip : tips) {
+    for (const auto& [control, text] : tips) {
         wchar_t buffer[128] = {};
         TTTOOLINFOW info{};
         info.cbSize = sizeof(info);
         info.hwnd = app.window;
-        info.uId = reinterpret_cast<UINT_PTR>(app.Control(tip.control));
+        info.uId = reinterpret_cast<UINT_PTR>(app.Control(control));
         info.lpszText = buffer;
         SendMessageW(app.tooltip, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&info));
-        EXPECT_STREQ(buffer, tip.text);
+        EXPECT_STREQ(buffer, text);
     }
 }
 
@@ -334,9 +282,7 @@ TEST_F(WindowShellTest, UnusualInputReachesTheLowerLayersUnchanged) {
     w->PasteInto(kUsernameField, longName);
     w->PasteInto(kPasswordField, password);
     ASSERT_TRUE(w->ClickAndWait(kLoginButton));
-    ASSERT_EQ(FakeAccount().logins.size(), 1u);
-    EXPECT_EQ(FakeAccount().logins[0].username, longName);
-    EXPECT_EQ(FakeAccount().logins[0].password, password);
+    EXPECT_EQ(FakeAccount().logins, (std::vector<FakeAccountScript::Login>{{longName, password}}));
 
     ConnectFirstUnitAndReachWifi(*w);
     const std::wstring ssid =
@@ -345,16 +291,8 @@ TEST_F(WindowShellTest, UnusualInputReachesTheLowerLayersUnchanged) {
     w->PasteInto(kNetworkNameField, ssid);
     w->PasteInto(kWifiPasswordField, wifiPassword);
     ASSERT_TRUE(w->ClickAndWait(kConfigureButton));
-    std::string expected;
-    std::wstring error;
-    if (BuildConfigurationPayload(ssid, wifiPassword, L"anna.k", expected, error)) {
-        EXPECT_EQ(w->backend().payloads(), std::vector<std::string>{expected});
-        EXPECT_EQ(w->Text(kResultHeadingText), L"Configuration Sent");
-    } else {
-        // Refused below the wizard: nothing sent, the reason shown as the result.
-        EXPECT_TRUE(w->backend().payloads().empty());
-        EXPECT_EQ(w->Text(kResultMessageText), error);
-    }
+    EXPECT_EQ(w->backend().payloads(), Sent(ssid, wifiPassword, L"anna.k"));
+    EXPECT_EQ(w->Text(kResultHeadingText), L"Configuration Sent");
 }
 
 TEST_F(WindowShellTest, StartUpDeletesTheObsoleteTokenFile) {

@@ -61,10 +61,14 @@ void DialogAnswerer::Run() {
         std::vector<HWND> dialogs;
         EnumWindows(&CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
         std::lock_guard<std::mutex> lock(mutex_);
-        // A box that has gone frees its handle for a later one.
-        answered_.erase(
-            std::remove_if(answered_.begin(), answered_.end(), [](HWND w) { return !IsWindow(w); }),
-            answered_.end());
+        // A box frees its handle for a later one once it is no longer listed; one that is
+        // only closing is still listed and must not be read again.
+        answered_.erase(std::remove_if(answered_.begin(), answered_.end(),
+                                       [&dialogs](HWND w) {
+                                           return std::find(dialogs.begin(), dialogs.end(), w) ==
+                                                  dialogs.end();
+                                       }),
+                        answered_.end());
         for (HWND dialog : dialogs) {
             if (std::find(answered_.begin(), answered_.end(), dialog) != answered_.end()) {
                 continue;

@@ -5,19 +5,11 @@
 namespace {
 
 LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_PAINT: {
-            PAINTSTRUCT paint;
-            BeginPaint(window, &paint);
-            EndPaint(window, &paint);
-            return 0;
-        }
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
-        default:
-            return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
     }
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace
