@@ -11,87 +11,64 @@
 
 namespace {
 
-struct Utf8Case {
-    const char* name;
-    std::string utf8;
-    std::wstring utf16;
-};
-
 const wchar_t R = 0xFFFD;
 
-std::string CaseName(const testing::TestParamInfo<Utf8Case>& info) {
-    return info.param.name;
+TEST(TextConversion, ValidTextConvertsBothWays) {
+    const struct {
+        std::string utf8;
+        std::wstring utf16;
+    } cases[] = {
+        {"", L""},
+        {"Home", L"Home"},
+        {std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
+        {"\xC2\x80\xDF\xBF", L"\x0080\x07FF"},
+        {"\xE0\xA0\x80\xEF\xBF\xBF", L"\x0800\xFFFF"},
+        {"\xED\x9F\xBF", L"\xD7FF"},
+        {"\xF0\x9F\x98\x80", L"\xD83D\xDE00"},
+        {"\xF4\x8F\xBF\xBF", L"\xDBFF\xDFFF"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16);
+        EXPECT_EQ(Utf16ToUtf8(c.utf16), c.utf8);
+    }
 }
 
-// Text that reads the same both ways.
-class ValidTextCases : public testing::TestWithParam<Utf8Case> {};
-
-TEST_P(ValidTextCases, ConvertsBothWays) {
-    EXPECT_EQ(Utf8ToUtf16(GetParam().utf8), GetParam().utf16);
-    EXPECT_EQ(Utf16ToUtf8(GetParam().utf16), GetParam().utf8);
+TEST(TextConversion, InvalidUtf8DecodesLikeTheSystemConversion) {
+    const struct {
+        const char* name;
+        std::string utf8;
+        std::wstring utf16;
+    } cases[] = {
+        {"LoneContinuation", "\x80", {R}},
+        {"OverlongTwoByte", "\xC0\x80", {R, R}},
+        {"OverlongThreeByte", "\xE0\x80\x80", {R, R}},
+        {"EncodedSurrogate", "\xED\xA0\x80", {R, R}},
+        {"AboveUnicode", "\xF4\x90\x80\x80", {R, R, R}},
+        {"OverlongFourByte", "\xF0\x8F\xBF\xBF", {R, R, R}},
+        {"BadContinuationStartsAfresh", "\xE1\x80" "A", {R, L'A'}},
+        {"CutShortSequenceTakesTheRest", "\xF0\x41", {R}},
+        {"InvalidLeads", "\xF5\xFF", {R, R}},
+        {"TruncatedAtEnd", "a\xE2\x82", {L'a', R}},
+        {"TruncatedFourByteAtEnd", "\xF0\x9F\x98", {R}},
+        {"TruncatedThenLead", "\xC3\xC3\xA9", {R, L'\x00E9'}},
+        {"InvalidSsidByte", "Caf\xE9", {L'C', L'a', L'f', R}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16) << c.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ValidTextCases,
-    testing::Values(Utf8Case{"Empty", "", L""}, Utf8Case{"Ascii", "Home", L"Home"},
-                    Utf8Case{"EmbeddedZero", std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
-                    Utf8Case{"TwoByteBoundaries", "\xC2\x80\xDF\xBF", L"\x0080\x07FF"},
-                    Utf8Case{"ThreeByteBoundaries", "\xE0\xA0\x80\xEF\xBF\xBF", L"\x0800\xFFFF"},
-                    Utf8Case{"LastBelowSurrogates", "\xED\x9F\xBF", L"\xD7FF"},
-                    Utf8Case{"FourByteIsAPair", "\xF0\x9F\x98\x80", L"\xD83D\xDE00"},
-                    Utf8Case{"HighestScalar", "\xF4\x8F\xBF\xBF", L"\xDBFF\xDFFF"}),
-    CaseName);
-
-class InvalidUtf8Cases : public testing::TestWithParam<Utf8Case> {};
-
-TEST_P(InvalidUtf8Cases, DecodeLikeTheSystemConversion) {
-    EXPECT_EQ(Utf8ToUtf16(GetParam().utf8), GetParam().utf16);
+TEST(TextConversion, UnpairedSurrogatesEncodeAsTheReplacementCharacter) {
+    EXPECT_EQ(Utf16ToUtf8(L"\xD800"), "\xEF\xBF\xBD");
+    EXPECT_EQ(Utf16ToUtf8(L"\xDC00"), "\xEF\xBF\xBD");
+    EXPECT_EQ(Utf16ToUtf8(L"\xD800" L"a"), "\xEF\xBF\xBD" "a");
+    EXPECT_EQ(Utf16ToUtf8(L"\xD800\xD800\xDC00"), "\xEF\xBF\xBD\xF0\x90\x80\x80");
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, InvalidUtf8Cases,
-    testing::Values(Utf8Case{"LoneContinuation", "\x80", {R}},
-                    Utf8Case{"OverlongTwoByte", "\xC0\x80", {R, R}},
-                    Utf8Case{"OverlongThreeByte", "\xE0\x80\x80", {R, R}},
-                    Utf8Case{"EncodedSurrogate", "\xED\xA0\x80", {R, R}},
-                    Utf8Case{"AboveUnicode", "\xF4\x90\x80\x80", {R, R, R}},
-                    Utf8Case{"OverlongFourByte", "\xF0\x8F\xBF\xBF", {R, R, R}},
-                    Utf8Case{"BadContinuationStartsAfresh",
-                             "\xE1\x80"
-                             "A",
-                             {R, L'A'}},
-                    Utf8Case{"CutShortSequenceTakesTheRest", "\xF0\x41", {R}},
-                    Utf8Case{"InvalidLeads", "\xF5\xFF", {R, R}},
-                    Utf8Case{"TruncatedAtEnd", "a\xE2\x82", {L'a', R}},
-                    Utf8Case{"TruncatedFourByteAtEnd", "\xF0\x9F\x98", {R}},
-                    Utf8Case{"TruncatedThenLead", "\xC3\xC3\xA9", {R, L'\x00E9'}},
-                    Utf8Case{"InvalidSsidByte", "Caf\xE9", {L'C', L'a', L'f', R}}),
-    CaseName);
-
-class UnpairedSurrogateCases : public testing::TestWithParam<Utf8Case> {};
-
-TEST_P(UnpairedSurrogateCases, EncodeAsTheReplacementCharacter) {
-    EXPECT_EQ(Utf16ToUtf8(GetParam().utf16), GetParam().utf8);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, UnpairedSurrogateCases,
-                         testing::Values(Utf8Case{"LoneHighAtEnd", "\xEF\xBF\xBD", L"\xD800"},
-                                         Utf8Case{"LoneLow", "\xEF\xBF\xBD", L"\xDC00"},
-                                         Utf8Case{"HighThenAscii",
-                                                  "\xEF\xBF\xBD"
-                                                  "a",
-                                                  L"\xD800"
-                                                  L"a"},
-                                         Utf8Case{"HighHighLow", "\xEF\xBF\xBD\xF0\x90\x80\x80",
-                                                  L"\xD800\xD800\xDC00"}),
-                         CaseName);
 
 TEST(TextConversion, EveryBmpCharacterRoundTrips) {
     std::wstring all;
     for (unsigned unit = 1; unit <= 0xFFFF; ++unit) {
-        if (unit < 0xD800 || unit > 0xDFFF) {
+        if (unit < 0xD800 || unit > 0xDFFF)
             all.push_back(static_cast<wchar_t>(unit));
-        }
     }
     EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(all)), all);
 }
