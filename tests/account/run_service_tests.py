@@ -116,16 +116,13 @@ def windows_path(path):
 
 
 def scan_prefix(prefix, secrets_to_find):
-    patterns = []
-    for secret in secrets_to_find:
-        patterns.append((secret, "UTF-8", secret.encode("utf-8")))
-        patterns.append((secret, "UTF-16LE", secret.encode("utf-16-le")))
+    patterns = [(encoding, secret.encode(encoding)) for secret in secrets_to_find
+                for encoding in ("utf-8", "utf-16-le")]
     findings = []
     scanned = 0
     for root, directories, files in os.walk(prefix, followlinks=False):
         directories[:] = [d for d in directories if not os.path.islink(os.path.join(root, d))]
-        for name in files:
-            path = os.path.join(root, name)
+        for path in (os.path.join(root, name) for name in files):
             if os.path.islink(path) or not os.path.isfile(path):
                 continue
             try:
@@ -134,9 +131,8 @@ def scan_prefix(prefix, secrets_to_find):
             except OSError:
                 continue
             scanned += 1
-            for secret, encoding, pattern in patterns:
-                if pattern in data:
-                    findings.append("%s holds a secret in %s" % (path, encoding))
+            findings += ["%s holds a secret in %s" % (path, encoding)
+                         for encoding, pattern in patterns if pattern in data]
     return scanned, findings
 
 
@@ -188,19 +184,16 @@ def main():
     rogue_server_pem, rogue_server_key = make_server_certificate(args.workdir, "rogue", rogue_key,
                                                                  rogue_pem)
 
-    tls = ["--https", "--cert", server_pem, "--key", server_key]
+    tls = ["--https", "--cert", server_pem, "--key", server_key, "--host", "localhost"]
     standins = []
     failures = []
     try:
-        plain = StandIn(args.standin, args.workdir, "plain", users)
-        secure = StandIn(args.standin, args.workdir, "secure", users, tls + ["--host", "localhost"])
-        tls12 = StandIn(args.standin, args.workdir, "tls12", users, tls + ["--host", "localhost", "--tls-max", "1.2"])
-        legacy = StandIn(args.standin, args.workdir, "legacy", users,
-                         tls + ["--host", "localhost", "--tls-min", "1.0", "--tls-max", "1.1"])
-        rogue = StandIn(args.standin, args.workdir, "rogue", users,
-                        ["--https", "--cert", rogue_server_pem, "--key", rogue_server_key,
-                         "--host", "localhost"])
-        standins = [plain, secure, tls12, legacy, rogue]
+        for name, extra in (("plain", []), ("secure", tls), ("tls12", tls + ["--tls-max", "1.2"]),
+                            ("legacy", tls + ["--tls-min", "1.0", "--tls-max", "1.1"]),
+                            ("rogue", ["--https", "--cert", rogue_server_pem,
+                                       "--key", rogue_server_key, "--host", "localhost"])):
+            standins.append(StandIn(args.standin, args.workdir, name, users, extra))
+        plain, secure, tls12, legacy, rogue = standins
 
         hexed = lambda text: text.encode("utf-8").hex()
         common = dict(os.environ)
