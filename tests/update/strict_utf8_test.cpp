@@ -29,7 +29,10 @@ TEST(StrictUtf8, ConvertsWellFormedTextAndRefusesTheRest) {
         {"InvalidLead", "abc\xF5\x80\x80\x80", L""},
         {"ByteFF", "\xFF", L""},
         {"CutShortAtEnd", "1.0.\xE2\x82", L""},
-        {"CutShortBeforeAscii", "\xE2\x82" "A", L""},
+        {"CutShortBeforeAscii",
+         "\xE2\x82"
+         "A",
+         L""},
         {"Latin1Byte", "Caf\xE9", L""},
     };
     for (const auto& c : cases) {

@@ -36,12 +36,12 @@ TEST(StoredPassword, OnlyAPrintableCharacterOverTheWholeTextReplacesItAndReveals
         bool replaces, button;
     };
     const Case cases[] = {
-        {true, 'a', 8, 0, 8, true, true},     {true, ' ', 8, 0, 8, true, true},
-        {true, 0x25CF, 8, 0, 8, true, true},  {true, 8, 8, 0, 8, false, false},  // backspace
+        {true, 'a', 8, 0, 8, true, true},    {true, ' ', 8, 0, 8, true, true},
+        {true, 0x25CF, 8, 0, 8, true, true}, {true, 8, 8, 0, 8, false, false},  // backspace
         {true, 22, 8, 0, 8, false, false},   // paste arrives as a control character
         {true, 'a', 8, 8, 8, false, false},  // typing after the last character
-        {true, 'a', 8, 1, 8, false, false},   {true, 'a', 8, 0, 7, false, false},
-        {true, 'a', 0, 0, 0, false, false},   {false, 'a', 8, 0, 8, false, true},
+        {true, 'a', 8, 1, 8, false, false},  {true, 'a', 8, 0, 7, false, false},
+        {true, 'a', 0, 0, 0, false, false},  {false, 'a', 8, 0, 8, false, true},
         {false, 8, 0, 0, 0, false, false},
     };
     for (const Case& c : cases) {

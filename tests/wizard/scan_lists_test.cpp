@@ -31,9 +31,9 @@ TEST(SortBaseUnits, ReadingsFirstThenStrongerThenCodeUnitOrder) {
     const std::wstring smiley = std::wstring(L"OV") + wchar_t(0xD83D) + wchar_t(0xDE00);
     const std::wstring fullwidth = std::wstring(L"OV") + wchar_t(0xFF21);
     std::vector<BaseUnitInfo> units = {
-        {1, L"OV-aaa", 0, false}, {2, L"OV-b", -80, true},   {3, L"OV-a", -50, true},
-        {4, L"OV-B", -80, true},  {5, L"OV-Bx", -80, true},  {6, L"OV-AAA", 0, false},
-        {7, fullwidth, -90, true}, {8, smiley, -90, true},    {9, L"OVz", -90, true},
+        {1, L"OV-aaa", 0, false},  {2, L"OV-b", -80, true},  {3, L"OV-a", -50, true},
+        {4, L"OV-B", -80, true},   {5, L"OV-Bx", -80, true}, {6, L"OV-AAA", 0, false},
+        {7, fullwidth, -90, true}, {8, smiley, -90, true},   {9, L"OVz", -90, true},
     };
     SortBaseUnits(units);
     std::vector<uint64_t> order;
@@ -44,15 +44,24 @@ TEST(SortBaseUnits, ReadingsFirstThenStrongerThenCodeUnitOrder) {
 
 TEST(WifiNetworks, MergeKeepsTheStrongestReadingPerSsidAndSortStrongerFirst) {
     const std::vector<WifiNetwork> merged = MergeWifiNetworks({
-        {L"Home", -70}, {L"", -30}, {L"Office", -65}, {L"Home", -50}, {L"home", -90},
-        {L"Home", -80}, {L"a", -60}, {std::wstring(L"a\0b", 3), -50},
+        {L"Home", -70},
+        {L"", -30},
+        {L"Office", -65},
+        {L"Home", -50},
+        {L"home", -90},
+        {L"Home", -80},
+        {L"a", -60},
+        {std::wstring(L"a\0b", 3), -50},
     });
     std::vector<std::pair<std::wstring, int32_t>> got;
     for (const WifiNetwork& n : merged)
         got.emplace_back(n.ssid, n.rssi);
-    EXPECT_EQ(got, (std::vector<std::pair<std::wstring, int32_t>>{
-                       {L"Home", -50}, {L"Office", -65}, {L"home", -90}, {L"a", -60},
-                       {std::wstring(L"a\0b", 3), -50}}));
+    EXPECT_EQ(got,
+              (std::vector<std::pair<std::wstring, int32_t>>{{L"Home", -50},
+                                                             {L"Office", -65},
+                                                             {L"home", -90},
+                                                             {L"a", -60},
+                                                             {std::wstring(L"a\0b", 3), -50}}));
 
     std::vector<WifiNetwork> networks = {{L"b", -60}, {L"B", -60}, {L"a", -40}, {L"Ba", -60}};
     SortWifiNetworks(networks);
