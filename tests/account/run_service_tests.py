@@ -59,6 +59,20 @@ def make_server_certificate(folder, name, ca_key, ca_pem):
     return pem, key
 
 
+def make_certificates(folder):
+    """A trusted authority's DER file with (pem, key) of its server, and (pem, key) of a server
+    whose authority nobody trusts."""
+    ca_key, ca_pem, ca_der = make_authority(folder, "trusted", "Tervane Test Authority")
+    trusted = make_server_certificate(folder, "trusted", ca_key, ca_pem)
+    rogue_key, rogue_pem, _ = make_authority(folder, "rogue", "Untrusted Authority")
+    return ca_der, trusted, make_server_certificate(folder, "rogue", rogue_key, rogue_pem)
+
+
+def https(server):
+    """The stand-in's options for HTTPS on localhost with the given (pem, key)."""
+    return ["--https", "--cert", server[0], "--key", server[1], "--host", "localhost"]
+
+
 class StandIn:
     def __init__(self, script, workdir, name, users, extra=()):
         self.name = name
@@ -176,22 +190,14 @@ def main():
     account = "Tervane T\u00ebster " + suffix
     users = ["%s:%s:%s" % (username, password, account)]
 
-    trusted_key, trusted_pem, trusted_der = make_authority(args.workdir, "trusted",
-                                                           "Tervane Test Authority")
-    server_pem, server_key = make_server_certificate(args.workdir, "trusted", trusted_key,
-                                                     trusted_pem)
-    rogue_key, rogue_pem, _ = make_authority(args.workdir, "rogue", "Untrusted Authority")
-    rogue_server_pem, rogue_server_key = make_server_certificate(args.workdir, "rogue", rogue_key,
-                                                                 rogue_pem)
-
-    tls = ["--https", "--cert", server_pem, "--key", server_key, "--host", "localhost"]
+    trusted_der, server, rogue_server = make_certificates(args.workdir)
+    tls = https(server)
     standins = []
     failures = []
     try:
         for name, extra in (("plain", []), ("secure", tls), ("tls12", tls + ["--tls-max", "1.2"]),
                             ("legacy", tls + ["--tls-min", "1.0", "--tls-max", "1.1"]),
-                            ("rogue", ["--https", "--cert", rogue_server_pem,
-                                       "--key", rogue_server_key, "--host", "localhost"])):
+                            ("rogue", https(rogue_server))):
             standins.append(StandIn(args.standin, args.workdir, name, users, extra))
         plain, secure, tls12, legacy, rogue = standins
 

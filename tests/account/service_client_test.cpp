@@ -9,7 +9,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <regex>
-#include <thread>
 #include <vector>
 
 #include "account/account_client.h"
@@ -115,7 +114,7 @@ const std::wstring kTooLarge = L"The Tervane server response was unexpectedly la
 
 // --- wire bytes ---------------------------------------------------------------------------
 
-TEST_F(ServiceTest, LoginSendsTheFixedHeadersAndTheEscapedBody) {
+TEST_F(ServiceTest, LoginAndAccountCheckSendTheFixedRequests) {
     ASSERT_TRUE(Login()) << Narrow(error);
     const RawRequest r;
     EXPECT_EQ(r.requestLine, "POST /api/config-app/login/ HTTP/1.1");
@@ -128,21 +127,18 @@ TEST_F(ServiceTest, LoginSendsTheFixedHeadersAndTheEscapedBody) {
     EXPECT_EQ(r.body, expected);
     EXPECT_EQ(session.accountUsername, Account());
     EXPECT_EQ(session.token.size(), 40u);
-}
 
-TEST_F(ServiceTest, AccountCheckSendsTheTokenAndNoBody) {
-    ASSERT_TRUE(Login()) << Narrow(error);
+    // The account check, with the session's own token, which it clears before it refills it.
     const std::wstring token = session.token;
-    // Checked with the session's own token, which the check clears before it refills it.
     ASSERT_TRUE(Check(session.token)) << Narrow(error);
     EXPECT_EQ(session.token, token);
     EXPECT_EQ(session.accountUsername, Account());
-    const RawRequest r;
-    EXPECT_EQ(r.requestLine, "GET /api/config-app/me/ HTTP/1.1");
-    EXPECT_TRUE(r.Has("Accept: application/json"));
-    EXPECT_TRUE(r.Has("Authorization: Token " + Narrow(token)));
-    EXPECT_FALSE(r.HasName("Content-Type"));
-    EXPECT_TRUE(r.body.empty());
+    const RawRequest check;
+    EXPECT_EQ(check.requestLine, "GET /api/config-app/me/ HTTP/1.1");
+    EXPECT_TRUE(check.Has("Accept: application/json"));
+    EXPECT_TRUE(check.Has("Authorization: Token " + Narrow(token)));
+    EXPECT_FALSE(check.HasName("Content-Type"));
+    EXPECT_TRUE(check.body.empty());
 }
 
 TEST_F(ServiceTest, EmptyInputsSendNothing) {
@@ -156,28 +152,6 @@ TEST_F(ServiceTest, EmptyInputsSendNothing) {
     EXPECT_EQ(error, L"Please log in to Tervane again.");
     EXPECT_TRUE(session.token.empty() && session.accountUsername.empty());
     EXPECT_EQ(RequestCount(), before);
-}
-
-TEST_F(ServiceTest, LoginsOnSeveralThreadsAtOnceEachGetTheirOwnToken) {
-    constexpr int kThreads = 4;
-    AccountSession sessions[kThreads];
-    bool ok[kThreads] = {};
-    std::vector<std::thread> threads;
-    for (int i = 0; i < kThreads; ++i) {
-        threads.emplace_back([&, i] {
-            std::wstring threadError;
-            ok[i] =
-                LoginToServiceAt(Origin().c_str(), User(), Password(), sessions[i], threadError);
-        });
-    }
-    for (auto& thread : threads)
-        thread.join();
-    for (int i = 0; i < kThreads; ++i) {
-        EXPECT_TRUE(ok[i]);
-        EXPECT_EQ(sessions[i].accountUsername, Account());
-        for (int j = 0; j < i; ++j)
-            EXPECT_NE(sessions[i].token, sessions[j].token);
-    }
 }
 
 // --- statuses and answers -------------------------------------------------------------------

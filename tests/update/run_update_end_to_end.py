@@ -1,19 +1,12 @@
 #!/usr/bin/env python3
-"""Self-update from end to end under Wine, in a Wine prefix made fresh for the run.
+"""Self-update from end to end under Wine, in a fresh Wine prefix.
 
-The demo build 1.0.0 is installed per user by its own installer; the stand-in update service
-publishes the 1.0.1 installer over HTTPS on the demo's update origin (localhost:47811) with a
-test authority that only this prefix trusts. Then, driven by update_walkthrough.exe like a
-person would:
-
-  swap    the update is accepted while a base-unit scan runs, and the verified installer is
-          replaced by one signed by another certificate before the helper runs it: the helper
-          must refuse it, delete it and restart the old program;
-  update  the update is accepted at start-up: the old program must close, the helper run the
-          installer silently, and the program come back as 1.0.1 with its registration right.
-
-In both, a DLL of each delay-loaded library's name lies in the temporary folder beside the
-helper; none may ever be loaded.
+The demo build 1.0.0 is installed per user; the stand-in update service publishes the 1.0.1
+installer over HTTPS on the demo's update origin with a test authority only this prefix trusts.
+update_walkthrough.exe then accepts the update twice: once while a scan runs, with the verified
+installer swapped for one signed by another certificate (the helper must refuse and delete it
+and restart the old program), and once at start-up (the program must come back as 1.0.1).
+DLLs named like each delay-loaded library lie beside the helper; none may ever be loaded.
 
 usage: run_update_end_to_end.py --build BUILD_DIR --workdir DIR [--shots DIR]
 """
@@ -60,12 +53,8 @@ class Run:
         print("[update-e2e] " + message, flush=True)
 
     def check(self, condition, what):
-        if condition:
-            self.passed += 1
-            self.log("ok: " + what)
-        else:
-            self.failed += 1
-            self.log("FAILED: " + what)
+        self.passed, self.failed = self.passed + bool(condition), self.failed + (not condition)
+        self.log(("ok: " if condition else "FAILED: ") + what)
         return condition
 
     def path(self, *parts):
@@ -95,25 +84,18 @@ class Run:
                 values[parts[0]] = parts[2]
         return values
 
-    def temp_folders(self):
-        # Wine's TEMP is C:\users\<name>\Temp; Windows' own place is under AppData.
-        found = []
-        for folder in (("Temp",), ("AppData", "Local", "Temp")):
-            found += glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", *folder))
-        return [f for f in found if os.path.isdir(f)]
-
-    def plant_dlls(self, planted):
-        for folder in self.temp_folders():
-            for name in PLANTED:
-                shutil.copyfile(planted, os.path.join(folder, name + ".dll"))
-
-    def temp_files(self, pattern):
+    def temp_files(self, pattern=""):
         # Wine's TEMP is C:\users\<name>\Temp; Windows' own place is under AppData.
         found = []
         for folder in (("Temp",), ("AppData", "Local", "Temp")):
             found += glob.glob(os.path.join(self.prefix, "drive_c", "users", "*", *folder,
                                             pattern))
         return sorted(found)
+
+    def plant_dlls(self, planted):
+        for folder in filter(os.path.isdir, self.temp_files()):
+            for name in PLANTED:
+                shutil.copyfile(planted, os.path.join(folder, name + ".dll"))
 
     def walkthrough(self, scenario, *extra):
         shots = os.path.join(self.workdir, "shots", scenario)

@@ -27,26 +27,15 @@ def closed_port():
 def main():
     args = common.runner_arguments()
 
-    ca_key, ca_pem, ca_der = common.make_authority(args.workdir, "trusted", "Tervane Test Authority")
-    server_pem, server_key = common.make_server_certificate(args.workdir, "trusted", ca_key, ca_pem)
-    rogue_key, rogue_pem, _ = common.make_authority(args.workdir, "rogue", "Untrusted Authority")
-    rogue_server_pem, rogue_server_key = common.make_server_certificate(args.workdir, "rogue",
-                                                                        rogue_key, rogue_pem)
+    ca_der, server, rogue_server = common.make_certificates(args.workdir)
+    tls = common.https(server)
     standins = []
     failures = []
     try:
-        service = common.StandIn(args.standin, args.workdir, "update", [],
-                                 ["--https", "--cert", server_pem, "--key", server_key,
-                                  "--host", "localhost"])
-        standins.append(service)
-        rogue = common.StandIn(args.standin, args.workdir, "update-rogue", [],
-                               ["--https", "--cert", rogue_server_pem, "--key", rogue_server_key,
-                                "--host", "localhost"])
-        standins.append(rogue)
-        legacy = common.StandIn(args.standin, args.workdir, "update-legacy", [],
-                                ["--https", "--cert", server_pem, "--key", server_key,
-                                 "--host", "localhost", "--tls-min", "1.0", "--tls-max", "1.1"])
-        standins.append(legacy)
+        for name, extra in (("update", tls), ("update-rogue", common.https(rogue_server)),
+                            ("update-legacy", tls + ["--tls-min", "1.0", "--tls-max", "1.1"])):
+            standins.append(common.StandIn(args.standin, args.workdir, name, [], extra))
+        service, rogue, legacy = standins
         environment = dict(os.environ)
         environment.update({
             "WINEPREFIX": args.prefix,
