@@ -66,7 +66,7 @@ std::string VersionResource(uint32_t productHigh, uint32_t productLow) {
 }
 
 TEST(ReadFixedProductVersion, ReadsOnlyAWholeFixedPartUnderItsKeyAndSignature) {
-    const std::string good = VersionResource(0x00010002, 0x00030000);
+    const std::string good = VersionResource(0x00010003, 0x00050007);
     std::string badKey = good, badSignature = good, longer = good;
     badKey[6] = 'W';
     badSignature[40] = 0;
@@ -86,7 +86,7 @@ TEST(ReadFixedProductVersion, ReadsOnlyAWholeFixedPartUnderItsKeyAndSignature) {
                   c.ok);
         if (c.ok) {
             EXPECT_EQ(std::vector<uint32_t>(version.parts, version.parts + 4),
-                      std::vector<uint32_t>({1, 2, 3, 0}));
+                      std::vector<uint32_t>({1, 3, 5, 7}));
         }
     }
 }
