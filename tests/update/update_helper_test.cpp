@@ -6,7 +6,6 @@
 #include "tests/support/dialog_answerer.h"
 #include "tests/support/windows_files.h"
 
-#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -60,18 +59,12 @@ protected:
 
     std::wstring Installer(const wchar_t* fixture, int exitCode,
                            const std::wstring& folder = TempFolder()) {
-        static unsigned next = 0xA000;
-        const std::wstring path = folder + L"OVC" + HexName(next++) + L".exe";
+        static unsigned next = 40960;  // decimal digits are hex digits too
+        const std::wstring path = folder + L"OVC" + std::to_wstring(next++) + L".exe";
         EXPECT_TRUE(CopyFileW((kFixtures + L"\\" + fixture).c_str(), path.c_str(), FALSE));
         SetEnvironmentVariableW(L"FAKE_INSTALLER_EXIT", std::to_wstring(exitCode).c_str());
         made_.push_back(path);
         return path;
-    }
-
-    static std::wstring HexName(unsigned value) {
-        wchar_t text[16];
-        swprintf(text, 16, L"%X", value);
-        return text;
     }
 
     int Run(const std::wstring& installer, const std::wstring& mode = L"currentuser",

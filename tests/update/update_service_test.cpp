@@ -6,11 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "account/json_text.h"
@@ -190,6 +187,7 @@ TEST_F(UpdateCheckTest, FaultsEndInTheirSentence) {
         {L"kind=redirect&code=302&location=https://localhost/",
          L"The update server returned HTTP 302."},
         {L"kind=status&code=500", L"The update server returned HTTP 500."},
+        {L"kind=size&bytes=1048576", kNoMetadata},  // exactly the cap is read
         {L"kind=size&bytes=1048577", kTooLarge},
         {L"kind=size&bytes=3000000&chunked=1", kTooLarge},
         {L"kind=drop", kRequestFailed},
@@ -220,29 +218,6 @@ TEST_F(UpdateCheckTest, AServerThatCannotBeTrustedOrReachedIsARequestFailure) {
         EXPECT_EQ(c.error, kRequestFailed) << Narrow(name);
         std::printf("%s: failed after %lu ms\n", Narrow(name).c_str(), MsSince(start));
     }
-}
-
-// A valid document padded with spaces to the exact size.
-std::string PaddedMetadata(const std::wstring& url, size_t size) {
-    std::string body =
-        "{\"schema_version\": 1, \"platform\": \"windows\", \"package_type\": "
-        "\"installer\", \"version\": \"1.0.1\", \"filename\": \"a.exe\", "
-        "\"size_bytes\": 10, \"sha256\": \"" +
-        std::string(64, 'a') + "\", \"download_url\": \"" + Narrow(url) + "\"}";
-    body.insert(1, size - body.size(), ' ');
-    return body;
-}
-
-TEST_F(UpdateCheckTest, BodyOfExactlyTheCapIsAcceptedAndOneMoreByteIsNot) {
-    const std::wstring url = Origin() + L"/app/windows/installer/download/1/a.exe";
-    Control(L"/_standin/metadata?package_type=installer", PaddedMetadata(url, 1048576));
-    Check c = RunCheck(true);
-    EXPECT_TRUE(c.ok) << Narrow(c.error);
-    EXPECT_EQ(c.info.download_url, url);
-    Control(L"/_standin/metadata?package_type=installer", PaddedMetadata(url, 1048577));
-    c = RunCheck(true);
-    EXPECT_FALSE(c.ok);
-    EXPECT_EQ(c.error, kTooLarge);
 }
 
 // Every rule of the URL is in the ValidateDownloadUrl tables; here the check applies it with
@@ -332,20 +307,15 @@ TEST(ValidateDownloadUrl, RefusesEveryOtherUrlWithItsSentence) {
 
 // --- the download -----------------------------------------------------------------------
 
-TEST(MakeUpdateTempPath, NamesAnExeInTheTemporaryFolderWithNothingBehindIt) {
+// An OVC*.exe name in the temporary folder with nothing behind it, or none without the folder.
+TEST(MakeUpdateTempPath, NamesAnOwnExeInTheTemporaryFolderOrNothing) {
     const std::vector<std::wstring> before = UpdateFilesInTemp();
-    const std::wstring path = MakeUpdateTempPath();
-    const std::wstring folder = TempFolder();
-    ASSERT_EQ(path.compare(0, folder.size(), folder), 0) << Narrow(path);
-    const std::wstring name = path.substr(folder.size());
-    EXPECT_EQ(name.compare(0, 3, L"OVC"), 0) << Narrow(name);
-    EXPECT_EQ(name.find(L'.'), name.size() - 4);
-    EXPECT_EQ(name.substr(name.size() - 4), L".exe");
-    EXPECT_FALSE(Exists(path));
+    const std::wstring own = MakeUpdateTempPath();
     EXPECT_EQ(UpdateFilesInTemp(), before);  // the placeholder is gone too
-}
-
-TEST(MakeUpdateTempPath, GivesNothingWhenTheTemporaryFolderIsMissing) {
+    const std::wstring name = own.substr(TempFolder().size());
+    EXPECT_EQ(own, TempFolder() + name);
+    EXPECT_EQ(name.substr(0, 3) + L"|" + name.substr(name.size() - 4), L"OVC|.exe") << Narrow(own);
+    EXPECT_FALSE(Exists(own));
     std::wstring path, installer = L"stale", error;
     bool fetched = true;
     {
@@ -545,34 +515,18 @@ TEST_F(UpdateDownloadTest, TheWorkersTaskKeepsOnlyAGenuineNewerInstaller) {
     }
 }
 
-// --- memory -----------------------------------------------------------------------------
-
-size_t WorkingSet() {
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-    return counters.WorkingSetSize;
-}
-
 // A figure, not a limit: the peak working set must not grow with the package size.
 TEST_F(UpdateDownloadTest, PeakWorkingSetWhileDownloading) {
-    const double mib = 1024.0 * 1024.0;
+    PROCESS_MEMORY_COUNTERS memory{sizeof memory};
     for (const uint64_t size : {uint64_t{5} << 20, uint64_t{50} << 20}) {
         const Published p = Publish(L"&generate=" + std::to_wstring(size));
-        const size_t baseline = WorkingSet();
-        std::atomic<bool> done{false};
-        size_t peak = baseline;
-        std::thread sampler([&] {
-            for (; !done; Sleep(5))
-                peak = std::max(peak, WorkingSet());
-        });
         const DWORD start = GetTickCount();
         const Download d = RunDownload(p.url, p.size);
-        done = true;
-        sampler.join();
         ASSERT_TRUE(d.ok) << Narrow(d.error);
-        std::printf("download of %.0f MiB: working set %.1f MiB before, peak %.1f MiB, %lu ms\n",
-                    size / mib, baseline / mib, std::max(peak, WorkingSet()) / mib, MsSince(start));
+        GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+        std::printf("download of %llu MiB: peak working set so far %.1f MiB, %lu ms\n",
+                    static_cast<unsigned long long>(size >> 20),
+                    memory.PeakWorkingSetSize / 1048576.0, MsSince(start));
         EXPECT_TRUE(DeleteFileW(d.path.c_str()));
     }
 }
