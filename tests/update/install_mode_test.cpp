@@ -45,20 +45,13 @@ std::vector<Value> Entry(const wchar_t* mode, const std::vector<Value>& override
 
 void WriteEntry(HKEY root, const wchar_t* subKey, const std::vector<Value>& values) {
     RegDeleteTreeW(root, subKey);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(root, subKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
     for (const Value& v : values) {
-        if (v.type == REG_DWORD) {
-            RegSetValueExW(key, v.name.c_str(), 0, REG_DWORD,
-                           reinterpret_cast<const BYTE*>(&v.number), sizeof(DWORD));
-        } else if (v.type != REG_NONE) {
-            RegSetValueExW(key, v.name.c_str(), 0, v.type,
-                           reinterpret_cast<const BYTE*>(v.text.c_str()),
-                           static_cast<DWORD>((v.text.size() + 1) * sizeof(wchar_t)));
-        }
+        if (v.type == REG_DWORD)
+            RegSetKeyValueW(root, subKey, v.name.c_str(), REG_DWORD, &v.number, sizeof v.number);
+        else if (v.type != REG_NONE)
+            RegSetKeyValueW(root, subKey, v.name.c_str(), v.type, v.text.c_str(),
+                            static_cast<DWORD>((v.text.size() + 1) * sizeof(wchar_t)));
     }
-    RegCloseKey(key);
 }
 
 class InstallModeTest : public testing::Test {

@@ -21,16 +21,12 @@ const std::wstring kParameters = L"/SILENT /SP- /NORESTART /RESTARTEXITCODE=3010
 const wchar_t kEntry[] = L"Software\\Tervane\\Tervane Connect";
 
 void WriteEntry(HKEY root, const wchar_t* mode, const std::wstring& folder) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(root, kEntry, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
     const DWORD one = 1;
-    RegSetValueExW(key, L"Installed", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4);
-    RegSetValueExW(key, L"InstallMode", 0, REG_SZ, reinterpret_cast<const BYTE*>(mode),
-                   static_cast<DWORD>((wcslen(mode) + 1) * 2));
-    RegSetValueExW(key, L"InstallPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   static_cast<DWORD>((folder.size() + 1) * 2));
-    RegCloseKey(key);
+    RegSetKeyValueW(root, kEntry, L"Installed", REG_DWORD, &one, sizeof one);
+    RegSetKeyValueW(root, kEntry, L"InstallMode", REG_SZ, mode,
+                    static_cast<DWORD>((wcslen(mode) + 1) * 2));
+    RegSetKeyValueW(root, kEntry, L"InstallPath", REG_SZ, folder.c_str(),
+                    static_cast<DWORD>((folder.size() + 1) * 2));
 }
 
 // The program installed in a fresh folder, per user and for all users, and installers named
