@@ -245,27 +245,43 @@ TEST_F(UpdateCheckTest, RefusesADownloadUrlOutsideThePrefixOrHostOfTheCopy) {
 
 const wchar_t kInstaller[] = L"/app/windows/installer/download/";
 
-TEST(ValidateDownloadUrl, AcceptsHttpsOnTheServiceHostUnderThePrefix) {
+// Accepted URLs give their path, query and port; refused ones their sentence and nothing else.
+TEST(ValidateDownloadUrl, AcceptsOnlyHttpsOnTheServiceHostUnderThePrefix) {
+    const wchar_t kInvalid[] = L"The update server returned an invalid download URL.";
+    const wchar_t* const kPortable = L"/app/windows/portable/download/";
     const struct {
-        const wchar_t* url;
-        const wchar_t* prefix;
-        uint16_t port;
+        std::wstring url;
+        uint16_t port;         // of an accepted URL
+        const wchar_t* error;  // null: accepted
+        const wchar_t* prefix = kInstaller;
     } cases[] = {
-        {L"https://localhost/app/windows/installer/download/7/a.exe", kInstaller, 443},
-        {L"https://localhost:8443/app/windows/installer/download/a.exe?t=1&u=2", kInstaller, 8443},
-        {L"https://LOCALHOST/app/windows/installer/download/a.exe", kInstaller, 443},
-        {L"https://localhost/app/windows/portable/download/a.zip",
-         L"/app/windows/portable/download/", 443},
+        {L"https://localhost/app/windows/installer/download/7/a.exe", 443, nullptr},
+        {L"https://localhost:8443/app/windows/installer/download/a.exe?t=1&u=2", 8443, nullptr},
+        {L"https://LOCALHOST/app/windows/installer/download/a.exe", 443, nullptr},
+        {L"https://localhost/app/windows/portable/download/a.zip", 443, nullptr, kPortable},
+        {L"", 0, kInvalid},
+        {L"/app/windows/installer/download/a.exe", 0, kInvalid},
+        {std::wstring(L"https://localhost/app/windows/installer/download/a") + L'\0' + L"b", 0,
+         kInvalid},
+        {L"http://localhost/app/windows/installer/download/a.exe", 0,
+         L"The update download URL was not HTTPS."},
+        {L"https://example.invalid/app/windows/installer/download/a.exe", 0, kUnexpectedServer},
+        {L"https://localhost.example.invalid/app/windows/installer/download/a.exe", 0,
+         kUnexpectedServer},
+        {L"https://localhost@example.invalid/app/windows/installer/download/a.exe", 0,
+         kUnexpectedServer},
+        {L"https://localhost/App/windows/installer/download/a.exe", 0, kUnexpectedPath},
+        {L"https://localhost/app/windows/portable/download/a", 0, kUnexpectedPath},
+        {L"https://localhost/app/windows/installer/download", 0, kUnexpectedPath},
     };
     for (const auto& c : cases) {
-        std::wstring pathAndQuery, error = L"stale";
+        std::wstring pathAndQuery = L"stale", error = L"stale";
         uint16_t port = 1;
-        ASSERT_TRUE(ValidateDownloadUrlFor(kHost, c.url, c.prefix, pathAndQuery, port, error))
-            << Narrow(error);
-        EXPECT_TRUE(error.empty());
-        const std::wstring url = c.url;
-        EXPECT_EQ(pathAndQuery, url.substr(url.find(L"/app/")));
-        EXPECT_EQ(port, c.port);
+        const bool ok = ValidateDownloadUrlFor(kHost, c.url, c.prefix, pathAndQuery, port, error);
+        EXPECT_EQ(ok, c.error == nullptr) << Narrow(c.url);
+        EXPECT_EQ(error, c.error ? c.error : L"") << Narrow(c.url);
+        EXPECT_EQ(pathAndQuery, ok ? c.url.substr(c.url.find(L"/app/")) : L"");
+        EXPECT_TRUE(!ok || port == c.port) << Narrow(c.url);
     }
     // The built-in service host.
     std::wstring pathAndQuery, error;
@@ -274,36 +290,6 @@ TEST(ValidateDownloadUrl, AcceptsHttpsOnTheServiceHostUnderThePrefix) {
                                     kInstaller, pathAndQuery, port, error));
     EXPECT_FALSE(ValidateDownloadUrl(L"https://127.0.0.1/app/windows/installer/download/a.exe",
                                      kInstaller, pathAndQuery, port, error));
-}
-
-TEST(ValidateDownloadUrl, RefusesEveryOtherUrlWithItsSentence) {
-    const wchar_t kInvalid[] = L"The update server returned an invalid download URL.";
-    const struct {
-        std::wstring url;
-        const wchar_t* error;
-    } cases[] = {
-        {L"", kInvalid},
-        {L"/app/windows/installer/download/a.exe", kInvalid},
-        {std::wstring(L"https://localhost/app/windows/installer/download/a") + L'\0' + L"b",
-         kInvalid},
-        {L"http://localhost/app/windows/installer/download/a.exe",
-         L"The update download URL was not HTTPS."},
-        {L"https://example.invalid/app/windows/installer/download/a.exe", kUnexpectedServer},
-        {L"https://localhost.example.invalid/app/windows/installer/download/a.exe",
-         kUnexpectedServer},
-        {L"https://localhost@example.invalid/app/windows/installer/download/a.exe",
-         kUnexpectedServer},
-        {L"https://localhost/App/windows/installer/download/a.exe", kUnexpectedPath},
-        {L"https://localhost/app/windows/portable/download/a", kUnexpectedPath},
-        {L"https://localhost/app/windows/installer/download", kUnexpectedPath},
-    };
-    for (const auto& c : cases) {
-        std::wstring pathAndQuery = L"stale", error;
-        uint16_t port = 1;
-        EXPECT_FALSE(ValidateDownloadUrlFor(kHost, c.url, kInstaller, pathAndQuery, port, error));
-        EXPECT_EQ(error, c.error) << Narrow(c.url);
-        EXPECT_TRUE(pathAndQuery.empty());
-    }
 }
 
 // --- the download -----------------------------------------------------------------------
