@@ -8,102 +8,69 @@
 
 namespace {
 
-struct BodyCase {
-    const char* name;
-    std::wstring username;
-    std::wstring password;
-    std::string body;
-};
-
-class LoginBodyCases : public testing::TestWithParam<BodyCase> {};
-
-TEST_P(LoginBodyCases, IsByteExact) {
-    EXPECT_EQ(BuildLoginBody(GetParam().username, GetParam().password), GetParam().body);
+TEST(LoginBody, IsByteExactJsonWithRawUtf8) {
+    const struct {
+        std::wstring username, password;
+        std::string body;
+    } cases[] = {
+        {L"alice", L"secret", R"({"username":"alice","password":"secret"})"},
+        {L" a ", L"  ", R"({"username":" a ","password":"  "})"},
+        {L"a\"b", L"\\\t\x01/", R"({"username":"a\"b","password":"\\\t\u0001/"})"},
+        {L"J\x00FCrgen", L"\x20AC\xD83D\xDE00",
+         "{\"username\":\"J\xC3\xBCrgen\",\"password\":\"\xE2\x82\xAC\xF0\x9F\x98\x80\"}"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(BuildLoginBody(c.username, c.password), c.body);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, LoginBodyCases,
-    testing::Values(
-        BodyCase{"Plain", L"alice", L"secret", R"({"username":"alice","password":"secret"})"},
-        BodyCase{"BlanksKept", L" a ", L"  ", R"({"username":" a ","password":"  "})"},
-        BodyCase{"Escapes", L"a\"b", L"\\\t\x01/",
-                 R"({"username":"a\"b","password":"\\\t\u0001/"})"},
-        BodyCase{"NonAsciiAsRawUtf8", L"J\x00FCrgen", L"\x20AC\xD83D\xDE00",
-                 "{\"username\":\"J\xC3\xBCrgen\",\"password\":\"\xE2\x82\xAC\xF0\x9F\x98\x80\"}"}),
-    [](const testing::TestParamInfo<BodyCase>& info) { return info.param.name; });
-
-struct AnswerCase {
-    const char* name;
-    uint32_t status;
-    std::string body;
-    bool ok;
-    std::wstring token;
-    std::wstring username;
-    std::wstring error;
-};
 
 const std::wstring kNoToken = L"The server did not return an API token.";
 const std::wstring kNoUser = L"The server did not return the Tervane username for this account.";
 
-class LoginAnswerCases : public testing::TestWithParam<AnswerCase> {};
+struct AnswerCase {
+    uint32_t status;
+    std::string body;
+    std::wstring token, username, error;  // all empty but the error on failure
+};
 
-TEST_P(LoginAnswerCases, GivesASessionOrASentence) {
-    const AnswerCase& c = GetParam();
-    AccountSession session{L"old", L"old"};
-    std::wstring error = L"stale";
-    EXPECT_EQ(ReadLoginAnswer(c.status, c.body, session, error), c.ok);
-    EXPECT_EQ(session.token, c.token);
-    EXPECT_EQ(session.accountUsername, c.username);
-    EXPECT_EQ(error, c.error);
+// A login gives a session or a sentence; an account check keeps the token it presented ("held").
+TEST(AccountAnswers, GiveASessionOrASentence) {
+    const AnswerCase logins[] = {
+        {200, R"({"token":"t1","tervane_username":"Al\u00e9"})", L"t1", L"Al\x00E9", L""},
+        {299, R"({"token":"t","tervane_username":"u"})", L"t", L"u", L""},
+        {200, R"({"username":"x","token":"t","tervane_username":"u"})", L"t", L"u", L""},
+        {200, R"({"token":"","tervane_username":"u"})", L"", L"", kNoToken},
+        {200, R"({"tervane_username":"u"})", L"", L"", kNoToken},
+        {200, R"({"token":"t","tervane_username":5})", L"", L"", kNoUser},
+        {204, "", L"", L"", kNoToken},
+        {199, R"({"token":"t","tervane_username":"u"})", L"", L"",
+         L"Tervane server returned HTTP 199."},
+        {302, R"({"token":"t","tervane_username":"u"})", L"", L"",
+         L"Tervane server returned HTTP 302."},
+        {400, R"({"detail":"Invalid username or password."})", L"", L"",
+         L"Invalid username or password."},
+    };
+    const AnswerCase checks[] = {
+        {200, R"({"tervane_username":"u","token":"other"})", L"held", L"u", L""},
+        {200, R"({"username":"u"})", L"", L"", kNoUser},
+        {200, R"({"tervane_username":""})", L"", L"", kNoUser},
+        {401, R"({"detail":"Invalid token."})", L"", L"", L"Invalid token."},
+        {500, "oops", L"", L"", L"Tervane server returned HTTP 500."},
+    };
+    const auto expect = [](const AnswerCase& c, bool login) {
+        AccountSession session{L"old", L"old"};
+        std::wstring error = L"stale";
+        const bool ok = login ? ReadLoginAnswer(c.status, c.body, session, error)
+                              : ReadAccountCheckAnswer(c.status, c.body, L"held", session, error);
+        EXPECT_EQ(ok, c.error.empty()) << c.body;
+        EXPECT_EQ(session.token, c.token) << c.body;
+        EXPECT_EQ(session.accountUsername, c.username) << c.body;
+        EXPECT_EQ(error, c.error) << c.body;
+    };
+    for (const AnswerCase& c : logins)
+        expect(c, true);
+    for (const AnswerCase& c : checks)
+        expect(c, false);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, LoginAnswerCases,
-    testing::Values(
-        AnswerCase{"Ok", 200, R"({"token":"t1","tervane_username":"Al\u00e9"})", true, L"t1",
-                   L"Al\x00E9", L""},
-        AnswerCase{"HighestSuccess", 299, R"({"token":"t","tervane_username":"u"})", true, L"t",
-                   L"u", L""},
-        AnswerCase{"UsernameMemberIgnored", 200,
-                   R"({"username":"x","token":"t","tervane_username":"u"})", true, L"t", L"u", L""},
-        AnswerCase{"EmptyToken", 200, R"({"token":"","tervane_username":"u"})", false, L"", L"",
-                   kNoToken},
-        AnswerCase{"MissingToken", 200, R"({"tervane_username":"u"})", false, L"", L"", kNoToken},
-        AnswerCase{"NumericUsername", 200, R"({"token":"t","tervane_username":5})", false, L"", L"",
-                   kNoUser},
-        AnswerCase{"EmptyBody", 204, "", false, L"", L"", kNoToken},
-        AnswerCase{"BelowSuccess", 199, R"({"token":"t","tervane_username":"u"})", false, L"", L"",
-                   L"Tervane server returned HTTP 199."},
-        AnswerCase{"Redirect", 302, R"({"token":"t","tervane_username":"u"})", false, L"", L"",
-                   L"Tervane server returned HTTP 302."},
-        AnswerCase{"DetailOfBadRequest", 400, R"({"detail":"Invalid username or password."})",
-                   false, L"", L"", L"Invalid username or password."}),
-    [](const testing::TestParamInfo<AnswerCase>& info) { return info.param.name; });
-
-class AccountCheckAnswerCases : public testing::TestWithParam<AnswerCase> {};
-
-TEST_P(AccountCheckAnswerCases, KeepsThePresentedToken) {
-    const AnswerCase& c = GetParam();
-    AccountSession session{L"old", L"old"};
-    std::wstring error = L"stale";
-    EXPECT_EQ(ReadAccountCheckAnswer(c.status, c.body, L"held", session, error), c.ok);
-    EXPECT_EQ(session.token, c.token);
-    EXPECT_EQ(session.accountUsername, c.username);
-    EXPECT_EQ(error, c.error);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, AccountCheckAnswerCases,
-    testing::Values(AnswerCase{"Ok", 200, R"({"tervane_username":"u","token":"other"})", true,
-                               L"held", L"u", L""},
-                    AnswerCase{"NoUsername", 200, R"({"username":"u"})", false, L"", L"", kNoUser},
-                    AnswerCase{"EmptyUsername", 200, R"({"tervane_username":""})", false, L"", L"",
-                               kNoUser},
-                    AnswerCase{"Revoked", 401, R"({"detail":"Invalid token."})", false, L"", L"",
-                               L"Invalid token."},
-                    AnswerCase{"ServerError", 500, "oops", false, L"", L"",
-                               L"Tervane server returned HTTP 500."}),
-    [](const testing::TestParamInfo<AnswerCase>& info) { return info.param.name; });
 
 TEST(ProxyChoice, OnlyTheExactLoopbackNamesBypassTheProxy) {
     EXPECT_TRUE(BypassesProxy(L"127.0.0.1"));

@@ -1,12 +1,7 @@
 #!/usr/bin/env python3
-"""Runs the account service client tests under Wine against the stand-in service.
-
-Creates a test certificate authority and server certificates, starts the stand-in over plain
-HTTP and over HTTPS (plus HTTPS variants: TLS 1.2 only, TLS 1.1 at most, and a server whose
-authority is not trusted), runs the test program once per origin in a Wine prefix of its own
-(the authority is trusted inside that prefix only), stops everything, and finally searches
-every file of the prefix for the password and the tokens, in UTF-8 and UTF-16LE.
-"""
+"""Runs the account service client tests under Wine against stand-ins over HTTP and HTTPS (all
+versions, TLS 1.2 only, TLS 1.1 at most, an untrusted authority), then searches every file of
+the test's Wine prefix for the password and the tokens, in UTF-8 and UTF-16LE."""
 
 import argparse
 import base64
@@ -30,33 +25,27 @@ def run(command, **kwargs):
                           stderr=subprocess.PIPE, timeout=60, **kwargs)
 
 
-def make_authority(folder, name, common_name):
-    key = os.path.join(folder, name + "-ca.key")
-    pem = os.path.join(folder, name + "-ca.pem")
-    run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", pem,
-         "-days", "30", "-subj", "/CN=" + common_name,
+def make_server(folder, name, authority):
+    """Makes an authority and a localhost certificate it signs; gives the authority's DER file
+    and the stand-in's options for HTTPS with that certificate."""
+    base = os.path.join(folder, name)
+    run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", base + "-ca.key",
+         "-out", base + "-ca.pem", "-days", "30", "-subj", "/CN=" + authority,
          "-addext", "basicConstraints=critical,CA:TRUE",
          "-addext", "keyUsage=critical,keyCertSign,cRLSign"])
-    der = os.path.join(folder, name + "-ca.der")
-    run(["openssl", "x509", "-in", pem, "-outform", "DER", "-out", der])
-    return key, pem, der
-
-
-def make_server_certificate(folder, name, ca_key, ca_pem):
-    key = os.path.join(folder, name + "-server.key")
-    csr = os.path.join(folder, name + "-server.csr")
-    pem = os.path.join(folder, name + "-server.pem")
-    extensions = os.path.join(folder, name + "-server.ext")
-    with open(extensions, "w", encoding="ascii") as handle:
+    run(["openssl", "x509", "-in", base + "-ca.pem", "-outform", "DER", "-out", base + "-ca.der"])
+    with open(base + ".ext", "w", encoding="ascii") as handle:
         handle.write("basicConstraints=CA:FALSE\n"
                      "keyUsage=critical,digitalSignature,keyEncipherment\n"
                      "extendedKeyUsage=serverAuth\n"
                      "subjectAltName=DNS:localhost,IP:127.0.0.1\n")
-    run(["openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", csr,
-         "-subj", "/CN=localhost"])
-    run(["openssl", "x509", "-req", "-in", csr, "-CA", ca_pem, "-CAkey", ca_key,
-         "-CAcreateserial", "-out", pem, "-days", "30", "-extfile", extensions])
-    return pem, key
+    run(["openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", base + ".key",
+         "-out", base + ".csr", "-subj", "/CN=localhost"])
+    run(["openssl", "x509", "-req", "-in", base + ".csr", "-CA", base + "-ca.pem", "-CAkey",
+         base + "-ca.key", "-CAcreateserial", "-out", base + ".pem", "-days", "30",
+         "-extfile", base + ".ext"])
+    return base + "-ca.der", ["--https", "--cert", base + ".pem", "--key", base + ".key",
+                              "--host", "localhost"]
 
 
 class StandIn:
@@ -116,16 +105,13 @@ def windows_path(path):
 
 
 def scan_prefix(prefix, secrets_to_find):
-    patterns = []
-    for secret in secrets_to_find:
-        patterns.append((secret, "UTF-8", secret.encode("utf-8")))
-        patterns.append((secret, "UTF-16LE", secret.encode("utf-16-le")))
+    patterns = [(encoding, secret.encode(encoding)) for secret in secrets_to_find
+                for encoding in ("utf-8", "utf-16-le")]
     findings = []
     scanned = 0
     for root, directories, files in os.walk(prefix, followlinks=False):
         directories[:] = [d for d in directories if not os.path.islink(os.path.join(root, d))]
-        for name in files:
-            path = os.path.join(root, name)
+        for path in (os.path.join(root, name) for name in files):
             if os.path.islink(path) or not os.path.isfile(path):
                 continue
             try:
@@ -134,9 +120,8 @@ def scan_prefix(prefix, secrets_to_find):
             except OSError:
                 continue
             scanned += 1
-            for secret, encoding, pattern in patterns:
-                if pattern in data:
-                    findings.append("%s holds a secret in %s" % (path, encoding))
+            findings += ["%s holds a secret in %s" % (path, encoding)
+                         for encoding, pattern in patterns if pattern in data]
     return scanned, findings
 
 
@@ -159,15 +144,34 @@ def runner_arguments(extra=()):
     return args
 
 
-def run_tests(args, environment, label, timeout):
-    """Runs the test program under Wine; gives what went wrong, or None."""
+def run_against_standins(args, users, specs, passes, timeout):
+    """Starts a stand-in per (name, options) of specs, runs the test program under Wine once per
+    (label, environment) that passes gives for the started stand-ins, and stops them again;
+    gives the stand-ins and what went wrong."""
+    standins, failures = [], []
     try:
-        result = subprocess.run([args.wine_run, args.exe, "--gtest_color=no",
-                                 "--gtest_filter=" + args.gtest_filter],
-                                env=environment, timeout=timeout)
-    except subprocess.TimeoutExpired:
-        return "%s did not finish within %d s" % (label, timeout)
-    return None if result.returncode == 0 else "%s failed (exit %d)" % (label, result.returncode)
+        for name, extra in specs:
+            standins.append(StandIn(args.standin, args.workdir, name, users, extra))
+        for label, extra in passes(*standins):
+            log("running the %s" % label)
+            try:
+                result = subprocess.run([args.wine_run, args.exe, "--gtest_color=no",
+                                         "--gtest_filter=" + args.gtest_filter], timeout=timeout,
+                                        env=dict(os.environ, WINEPREFIX=args.prefix, **extra))
+                if result.returncode != 0:
+                    failures.append("%s failed (exit %d)" % (label, result.returncode))
+            except subprocess.TimeoutExpired:
+                failures.append("%s did not finish within %d s" % (label, timeout))
+    finally:
+        for standin in standins:
+            standin.stop()
+    return standins, failures
+
+
+def finish(failures):
+    for failure in failures:
+        log("FAILED: " + failure)
+    return 1 if failures else 0
 
 
 def main():
@@ -180,64 +184,32 @@ def main():
     account = "Tervane T\u00ebster " + suffix
     users = ["%s:%s:%s" % (username, password, account)]
 
-    trusted_key, trusted_pem, trusted_der = make_authority(args.workdir, "trusted",
-                                                           "Tervane Test Authority")
-    server_pem, server_key = make_server_certificate(args.workdir, "trusted", trusted_key,
-                                                     trusted_pem)
-    rogue_key, rogue_pem, _ = make_authority(args.workdir, "rogue", "Untrusted Authority")
-    rogue_server_pem, rogue_server_key = make_server_certificate(args.workdir, "rogue", rogue_key,
-                                                                 rogue_pem)
-
-    tls = ["--https", "--cert", server_pem, "--key", server_key]
-    standins = []
-    failures = []
-    try:
-        plain = StandIn(args.standin, args.workdir, "plain", users)
-        secure = StandIn(args.standin, args.workdir, "secure", users, tls + ["--host", "localhost"])
-        tls12 = StandIn(args.standin, args.workdir, "tls12", users, tls + ["--host", "localhost", "--tls-max", "1.2"])
-        legacy = StandIn(args.standin, args.workdir, "legacy", users,
-                         tls + ["--host", "localhost", "--tls-min", "1.0", "--tls-max", "1.1"])
-        rogue = StandIn(args.standin, args.workdir, "rogue", users,
-                        ["--https", "--cert", rogue_server_pem, "--key", rogue_server_key,
-                         "--host", "localhost"])
-        standins = [plain, secure, tls12, legacy, rogue]
-
-        hexed = lambda text: text.encode("utf-8").hex()
-        common = dict(os.environ)
-        common.update({
-            "WINEPREFIX": os.path.abspath(args.prefix),
-            "TERVANE_TEST_USER_HEX": hexed(username),
-            "TERVANE_TEST_PASSWORD_HEX": hexed(password),
-            "TERVANE_TEST_ACCOUNT_HEX": hexed(account),
-        })
-        passes = [
-            ("http", "http://127.0.0.1:%d" % plain.port, {"TERVANE_LONG_TESTS": "0" if args.skip_long else "1"}),
-            ("https", "https://localhost:%d" % secure.port, {
-                "TERVANE_STANDIN_CA": windows_path(trusted_der),
-                "TERVANE_TLS12_ORIGIN": "https://localhost:%d" % tls12.port,
-                "TERVANE_LEGACY_ORIGIN": "https://localhost:%d" % legacy.port,
-                "TERVANE_ROGUE_ORIGIN": "https://localhost:%d" % rogue.port,
-            }),
-        ]
-        for mode, origin, extra in passes:
-            environment = dict(common)
-            environment.update(extra)
-            environment["TERVANE_STANDIN_MODE"] = mode
-            environment["TERVANE_STANDIN_ORIGIN"] = origin
-            log("%s pass against %s" % (mode, origin))
-            failure = run_tests(args, environment, "%s pass" % mode, RUN_TIMEOUT)
-            if failure:
-                failures.append(failure)
-    finally:
-        for standin in standins:
-            standin.stop()
+    trusted_der, tls = make_server(args.workdir, "trusted", "Tervane Test Authority")
+    _, rogue_tls = make_server(args.workdir, "rogue", "Untrusted Authority")
+    hexed = lambda text: text.encode("utf-8").hex()
+    accounts = {"TERVANE_TEST_USER_HEX": hexed(username),
+                "TERVANE_TEST_PASSWORD_HEX": hexed(password),
+                "TERVANE_TEST_ACCOUNT_HEX": hexed(account)}
+    passes = lambda plain, secure, tls12, legacy, rogue: [
+        ("http pass", dict(accounts, TERVANE_STANDIN_MODE="http",
+                           TERVANE_STANDIN_ORIGIN="http://127.0.0.1:%d" % plain.port,
+                           TERVANE_LONG_TESTS="0" if args.skip_long else "1")),
+        ("https pass", dict(accounts, TERVANE_STANDIN_MODE="https",
+                            TERVANE_STANDIN_ORIGIN="https://localhost:%d" % secure.port,
+                            TERVANE_STANDIN_CA=windows_path(trusted_der),
+                            TERVANE_TLS12_ORIGIN="https://localhost:%d" % tls12.port,
+                            TERVANE_LEGACY_ORIGIN="https://localhost:%d" % legacy.port,
+                            TERVANE_ROGUE_ORIGIN="https://localhost:%d" % rogue.port))]
+    standins, failures = run_against_standins(
+        args, users, [("plain", []), ("secure", tls), ("tls12", tls + ["--tls-max", "1.2"]),
+                      ("legacy", tls + ["--tls-min", "1.0", "--tls-max", "1.1"]),
+                      ("rogue", rogue_tls)], passes, RUN_TIMEOUT)
 
     # Let the prefix's wineserver write the registry out and end before searching it.
     server = os.path.join(os.path.dirname(os.environ.get("WINE64", "/usr/lib/wine/wine64")),
                           "wineserver")
     try:
-        subprocess.run([server, "-w"], env={**os.environ, "WINEPREFIX": os.path.abspath(args.prefix)},
-                       timeout=60)
+        subprocess.run([server, "-w"], env=dict(os.environ, WINEPREFIX=args.prefix), timeout=60)
     except (OSError, subprocess.TimeoutExpired) as error:
         failures.append("the prefix's wineserver did not end: %s" % error)
 
@@ -248,11 +220,7 @@ def main():
         failures.append("no login succeeded, so nothing was searched for")
     scanned, findings = scan_prefix(args.prefix, [password] + sorted(tokens))
     log("searched %d files of the prefix for the password and %d tokens" % (scanned, len(tokens)))
-    failures += findings
-
-    for failure in failures:
-        log("FAILED: " + failure)
-    return 1 if failures else 0
+    return finish(failures + findings)
 
 
 if __name__ == "__main__":

@@ -17,13 +17,11 @@ failed=0
 check() {  # check DESCRIPTION COMMAND...
     local what="$1"
     shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "ok: $what"
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $what"
-    fi
+    if "$@"; then passed=$((passed + 1)); echo "ok: $what"
+    else failed=$((failed + 1)); echo "FAILED: $what"; fi
+}
+install() {  # install MODE-SWITCH: a silent install as the update helper runs it
+    run "$work/setup.exe" /SILENT /SP- /NORESTART /RESTARTEXITCODE=3010 "$1"
 }
 value() {  # value ROOT NAME: prints the registration value
     run reg query "$1\\Software\\Tervane\\Tervane Connect" /v "$2" | awk -v n="$2" '$1 == n { $1 = ""; $2 = ""; sub(/^  */, ""); print }'
@@ -34,7 +32,7 @@ machine_dir="$WINEPREFIX/drive_c/Program Files/Tervane Connect"
 "$here/tools/wine-prefix-init.sh" "$WINEPREFIX" >/dev/null || { echo "FAILED: Wine prefix"; exit 1; }
 cp "$installer" "$work/setup.exe"
 
-run "$work/setup.exe" /SILENT /SP- /NORESTART /RESTARTEXITCODE=3010 /CURRENTUSER
+install /CURRENTUSER
 check "per-user install exits 0" test $? -eq 0
 check "per-user install puts the program in place" test -f "$user_dir/TervaneConnect.exe"
 check "per-user install writes Installed=1" test "$(value HKCU Installed)" = "0x1"
@@ -43,11 +41,11 @@ check "per-user install writes InstallPath without a trailing backslash" \
     test "$(value HKCU InstallPath)" = 'C:\users\'"$(whoami)"'\AppData\Local\Programs\Tervane Connect'
 
 echo "stale" >"$user_dir/TervaneConnect.exe"
-run "$work/setup.exe" /SILENT /SP- /NORESTART /RESTARTEXITCODE=3010 /CURRENTUSER
+install /CURRENTUSER
 check "reinstall exits 0" test $? -eq 0
 check "reinstall replaces the old program" cmp -s "$user_dir/TervaneConnect.exe" "$here/build/windows/tests/update/signing_sample.exe"
 
-run "$work/setup.exe" /SILENT /SP- /NORESTART /RESTARTEXITCODE=3010 /ALLUSERS
+install /ALLUSERS
 check "all-users install exits 0" test $? -eq 0
 check "all-users install puts the program in place" test -f "$machine_dir/TervaneConnect.exe"
 check "all-users install writes InstallMode" test "$(value HKLM InstallMode)" = "allusers"

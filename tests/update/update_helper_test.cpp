@@ -6,7 +6,6 @@
 #include "tests/support/dialog_answerer.h"
 #include "tests/support/windows_files.h"
 
-#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -22,16 +21,12 @@ const std::wstring kParameters = L"/SILENT /SP- /NORESTART /RESTARTEXITCODE=3010
 const wchar_t kEntry[] = L"Software\\Tervane\\Tervane Connect";
 
 void WriteEntry(HKEY root, const wchar_t* mode, const std::wstring& folder) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(root, kEntry, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
     const DWORD one = 1;
-    RegSetValueExW(key, L"Installed", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4);
-    RegSetValueExW(key, L"InstallMode", 0, REG_SZ, reinterpret_cast<const BYTE*>(mode),
-                   static_cast<DWORD>((wcslen(mode) + 1) * 2));
-    RegSetValueExW(key, L"InstallPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   static_cast<DWORD>((folder.size() + 1) * 2));
-    RegCloseKey(key);
+    RegSetKeyValueW(root, kEntry, L"Installed", REG_DWORD, &one, sizeof one);
+    RegSetKeyValueW(root, kEntry, L"InstallMode", REG_SZ, mode,
+                    static_cast<DWORD>((wcslen(mode) + 1) * 2));
+    RegSetKeyValueW(root, kEntry, L"InstallPath", REG_SZ, folder.c_str(),
+                    static_cast<DWORD>((folder.size() + 1) * 2));
 }
 
 // The program installed in a fresh folder, per user and for all users, and installers named
@@ -60,18 +55,12 @@ protected:
 
     std::wstring Installer(const wchar_t* fixture, int exitCode,
                            const std::wstring& folder = TempFolder()) {
-        static unsigned next = 0xA000;
-        const std::wstring path = folder + L"OVC" + HexName(next++) + L".exe";
+        static unsigned next = 40960;  // decimal digits are hex digits too
+        const std::wstring path = folder + L"OVC" + std::to_wstring(next++) + L".exe";
         EXPECT_TRUE(CopyFileW((kFixtures + L"\\" + fixture).c_str(), path.c_str(), FALSE));
         SetEnvironmentVariableW(L"FAKE_INSTALLER_EXIT", std::to_wstring(exitCode).c_str());
         made_.push_back(path);
         return path;
-    }
-
-    static std::wstring HexName(unsigned value) {
-        wchar_t text[16];
-        swprintf(text, 16, L"%X", value);
-        return text;
     }
 
     int Run(const std::wstring& installer, const std::wstring& mode = L"currentuser",
@@ -139,86 +128,83 @@ TEST(LaunchUpdateHelper, ATemporaryFolderThatCannotTakeTheCopyStopsTheLaunch) {
     EXPECT_EQ(error, L"Could not prepare the update helper.");
 }
 
+// The installer runs silently with the switch of the install mode word (in any letter case),
+// locked against change, and is deleted; the program is started again.
 TEST_F(UpdateHelperRun, SuccessDeletesTheInstallerAndStartsTheProgram) {
-    const std::wstring installer = Installer(L"fake_installer.exe", 0);
-    DialogAnswerer boxes;
-    EXPECT_EQ(Run(installer), 0);
-    EXPECT_EQ(LogOf(installer).substr(0, kParameters.size() + 12), kParameters + L"/CURRENTUSER");
-    EXPECT_FALSE(Exists(installer));
-    EXPECT_TRUE(AppStarted());
-    EXPECT_TRUE(boxes.Take().empty());
-}
-
-TEST_F(UpdateHelperRun, InstallModeWordChoosesTheSwitchInAnyLetterCase) {
     const struct {
         const wchar_t* word;
         const wchar_t* expected;
-    } cases[] = {{L"AllUsers", L"/ALLUSERS"},
+    } cases[] = {{L"currentuser", L"/CURRENTUSER"},
+                 {L"AllUsers", L"/ALLUSERS"},
                  {L"allusers ", L"/CURRENTUSER"},
                  {L"alluser", L"/CURRENTUSER"}};
     for (const auto& c : cases) {
         const std::wstring installer = Installer(L"fake_installer.exe", 0);
+        DeleteFileW((app_ + L".started").c_str());
+        DialogAnswerer boxes;
         EXPECT_EQ(Run(installer, c.word), 0);
-        const std::wstring log = LogOf(installer);
-        EXPECT_EQ(log.substr(0, log.find(L'\n')), kParameters + c.expected) << c.word;
+        EXPECT_EQ(LogOf(installer), kParameters + c.expected + L"\nlocked\n") << c.word;
+        EXPECT_FALSE(Exists(installer));
+        EXPECT_TRUE(AppStarted());
+        EXPECT_TRUE(boxes.Take().empty());
     }
 }
 
-TEST_F(UpdateHelperRun, TheInstallerCannotBeChangedWhileItRuns) {
-    const std::wstring installer = Installer(L"fake_installer.exe", 0);
-    EXPECT_EQ(Run(installer), 0);
-    const std::wstring log = LogOf(installer);
-    EXPECT_NE(log.find(L"\nlocked\n"), std::wstring::npos) << log;
-}
-
-TEST_F(UpdateHelperRun, RestartNeededDeletesTheInstallerAndDoesNotStartTheProgram) {
-    const std::wstring installer = Installer(L"fake_installer.exe", 3010);
-    DialogAnswerer boxes;
-    EXPECT_EQ(Run(installer), 3010);
-    EXPECT_FALSE(Exists(installer));
-    Sleep(300);
-    EXPECT_FALSE(Exists(app_ + L".started"));
-    const std::vector<SeenDialog> seen = boxes.Take();
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].title, L"Tervane Connect Update");
-    EXPECT_EQ(seen[0].text,
-              L"The update was installed successfully, but Windows must be restarted before "
-              L"Tervane Connect is started again.");
-}
-
-TEST_F(UpdateHelperRun, FailedInstallerIsRemovedAndTheOldProgramRestarted) {
-    const std::wstring installer = Installer(L"fake_installer.exe", 1);
-    DialogAnswerer boxes;
-    EXPECT_EQ(Run(installer), 1);
-    EXPECT_FALSE(Exists(installer));
-    EXPECT_TRUE(AppStarted());
-    const std::vector<SeenDialog> seen = boxes.Take();
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text,
-              L"The update installer did not complete successfully (exit code 1). The existing "
-              L"application will be restarted.");
+// Windows asks for elevation when the launch uses "runas"; refusing it fails the launch with
+// ERROR_CANCELLED, which is what the stand-in launch does.
+const wchar_t* g_launchVerb = nullptr;
+BOOL WINAPI RefusedElevation(SHELLEXECUTEINFOW* execute) {
+    g_launchVerb = execute->lpVerb;
+    SetLastError(ERROR_CANCELLED);
+    return FALSE;
 }
 
 // Which rule of the signature check fails is the verification tests' business.
-TEST_F(UpdateHelperRun, AnInstallerThatFailsItsSecondCheckIsDeletedAndNeverRun) {
+TEST_F(UpdateHelperRun, EveryOtherEndIsReportedAndLeavesNoInstaller) {
+    const wchar_t* const kNotStarted = L"The update installer could not be started.";
+    const wchar_t* const kCancelled = L"The update was cancelled. Tervane Connect was not changed.";
     const struct {
-        const wchar_t* fixture;
+        const wchar_t* fixture;  // null: no installer at all
+        int installerExit;
+        const wchar_t* mode;
+        InstallerLaunch launch;
+        const wchar_t* verb;  // the refused launch's verb
+        int exit;
+        bool ran, restarted;
         const wchar_t* text;
     } cases[] = {
-        {L"fake_installer_other.exe", L"The update installer could not be started."},
-        {L"fake_installer_old.exe",
+        {L"fake_installer.exe", 3010, L"currentuser", &ShellExecuteExW, nullptr, 3010, true, false,
+         L"The update was installed successfully, but Windows must be restarted before Tervane "
+         L"Connect is started again."},
+        {L"fake_installer.exe", 1, L"currentuser", &ShellExecuteExW, nullptr, 1, true, true,
+         L"The update installer did not complete successfully (exit code 1). The existing "
+         L"application will be restarted."},
+        {L"fake_installer_other.exe", 0, L"currentuser", &ShellExecuteExW, nullptr, 3, false, true,
+         kNotStarted},
+        {L"fake_installer_old.exe", 0, L"currentuser", &ShellExecuteExW, nullptr, 3, false, true,
          L"The update installer is not newer than the installed version."},
+        {nullptr, 0, L"currentuser", &ShellExecuteExW, nullptr, 3, false, true, kNotStarted},
+        {L"fake_installer.exe", 0, L"allusers", &RefusedElevation, L"runas", 3, false, true,
+         kCancelled},
+        {L"fake_installer.exe", 0, L"currentuser", &RefusedElevation, L"open", 3, false, true,
+         kCancelled},
     };
     for (const auto& c : cases) {
-        const std::wstring installer = Installer(c.fixture, 0);
+        const std::wstring installer =
+            c.fixture ? Installer(c.fixture, c.installerExit) : TempFolder() + L"OVCFFFFFFFF.exe";
         DeleteFileW((app_ + L".started").c_str());
+        g_launchVerb = nullptr;
         DialogAnswerer boxes;
-        EXPECT_EQ(Run(installer), 3);
+        EXPECT_EQ(Run(installer, c.mode, L"0", c.launch), c.exit) << c.text;
         EXPECT_FALSE(Exists(installer));
-        EXPECT_TRUE(LogOf(installer).empty()) << "the installer ran";
-        EXPECT_TRUE(AppStarted());
+        EXPECT_EQ(!LogOf(installer).empty(), c.ran) << c.text;
+        EXPECT_EQ(std::wstring(g_launchVerb ? g_launchVerb : L""), c.verb ? c.verb : L"");
+        if (!c.restarted)
+            Sleep(300);
+        EXPECT_EQ(c.restarted ? AppStarted() : Exists(app_ + L".started"), c.restarted) << c.text;
         const std::vector<SeenDialog> seen = boxes.Take();
-        ASSERT_EQ(seen.size(), 1u);
+        ASSERT_EQ(seen.size(), 1u) << c.text;
+        EXPECT_EQ(seen[0].title, L"Tervane Connect Update");
         EXPECT_EQ(seen[0].text, c.text);
     }
 }
@@ -242,8 +228,8 @@ TEST_F(UpdateHelperRun, ForeignArgumentsGetNothingDeletedRunOrStarted) {
     made_.push_back(cases[2].installer);
     for (const auto& c : cases) {
         DialogAnswerer boxes;
-        EXPECT_EQ(RunApplyUpdate({L"helper.exe", L"--apply-update", c.installer, L"0",
-                                  L"currentuser", c.app}),
+        EXPECT_EQ(RunApplyUpdate(
+                      {L"helper.exe", L"--apply-update", c.installer, L"0", L"currentuser", c.app}),
                   4)
             << testing::PrintToString(c.installer);
         EXPECT_TRUE(Exists(c.installer));
@@ -252,43 +238,6 @@ TEST_F(UpdateHelperRun, ForeignArgumentsGetNothingDeletedRunOrStarted) {
     }
     Sleep(300);
     EXPECT_FALSE(Exists(app_ + L".started"));
-}
-
-// Windows asks for elevation when the launch uses "runas"; refusing it fails the launch with
-// ERROR_CANCELLED, which is what the stand-in launch does.
-const wchar_t* g_launchVerb = nullptr;
-BOOL WINAPI RefusedElevation(SHELLEXECUTEINFOW* execute) {
-    g_launchVerb = execute->lpVerb;
-    SetLastError(ERROR_CANCELLED);
-    return FALSE;
-}
-
-TEST_F(UpdateHelperRun, OnlyAllUsersAsksForElevationAndARefusalLeavesTheOldProgram) {
-    const struct {
-        const wchar_t* mode;
-        const wchar_t* verb;
-    } cases[] = {{L"allusers", L"runas"}, {L"currentuser", L"open"}};
-    for (const auto& c : cases) {
-        const std::wstring installer = Installer(L"fake_installer.exe", 0);
-        DeleteFileW((app_ + L".started").c_str());
-        DialogAnswerer boxes;
-        EXPECT_EQ(Run(installer, c.mode, L"0", &RefusedElevation), 3);
-        EXPECT_EQ(std::wstring(g_launchVerb), c.verb);
-        EXPECT_FALSE(Exists(installer));
-        EXPECT_TRUE(AppStarted());
-        const std::vector<SeenDialog> seen = boxes.Take();
-        ASSERT_EQ(seen.size(), 1u);
-        EXPECT_EQ(seen[0].text, L"The update was cancelled. Tervane Connect was not changed.");
-    }
-}
-
-TEST_F(UpdateHelperRun, AMissingInstallerIsReportedAndTheProgramRestarted) {
-    DialogAnswerer boxes;
-    EXPECT_EQ(Run(TempFolder() + L"OVCFFFFFFFF.exe"), 3);
-    EXPECT_TRUE(AppStarted());
-    const std::vector<SeenDialog> seen = boxes.Take();
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, L"The update installer could not be started.");
 }
 
 TEST_F(UpdateHelperRun, WaitsForTheParentProcessToEnd) {

@@ -1,5 +1,7 @@
 #include "update/update_metadata.h"
 
+#include "update/hex_digest.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -80,85 +82,83 @@ struct MetadataCase {
     const wchar_t* error;  // nullptr: accepted
 };
 
-class ReadUpdateMetadataCases : public testing::TestWithParam<MetadataCase> {};
+TEST(ReadUpdateMetadata, GivesTheSentenceOfTheFirstBrokenRule) {
+    const MetadataCase cases[] = {
+        {"PortableCopyTakesPortablePackage", {{"package_type", "\"portable\""}}, false, nullptr},
+        {"LetterCaseOfPlatformAndTypeIsFree",
+         {{"platform", "\"Windows\""}, {"package_type", "\"INSTALLER\""}},
+         true,
+         nullptr},
+        {"ReleaseNotesMayBeMissing", {{"release_notes", nullptr}}, true, nullptr},
+        {"MalformedReleaseNotesAreNone", {{"release_notes", "\"a\\q\""}}, true, nullptr},
+        {"SizeZeroIsAccepted", {{"size_bytes", "0"}}, true, nullptr},
+        {"EmptyFilenameIsPresent", {{"filename", "\"\""}}, true, nullptr},
 
-TEST_P(ReadUpdateMetadataCases, GivesTheSentenceOfTheFirstBrokenRule) {
-    const MetadataCase& c = GetParam();
-    UpdateInfo info;
-    info.version = L"stale";
-    std::wstring error = L"stale";
-    const bool ok = ReadUpdateMetadata(Body(c.overrides), c.installedCopy, info, error);
-    if (c.error == nullptr) {
-        EXPECT_TRUE(ok) << testing::PrintToString(error);
-        EXPECT_TRUE(error.empty());
-    } else {
-        EXPECT_FALSE(ok);
-        EXPECT_EQ(error, c.error);
-        EXPECT_TRUE(info.version.empty() && info.download_url.empty());
+        {"NoSchemaVersion", {{"schema_version", nullptr}}, true, kIncomplete},
+        {"NoPlatform", {{"platform", nullptr}}, true, kIncomplete},
+        {"NoPackageType", {{"package_type", nullptr}}, true, kIncomplete},
+        {"NoVersion", {{"version", nullptr}}, true, kIncomplete},
+        {"NoFilename", {{"filename", nullptr}}, true, kIncomplete},
+        {"NoSize", {{"size_bytes", nullptr}}, true, kIncomplete},
+        {"NoDigest", {{"sha256", nullptr}}, true, kIncomplete},
+        {"NoDownloadUrl", {{"download_url", nullptr}}, true, kIncomplete},
+        {"SchemaAsString", {{"schema_version", "\"1\""}}, true, kIncomplete},
+        {"SizeBeyond64Bits", {{"size_bytes", "18446744073709551616"}}, true, kIncomplete},
+        {"VersionAsNumber", {{"version", "101"}}, true, kIncomplete},
+        {"UrlWithBadEscape", {{"download_url", "\"https://x/\\x\""}}, true, kIncomplete},
+        {"UnterminatedDigest", {{"sha256", "\"0123"}}, true, kIncomplete},
+        // Reading comes first: a missing field wins over a wrong schema.
+        {"MissingBeatsInvalid",
+         {{"schema_version", "2"}, {"download_url", nullptr}},
+         true,
+         kIncomplete},
+
+        {"SchemaTwo", {{"schema_version", "2"}}, true, kInvalid},
+        {"SchemaZero", {{"schema_version", "0"}}, true, kInvalid},
+        {"SchemaWithLow32BitsOne", {{"schema_version", "4294967297"}}, true, kInvalid},
+        {"OtherPlatform", {{"platform", "\"linux\""}}, true, kInvalid},
+        {"EmptyPlatform", {{"platform", "\"\""}}, true, kInvalid},
+        {"PlatformWithBadUtf8", {{"platform", "\"windows\xC0\""}}, true, kInvalid},
+        {"NonAsciiLookalikePlatform", {{"platform", "\"W\\u0130NDOWS\""}}, true, kInvalid},
+        {"InstalledCopyGivenPortable", {{"package_type", "\"portable\""}}, true, kInvalid},
+        {"PortableCopyGivenInstaller", {}, false, kInvalid},
+        // Validation comes before the version.
+        {"InvalidBeatsBadVersion", {{"schema_version", "2"}, {"version", "\"x\""}}, true, kInvalid},
+
+        {"TwoComponents", {{"version", "\"1.0\""}}, true, kBadVersion},
+        {"VersionWithBadUtf8", {{"version", "\"1.0.1\xFF\""}}, true, kBadVersion},
+    };
+    for (const MetadataCase& c : cases) {
+        UpdateInfo info;
+        info.version = L"stale";
+        std::wstring error = L"stale";
+        const bool ok = ReadUpdateMetadata(Body(c.overrides), c.installedCopy, info, error);
+        EXPECT_EQ(ok, c.error == nullptr) << c.name;
+        EXPECT_EQ(error, c.error ? c.error : L"") << c.name;
+        EXPECT_TRUE(ok || (info.version.empty() && info.download_url.empty())) << c.name;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ReadUpdateMetadataCases,
-    testing::Values(
-        MetadataCase{
-            "PortableCopyTakesPortablePackage", {{"package_type", "\"portable\""}}, false, nullptr},
-        MetadataCase{"LetterCaseOfPlatformAndTypeIsFree",
-                     {{"platform", "\"Windows\""}, {"package_type", "\"INSTALLER\""}},
-                     true,
-                     nullptr},
-        MetadataCase{"ReleaseNotesMayBeMissing", {{"release_notes", nullptr}}, true, nullptr},
-        MetadataCase{
-            "MalformedReleaseNotesAreNone", {{"release_notes", "\"a\\q\""}}, true, nullptr},
-        MetadataCase{"SizeZeroIsAccepted", {{"size_bytes", "0"}}, true, nullptr},
-        MetadataCase{"EmptyFilenameIsPresent", {{"filename", "\"\""}}, true, nullptr},
+TEST(ReadUpdateMetadata, TheDigestIsSixtyFourLowerCaseHexDigits) {
+    const std::string digest = kDigest, rest = digest.substr(1);
+    for (const std::string& bad :
+         {"A" + rest, rest, digest + "0", "/" + rest, ":" + rest, "`" + rest, "g" + rest}) {
+        const std::string value = "\"" + bad + "\"";
+        UpdateInfo info;
+        std::wstring error;
+        EXPECT_FALSE(ReadUpdateMetadata(Body({{"sha256", value.c_str()}}), true, info, error));
+        EXPECT_EQ(error, kInvalid) << bad;
+    }
+}
 
-        MetadataCase{"NoSchemaVersion", {{"schema_version", nullptr}}, true, kIncomplete},
-        MetadataCase{"NoPlatform", {{"platform", nullptr}}, true, kIncomplete},
-        MetadataCase{"NoPackageType", {{"package_type", nullptr}}, true, kIncomplete},
-        MetadataCase{"NoVersion", {{"version", nullptr}}, true, kIncomplete},
-        MetadataCase{"NoFilename", {{"filename", nullptr}}, true, kIncomplete},
-        MetadataCase{"NoSize", {{"size_bytes", nullptr}}, true, kIncomplete},
-        MetadataCase{"NoDigest", {{"sha256", nullptr}}, true, kIncomplete},
-        MetadataCase{"NoDownloadUrl", {{"download_url", nullptr}}, true, kIncomplete},
-        MetadataCase{"SchemaAsString", {{"schema_version", "\"1\""}}, true, kIncomplete},
-        MetadataCase{
-            "SizeBeyond64Bits", {{"size_bytes", "18446744073709551616"}}, true, kIncomplete},
-        MetadataCase{"VersionAsNumber", {{"version", "101"}}, true, kIncomplete},
-        MetadataCase{
-            "UrlWithBadEscape", {{"download_url", "\"https://x/\\x\""}}, true, kIncomplete},
-        MetadataCase{"UnterminatedDigest", {{"sha256", "\"0123"}}, true, kIncomplete},
-        // Reading comes first: a missing field wins over a wrong schema.
-        MetadataCase{"MissingBeatsInvalid",
-                     {{"schema_version", "2"}, {"download_url", nullptr}},
-                     true,
-                     kIncomplete},
-
-        MetadataCase{"SchemaTwo", {{"schema_version", "2"}}, true, kInvalid},
-        MetadataCase{"SchemaZero", {{"schema_version", "0"}}, true, kInvalid},
-        MetadataCase{"SchemaWithLow32BitsOne", {{"schema_version", "4294967297"}}, true, kInvalid},
-        MetadataCase{"OtherPlatform", {{"platform", "\"linux\""}}, true, kInvalid},
-        MetadataCase{"EmptyPlatform", {{"platform", "\"\""}}, true, kInvalid},
-        MetadataCase{"PlatformWithBadUtf8", {{"platform", "\"windows\xC0\""}}, true, kInvalid},
-        MetadataCase{
-            "NonAsciiLookalikePlatform", {{"platform", "\"W\\u0130NDOWS\""}}, true, kInvalid},
-        MetadataCase{
-            "InstalledCopyGivenPortable", {{"package_type", "\"portable\""}}, true, kInvalid},
-        MetadataCase{"PortableCopyGivenInstaller", {}, false, kInvalid},
-        MetadataCase{
-            "UpperCaseDigest",
-            {{"sha256", "\"0123456789ABCDEF0123456789abcdef0123456789abcdef0123456789abcdef\""}},
-            true,
-            kInvalid},
-        // Validation comes before the version.
-        MetadataCase{"InvalidBeatsBadVersion",
-                     {{"schema_version", "2"}, {"version", "\"x\""}},
-                     true,
-                     kInvalid},
-
-        MetadataCase{"TwoComponents", {{"version", "\"1.0\""}}, true, kBadVersion},
-        MetadataCase{"VersionWithBadUtf8", {{"version", "\"1.0.1\xFF\""}}, true, kBadVersion}),
-    [](const testing::TestParamInfo<MetadataCase>& info) { return info.param.name; });
+// The SHA-256 digest of "abc" as bytes and as the text the standard gives for it.
+TEST(HexDigest, WritesADigestAsItsStandardText) {
+    const uint8_t abc[32] = {0xba, 0x78, 0x16, 0xbf, 0x8f, 0x01, 0xcf, 0xea, 0x41, 0x41, 0x40,
+                             0xde, 0x5d, 0xae, 0x22, 0x23, 0xb0, 0x03, 0x61, 0xa3, 0x96, 0x17,
+                             0x7a, 0x9c, 0xb4, 0x10, 0xff, 0x61, 0xf2, 0x00, 0x15, 0xad};
+    EXPECT_EQ(HexEncodeLower(abc, sizeof abc),
+              L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
 
 TEST(ReadUpdateMetadata, IllFormedUtf8InATextLeavesThatTextEmpty) {
     UpdateInfo info;

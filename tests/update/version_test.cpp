@@ -7,63 +7,45 @@
 
 namespace {
 
-struct VersionCase {
-    const wchar_t* text;
-    bool valid;
-    VersionParts parts;
-};
-
-class ParseVersionCases : public testing::TestWithParam<VersionCase> {};
-
-TEST_P(ParseVersionCases, AcceptsThreeOrFourSmallComponentsOnly) {
-    const VersionCase& c = GetParam();
-    VersionParts parts;
-    parts.parts[0] = 99;
-    EXPECT_EQ(ParseVersion(c.text, parts), c.valid) << testing::PrintToString(std::wstring(c.text));
-    if (c.valid) {
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(parts.parts[i], c.parts.parts[i]) << i;
+TEST(ParseVersion, AcceptsThreeOrFourSmallComponentsOnly) {
+    const struct {
+        const wchar_t* text;
+        std::vector<uint32_t> parts;
+    } accepted[] = {{L"1.0.0", {1, 0, 0, 0}},
+                    {L"1.2.3.4", {1, 2, 3, 4}},
+                    {L"01.002.0", {1, 2, 0, 0}},
+                    {L"65535.65535.65535.65535", {65535, 65535, 65535, 65535}}};
+    for (const auto& c : accepted) {
+        VersionParts parts;
+        parts.parts[3] = 99;
+        EXPECT_TRUE(ParseVersion(c.text, parts)) << c.text;
+        EXPECT_EQ(std::vector<uint32_t>(parts.parts, parts.parts + 4), c.parts) << c.text;
+    }
+    for (const wchar_t* text :
+         {L"", L"1", L"1.0", L"1..0", L".1.0.0", L"1.0.0.", L"1.0.0-beta", L"1.0.0 ", L" 1.0.0",
+          L"+1.0.0", L"1.70000.0", L"1.0.99999999999999999999", L"1.2.3.4.", L"1.2.3.4.5",
+          L"1.\x0661.0"}) {  // the last with an Arabic-Indic digit
+        VersionParts parts;
+        EXPECT_FALSE(ParseVersion(text, parts)) << text;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ParseVersionCases,
-    testing::Values(VersionCase{L"1.0.0", true, {{1, 0, 0, 0}}},
-                    VersionCase{L"1.2.3.4", true, {{1, 2, 3, 4}}},
-                    VersionCase{L"01.002.0", true, {{1, 2, 0, 0}}},
-                    VersionCase{L"65535.65535.65535.65535", true, {{65535, 65535, 65535, 65535}}},
-                    VersionCase{L"", false, {}}, VersionCase{L"1", false, {}},
-                    VersionCase{L"1.0", false, {}}, VersionCase{L"1..0", false, {}},
-                    VersionCase{L".1.0.0", false, {}}, VersionCase{L"1.0.0.", false, {}},
-                    VersionCase{L"1.0.0-beta", false, {}}, VersionCase{L"1.0.0 ", false, {}},
-                    VersionCase{L" 1.0.0", false, {}}, VersionCase{L"+1.0.0", false, {}},
-                    VersionCase{L"1.70000.0", false, {}},
-                    VersionCase{L"1.0.99999999999999999999", false, {}},
-                    VersionCase{L"1.2.3.4.", false, {}}, VersionCase{L"1.2.3.4.5", false, {}},
-                    VersionCase{L"1.\x0661.0", false, {}}));  // an Arabic-Indic digit
-
-struct NewerCase {
-    const wchar_t* current;
-    const wchar_t* candidate;
-    bool newer;
-};
-
-class IsNewerVersionCases : public testing::TestWithParam<NewerCase> {};
-
-TEST_P(IsNewerVersionCases, ComparesComponentByComponent) {
-    VersionParts current, candidate;
-    ASSERT_TRUE(ParseVersion(GetParam().current, current));
-    ASSERT_TRUE(ParseVersion(GetParam().candidate, candidate));
-    EXPECT_EQ(IsNewerVersion(current, candidate), GetParam().newer);
+TEST(IsNewerVersion, ComparesComponentByComponent) {
+    const struct {
+        const wchar_t* current;
+        const wchar_t* candidate;
+        bool newer;
+    } cases[] = {{L"1.0.0", L"1.0.0", false},     {L"1.0.0", L"1.0.0.0", false},
+                 {L"1.0.0", L"1.0.0.1", true},    {L"1.0.0", L"1.0.1", true},
+                 {L"1.0.0", L"0.9.9", false},     {L"1.9.0", L"1.10.0", true},
+                 {L"2.0.0", L"1.99.99.99", false}};
+    for (const auto& c : cases) {
+        VersionParts current, candidate;
+        ASSERT_TRUE(ParseVersion(c.current, current));
+        ASSERT_TRUE(ParseVersion(c.candidate, candidate));
+        EXPECT_EQ(IsNewerVersion(current, candidate), c.newer) << c.current << " " << c.candidate;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, IsNewerVersionCases,
-                         testing::Values(NewerCase{L"1.0.0", L"1.0.0", false},
-                                         NewerCase{L"1.0.0", L"1.0.0.0", false},
-                                         NewerCase{L"1.0.0", L"1.0.0.1", true},
-                                         NewerCase{L"1.0.0", L"1.0.1", true},
-                                         NewerCase{L"1.0.0", L"0.9.9", false},
-                                         NewerCase{L"1.9.0", L"1.10.0", true},
-                                         NewerCase{L"2.0.0", L"1.99.99.99", false}));
 
 // A version resource as resource compilers lay it out: header, key, padding, fixed part.
 std::string VersionResource(uint32_t productHigh, uint32_t productLow) {
@@ -84,7 +66,7 @@ std::string VersionResource(uint32_t productHigh, uint32_t productLow) {
 }
 
 TEST(ReadFixedProductVersion, ReadsOnlyAWholeFixedPartUnderItsKeyAndSignature) {
-    const std::string good = VersionResource(0x00010002, 0x00030000);
+    const std::string good = VersionResource(0x00010003, 0x00050007);
     std::string badKey = good, badSignature = good, longer = good;
     badKey[6] = 'W';
     badSignature[40] = 0;
@@ -104,7 +86,7 @@ TEST(ReadFixedProductVersion, ReadsOnlyAWholeFixedPartUnderItsKeyAndSignature) {
                   c.ok);
         if (c.ok) {
             EXPECT_EQ(std::vector<uint32_t>(version.parts, version.parts + 4),
-                      std::vector<uint32_t>({1, 2, 3, 0}));
+                      std::vector<uint32_t>({1, 3, 5, 7}));
         }
     }
 }
