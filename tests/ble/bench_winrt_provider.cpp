@@ -8,33 +8,34 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "ble/flat_text.h"
-#include "ble/ov_ble.h"
 #include "ble/windows10_backend.h"
-#include "blufi/configuration_payload.h"
 #include "tools/winrt_provider/winrt_provider.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr uint64_t kAddress = 0xA4CF12D0E101ull;
-
-double MillisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-void PrintSpread(const char* what, std::vector<double> samples) {
+// Median, least and most of runs of step, in milliseconds.
+void Measure(const char* what, int runs, const std::function<void()>& step) {
+    std::vector<double> samples;
+    for (int run = 0; run < runs; ++run) {
+        const auto start = std::chrono::steady_clock::now();
+        step();
+        samples.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
     std::sort(samples.begin(), samples.end());
-    std::printf("%-44s median %8.3f ms   min %8.3f ms   max %8.3f ms   (%zu runs)\n", what,
-                samples[samples.size() / 2], samples.front(), samples.back(), samples.size());
+    std::printf("%-44s median %8.3f ms   min %8.3f ms   max %8.3f ms   (%d runs)\n", what,
+                samples[samples.size() / 2], samples.front(), samples.back(), runs);
 }
 
 }  // namespace
 
 int main() {
+    constexpr uint64_t kAddress = 0xA4CF12D0E101ull;
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     std::wstring error;
     if (!winrt_provider::RegisterClasses(error)) {
@@ -43,58 +44,29 @@ int main() {
     }
     SimulatedUnitSetup unit;
     unit.address = kAddress;
-    unit.name = L"OV-Bench";
     unit.unit.networks = {{"Tervane Home", -41}, {"Neighbour", -78}, {"Office Guest", -62}};
     winrt_provider::PlatformFaults faults;
     faults.timing = winrt_provider::CompletionTiming::Later;
     winrt_provider::SetFaults(faults);
     winrt_provider::Install({unit});
-
-    constexpr int kRuns = 15;
-    std::vector<double> connects, wifiScans, sends, writes;
-    std::string payload;
-    BuildConfigurationPayload(L"Tervane Home", L"correct horse battery", L"demo", payload, error);
-    for (int run = 0; run < kRuns; ++run) {
-        Windows10Backend backend;
-        auto start = Clock::now();
-        if (!backend.Connect(kAddress, error)) {
-            std::printf("connect failed\n");
-            return 1;
-        }
-        connects.push_back(MillisecondsSince(start));
-        std::vector<WifiNetwork> networks;
-        start = Clock::now();
-        if (!backend.ScanWifiNetworks(networks, error)) {
-            std::printf("Wi-Fi scan failed\n");
-            return 1;
-        }
-        wifiScans.push_back(MillisecondsSince(start));
-        start = Clock::now();
-        if (!backend.SendConfiguration(payload, error)) {
-            std::printf("send failed\n");
-            return 1;
-        }
-        sends.push_back(MillisecondsSince(start));
+    Windows10Backend backend;
+    std::vector<WifiNetwork> networks;
+    const std::string payload = R"(ap_ssid="Tervane Home",ap_password="correct horse battery")";
+    Measure("connect (open, discovery, notifications on)", 15, [&] {
         backend.Disconnect();
-    }
-    // One write with response through the runtime ABI, without the frame pauses of a send.
-    wchar_t text[kOvBleErrorCapacity];
-    OvBleConnect(kAddress, text, kOvBleErrorCapacity);
-    const uint8_t request[4] = {0x24, 0x00, 0x00, 0x00};
-    for (int run = 0; run < 200; ++run) {
-        const auto start = Clock::now();
-        OvBleWrite(request, 4, text);
-        writes.push_back(MillisecondsSince(start));
-    }
-    OvBleDisconnect();
+        backend.Connect(kAddress, error);
+    });
+    Measure("Wi-Fi scan (request and 3-network answer)", 15,
+            [&] { backend.ScanWifiNetworks(networks, error); });
+    Measure("configuration send (10 ms between frames)", 15,
+            [&] { backend.SendConfiguration(payload, error); });
+    Measure("one 4-byte write with response", 200, [&] {
+        backend.WriteBlufiFrame({0x24, 0x00, 0x00, 0x00}, error);
+    });
+    backend.Disconnect();
     winrt_provider::Settle();
-
-    PrintSpread("connect (open, discovery, notifications on)", connects);
-    PrintSpread("Wi-Fi scan (request and 3-network answer)", wifiScans);
-    PrintSpread("configuration send (10 ms between frames)", sends);
-    PrintSpread("one 4-byte write with response", writes);
     const winrt_provider::Counts counts = winrt_provider::CurrentCounts();
-    std::printf("objects still held after the runs: %ld, handler references: %ld\n",
-                counts.liveObjects, counts.heldDelegates);
+    std::printf("last error: \"%ls\"; objects still held: %ld, handler references: %ld\n",
+                error.c_str(), counts.liveObjects, counts.heldDelegates);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ble/flat_text.h"
 #include "ble/windows10_backend.h"
 #include "common/text_conversion.h"
 #include "tools/simulator/simulated_flat_ble.h"
@@ -35,6 +36,12 @@ protected:
         setup.unit.networks = {{"Home", -50}};
         return setup;
     }
+    // A unit that answers nothing by itself; the test sends what it should say.
+    static SimulatedUnitSetup SilentUnit() {
+        SimulatedUnitSetup setup = Unit();
+        setup.unit.misbehaviour.silent = true;
+        return setup;
+    }
 
     static std::chrono::milliseconds ElapsedSince(std::chrono::steady_clock::time_point start) {
         return std::chrono::duration_cast<std::chrono::milliseconds>(SimulatedBle::Now() - start);
@@ -44,13 +51,6 @@ protected:
         SimulatedBle::Install({setup});
         ASSERT_TRUE(backend.Connect(setup.address, error)) << Narrow(error);
     }
-    // A unit that answers nothing by itself; the test sends what it should say.
-    static SimulatedUnitSetup SilentUnit() {
-        SimulatedUnitSetup setup = Unit();
-        setup.unit.misbehaviour.silent = true;
-        return setup;
-    }
-    void ConnectSilent() { ConnectTo(SilentUnit()); }
 
     bool ScanUnits() { return backend.ScanBaseUnits(units, error); }
     bool ScanWifi() { return backend.ScanWifiNetworks(networks, error); }

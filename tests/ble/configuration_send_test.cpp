@@ -1,6 +1,6 @@
 #include "tests/ble/ble_test_support.h"
 
-#include "ble/flat_text.h"
+#include "tests/ble/link_failure_cases.h"
 
 namespace {
 
@@ -9,10 +9,9 @@ using Bytes = std::vector<uint8_t>;
 
 class ConfigurationSend : public SimulatedLinkTest {
 protected:
-    void ExpectReceivedOnly(const std::string& payload, uint64_t address = kUnitAddress) {
-        const auto received = SimulatedBle::ReceivedPayloads(address);
-        ASSERT_EQ(received.size(), 1u);
-        EXPECT_EQ(received[0], Bytes(payload.begin(), payload.end()));
+    void ExpectReceivedOnly(const std::string& payload) {
+        EXPECT_EQ(SimulatedBle::ReceivedPayloads(kUnitAddress),
+                  std::vector<Bytes>{Bytes(payload.begin(), payload.end())});
     }
 };
 
@@ -49,74 +48,45 @@ TEST_F(ConfigurationSend, SplitsIntoFramesTenMillisecondsApart) {
     }
 }
 
-TEST_F(ConfigurationSend, EmptyPayloadWritesNothingAndUsesNoNumber) {
+// Neither an empty payload nor an oversized frame reaches the link or uses up a number.
+TEST_F(ConfigurationSend, RefusesWhatCannotBeSentBeforeWriting) {
     ConnectTo(Unit());
     EXPECT_FALSE(backend.SendConfiguration("", error));
     EXPECT_EQ(error, ble_text::kConfigurationEmpty);
+    EXPECT_FALSE(backend.WriteBlufiFrame(Bytes(21, 0), error));
+    EXPECT_EQ(error, ble_text::kFrameTooLong);
     EXPECT_TRUE(backend.SendConfiguration("x", error));
     const auto frames = SimulatedBle::WrittenFrames(kUnitAddress);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0][2], 0);
 }
 
-TEST_F(ConfigurationSend, AWriteFailingPartWayStopsTheSendAndTheRetryConnectsAfresh) {
-    const struct {
-        SimulatedWriteFailure failure;
-        std::wstring expected;
-    } cases[] = {
-        {SimulatedWriteFailure::Status, ble_text::kWriteRejected},
-        {SimulatedWriteFailure::Platform, L"Windows 10/11 BLUFI write failed (0x80650003)"},
-        {SimulatedWriteFailure::Hang, L"Windows 10/11 BLUFI write failed (0x800705B4)"},
-    };
+// The unit never saw the frames after the failing one and would refuse every later frame, so
+// the next exchange, a Wi-Fi scan or a send, connects afresh.
+TEST_F(ConfigurationSend, AWriteFailingPartWayStopsTheSendAndTheNextExchangeConnectsAfresh) {
+    auto cases = WriteFailureCases();
+    cases.push_back(
+        {SimulatedWriteFailure::Hang, L"Windows 10/11 BLUFI write failed (0x800705B4)"});
     for (const auto& c : cases) {
-        SimulatedUnitSetup setup = Unit();
+        SimulatedUnitSetup setup = HomeUnit();
         setup.failWriteNumber = 3;
         setup.writeFailure = c.failure;
         ConnectTo(setup);
         EXPECT_FALSE(backend.SendConfiguration(PayloadOf(60), error));  // five frames
-        EXPECT_EQ(error, c.expected);
+        EXPECT_EQ(error, c.sentence);
         EXPECT_EQ(SimulatedBle::WrittenFrames(kUnitAddress).size(), 2u);
         EXPECT_TRUE(backend.IsConnected());
-        // The unit never saw frames three to five; sending on would be refused frame by frame.
-        const std::string payload = PayloadOf(30);  // two frames, clear of the failing third
+        ASSERT_TRUE(ScanWifi()) << Narrow(error);
+        EXPECT_EQ(networks.size(), 1u);
+        const std::string payload = PayloadOf(16);  // one frame, clear of a failing third
         EXPECT_TRUE(backend.SendConfiguration(payload, error)) << Narrow(error);
         const auto frames = SimulatedBle::WrittenFrames(kUnitAddress);
         ASSERT_EQ(frames.size(), 4u);
-        EXPECT_EQ(frames[2][2], 0);  // numbered from the start of a new connection
+        EXPECT_EQ(frames[2], (Bytes{0x24, 0x00, 0x00, 0x00}));  // numbered afresh
+        EXPECT_EQ(frames[3][2], 1);
         ExpectReceivedOnly(payload);
         EXPECT_TRUE(SimulatedBle::ProtocolErrors(kUnitAddress).empty());
     }
-}
-
-TEST_F(ConfigurationSend, AWifiScanAfterAFailedSendStillGetsTheList) {
-    SimulatedUnitSetup setup = HomeUnit();
-    setup.failWriteNumber = 2;  // the second of three frames
-    ConnectTo(setup);
-    EXPECT_FALSE(backend.SendConfiguration(PayloadOf(40), error));
-    EXPECT_TRUE(ScanWifi()) << Narrow(error);
-    ASSERT_EQ(networks.size(), 1u);
-    EXPECT_EQ(networks[0].ssid, L"Home");
-}
-
-TEST_F(ConfigurationSend, ThreeUnitsEachReceiveTheirOwnPayload) {
-    SimulatedBle::Install({Unit(1, L"OV One"), Unit(2, L"OV Two"), Unit(3, L"OV Three")});
-    const auto payloadFor = [](uint64_t address) {
-        return "username=\"u" + std::to_string(address) + "\"";
-    };
-    for (uint64_t address : {1u, 2u, 3u}) {
-        ASSERT_TRUE(backend.Connect(address, error));
-        ASSERT_TRUE(backend.SendConfiguration(payloadFor(address), error));
-    }
-    for (uint64_t address : {1u, 2u, 3u}) {
-        ExpectReceivedOnly(payloadFor(address), address);
-    }
-}
-
-TEST_F(ConfigurationSend, FramesLongerThanTheWriteLimitNeverReachTheLink) {
-    ConnectTo(Unit());
-    EXPECT_FALSE(backend.WriteBlufiFrame(Bytes(21, 0), error));
-    EXPECT_EQ(error, ble_text::kFrameTooLong);
-    EXPECT_TRUE(SimulatedBle::WrittenFrames(kUnitAddress).empty());
 }
 
 }  // namespace

@@ -1,43 +1,51 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "ble/flat_text.h"
+#include "ble/gatt_link.h"
 #include "ble/scan_collection.h"
 
 namespace {
 
-TEST(HresultSentence, AppendsTheCodeAsEightUpperCaseHexDigitsInParentheses) {
-    EXPECT_EQ(HresultSentence(ble_text::kScanFailed, 0x0000000Au),
-              L"Windows 10/11 advertisement scan failed (0x0000000A)");
-    EXPECT_EQ(HresultSentence(ble_text::kScanFailed, 0xDEADBEEFu),
-              L"Windows 10/11 advertisement scan failed (0xDEADBEEF)");
+std::string Canonical(const BleUuid& uuid) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x",
+                  static_cast<unsigned>(uuid.data1), uuid.data2, uuid.data3, uuid.data4[0],
+                  uuid.data4[1], uuid.data4[2], uuid.data4[3], uuid.data4[4], uuid.data4[5],
+                  uuid.data4[6], uuid.data4[7]);
+    return text;
+}
+
+// The simulated link offers its services with the same expansion, so only these literals
+// stand between a wrong digit and a program that finds no base unit's service anywhere.
+TEST(BluetoothUuid, ExpandsShortIdsOnTheBluetoothBaseUuid) {
+    EXPECT_EQ(Canonical(BluetoothUuid(0xFFFF)), "0000ffff-0000-1000-8000-00805f9b34fb");
+    EXPECT_EQ(Canonical(BluetoothUuid(0xFF01)), "0000ff01-0000-1000-8000-00805f9b34fb");
+    EXPECT_EQ(Canonical(BluetoothUuid(0xFF02)), "0000ff02-0000-1000-8000-00805f9b34fb");
+    EXPECT_FALSE(BluetoothUuid(0xFF01) == BluetoothUuid(0xFF02));
+    BleUuid otherBase = BluetoothUuid(0xFF01);
+    otherBase.data4[7] ^= 1;
+    EXPECT_FALSE(otherBase == BluetoothUuid(0xFF01));
 }
 
 TEST(CopyToErrorBuffer, CutsToCapacityMinusOneAndAlwaysTerminatesEvenWhenEmpty) {
-    const std::wstring longMessage(600, L'x');
     std::vector<wchar_t> buffer(kOvBleErrorCapacity, L'?');
-    CopyToErrorBuffer(longMessage, buffer.data(), kOvBleErrorCapacity);
+    CopyToErrorBuffer(std::wstring(600, L'x'), buffer.data(), kOvBleErrorCapacity);
     EXPECT_EQ(TextOfBuffer(buffer.data(), kOvBleErrorCapacity), std::wstring(511, L'x'));
-    EXPECT_EQ(buffer[511], L'\0');
-
     wchar_t one[1] = {L'?'};
     CopyToErrorBuffer(L"text", one, 1);
     EXPECT_EQ(one[0], L'\0');
-
     wchar_t untouched[2] = {L'?', L'?'};
     CopyToErrorBuffer(L"text", untouched, 0);
     EXPECT_EQ(untouched[0], L'?');
     CopyToErrorBuffer(L"text", nullptr, 10);  // the caller wants no message
-
     wchar_t old[8] = {L'o', L'l', L'd', 0};
     CopyToErrorBuffer(std::wstring(), old, 8);
     EXPECT_EQ(TextOfBuffer(old, 8), L"");
-}
-
-TEST(TextOfBuffer, StopsAtCapacityWithoutATerminator) {
-    const wchar_t full[3] = {L'a', L'b', L'c'};
+    const wchar_t full[3] = {L'a', L'b', L'c'};  // read back without a terminator
     EXPECT_EQ(TextOfBuffer(full, 3), L"abc");
 }
 
@@ -63,7 +71,10 @@ TEST(BaseUnitNamePrefix, AcceptsOvInEitherCaseOnly) {
     }
 }
 
-TEST(ScanCollection, KeepsTheStrongestReadingWithTheNameThatCameWithIt) {
+// Per address the strongest reading with the name that came with it (the first of equals);
+// packets without a base-unit name, such as an advertisement before its scan response, count
+// for nothing.
+TEST(ScanCollection, KeepsTheStrongestNamedReadingPerAddress) {
     const struct {
         int16_t firstRssi;
         const wchar_t* firstName;
@@ -75,6 +86,8 @@ TEST(ScanCollection, KeepsTheStrongestReadingWithTheNameThatCameWithIt) {
         {-70, L"OV weak", -60, L"OV strong", -60, L"OV strong"},
         {-60, L"OV strong", -70, L"OV weak", -60, L"OV strong"},
         {-60, L"OV first", -60, L"OV second", -60, L"OV first"},
+        {-40, L"", -80, L"OV late", -80, L"OV late"},
+        {-80, L"OV kept", -30, L"Headphones", -80, L"OV kept"},
     };
     for (const auto& c : cases) {
         ScanCollection collection;
@@ -85,16 +98,6 @@ TEST(ScanCollection, KeepsTheStrongestReadingWithTheNameThatCameWithIt) {
         EXPECT_EQ(devices[0].rssi, c.rssi);
         EXPECT_EQ(devices[0].name, c.name);
     }
-}
-
-TEST(ScanCollection, IgnoresPacketsWithoutABaseUnitName) {
-    ScanCollection collection;
-    collection.RecordAdvertisement(1, -40, L"");         // a packet without its name
-    collection.RecordAdvertisement(1, -80, L"OV late");  // the scan response that names it
-    collection.RecordAdvertisement(2, -30, L"Headphones");
-    const auto devices = collection.SortedDevices();
-    ASSERT_EQ(devices.size(), 1u);
-    EXPECT_EQ(devices[0].rssi, -80);
 }
 
 TEST(ScanCollection, SortsStrongestFirstThenByNameInCodeUnitOrder) {
@@ -111,9 +114,12 @@ TEST(ScanCollection, SortsStrongestFirstThenByNameInCodeUnitOrder) {
     EXPECT_EQ(order, (std::vector<uint64_t>{2, 3, 5, 1, 4}));
 }
 
-TEST(ScanCollection, AClosedCollectionNoLongerChanges) {
+TEST(ScanCollection, AClosedCollectionNoLongerChangesAndOwnStopKeepsAnEarlierError) {
     ScanCollection collection;
     collection.RecordAdvertisement(1, -70, L"OV one");
+    collection.RecordStop(1);
+    collection.RecordStop(0);
+    EXPECT_EQ(collection.StopError(), 1);
     collection.Close();
     collection.RecordAdvertisement(1, -10, L"OV louder");
     collection.RecordAdvertisement(2, -10, L"OV two");
@@ -121,13 +127,6 @@ TEST(ScanCollection, AClosedCollectionNoLongerChanges) {
     const auto devices = collection.SortedDevices();
     ASSERT_EQ(devices.size(), 1u);
     EXPECT_EQ(devices[0].rssi, -70);
-    EXPECT_EQ(collection.StopError(), 0);
-}
-
-TEST(ScanCollection, OwnStopKeepsAnEarlierStopError) {
-    ScanCollection collection;
-    collection.RecordStop(1);
-    collection.RecordStop(0);
     EXPECT_EQ(collection.StopError(), 1);
 }
 

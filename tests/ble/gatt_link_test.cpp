@@ -1,7 +1,7 @@
 #include "tests/ble/ble_test_support.h"
 
-#include "ble/flat_text.h"
 #include "ble/ov_ble.h"
+#include "tests/ble/link_failure_cases.h"
 
 namespace {
 
@@ -10,74 +10,45 @@ using Bytes = std::vector<uint8_t>;
 
 class GattConnect : public SimulatedLinkTest {};
 
-TEST_F(GattConnect, ConnectsAndSwitchesNotificationsOn) {
-    SimulatedBle::Install({Unit()});
-    ASSERT_TRUE(backend.Connect(kUnitAddress, error));
-    EXPECT_TRUE(error.empty());
-    EXPECT_TRUE(backend.IsConnected());
-    EXPECT_EQ(SimulatedBle::ConnectedAddress(), kUnitAddress);
-    EXPECT_TRUE(SimulatedBle::NotificationHandlerRegistered());
-}
-
 TEST_F(GattConnect, EachFailureHasItsSentenceAndLeavesNothingHeld) {
-    const struct {
-        SimulatedConnectFailure failure;
-        std::wstring expected;
-    } cases[] = {
-        {SimulatedConnectFailure::DeviceNotFound, ble_text::kDeviceNotOpened},
-        {SimulatedConnectFailure::ServiceDiscoveryFails, ble_text::kServicesNotRead},
-        {SimulatedConnectFailure::NoBlufiService, ble_text::kNoBlufiService},
-        {SimulatedConnectFailure::CharacteristicDiscoveryFails, ble_text::kCharacteristicsNotRead},
-        {SimulatedConnectFailure::MissingWriteCharacteristic, ble_text::kCharacteristicMissing},
-        {SimulatedConnectFailure::MissingNotifyCharacteristic, ble_text::kCharacteristicMissing},
-        {SimulatedConnectFailure::NotificationsRefused, ble_text::kNotificationsNotEnabled},
-        {SimulatedConnectFailure::PlatformError,
-         L"Windows 10/11 Bluetooth connection failed (0x80070005)"},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : ConnectFailureCases()) {
         SimulatedUnitSetup setup = Unit();
         setup.connectFailure = c.failure;
         SimulatedBle::Install({setup});
         EXPECT_FALSE(backend.Connect(kUnitAddress, error));
-        EXPECT_EQ(error, c.expected);
+        EXPECT_EQ(error, c.sentence);
         EXPECT_FALSE(backend.IsConnected());
         EXPECT_EQ(SimulatedBle::ConnectedAddress(), 0u);
         EXPECT_FALSE(SimulatedBle::NotificationHandlerRegistered());
-        EXPECT_EQ(backend.SendConfiguration("x", error), false);
+        EXPECT_FALSE(backend.SendConfiguration("x", error));
         EXPECT_EQ(error, ble_text::kConnectFirst);
     }
 }
 
-TEST_F(GattConnect, AStepThatNeverCompletesIsAbandonedAfter60Seconds) {
-    for (const auto failure :
-         {SimulatedConnectFailure::OpenHangs, SimulatedConnectFailure::NotificationSwitchHangs}) {
-        SimulatedUnitSetup setup = Unit();
-        setup.connectFailure = failure;
-        setup.connectStepLatency = 200ms;
-        SimulatedBle::Install({setup});
-        const auto start = SimulatedBle::Now();
-        EXPECT_FALSE(backend.Connect(kUnitAddress, error));
-        EXPECT_EQ(error, L"Windows 10/11 Bluetooth connection failed (0x800705B4)");
-        EXPECT_GE(ElapsedSince(start), 60s);
-        EXPECT_LT(ElapsedSince(start), 61s);
-        EXPECT_EQ(SimulatedBle::ConnectedAddress(), 0u);
-        EXPECT_FALSE(SimulatedBle::NotificationHandlerRegistered());
-    }
-}
-
-// Open, services, characteristics and the notification switch share one bound.
+// Open, services, characteristics and the notification switch share one bound of a minute, and
+// a step that never completes is abandoned there.
 TEST_F(GattConnect, AllStepsTogetherHaveOneMinute) {
     const struct {
+        SimulatedConnectFailure failure;
         std::chrono::milliseconds latency;
         bool connects;
-    } cases[] = {{14s, true}, {16s, false}};
+    } cases[] = {{SimulatedConnectFailure::None, 14s, true},
+                 {SimulatedConnectFailure::None, 16s, false},
+                 {SimulatedConnectFailure::OpenHangs, 200ms, false},
+                 {SimulatedConnectFailure::NotificationSwitchHangs, 200ms, false}};
     for (const auto& c : cases) {
         SimulatedUnitSetup setup = Unit();
+        setup.connectFailure = c.failure;
         setup.connectStepLatency = c.latency;
         SimulatedBle::Install({setup});
         const auto start = SimulatedBle::Now();
         EXPECT_EQ(backend.Connect(kUnitAddress, error), c.connects) << Narrow(error);
         EXPECT_LE(ElapsedSince(start), 60s);
+        if (!c.connects) {
+            EXPECT_EQ(error, L"Windows 10/11 Bluetooth connection failed (0x800705B4)");
+            EXPECT_GE(ElapsedSince(start), 60s);
+            EXPECT_FALSE(SimulatedBle::NotificationHandlerRegistered());
+        }
     }
 }
 
@@ -89,27 +60,20 @@ TEST_F(GattConnect, ConnectingAgainRestartsTheNumbering) {
     backend.Disconnect();
     ASSERT_TRUE(backend.Connect(kUnitAddress, error));
     ASSERT_TRUE(ScanWifi()) << Narrow(error);
-    const auto frames = SimulatedBle::WrittenFrames(kUnitAddress);
-    ASSERT_EQ(frames.size(), 3u);
-    for (const auto& frame : frames) {
-        EXPECT_EQ(frame, (Bytes{0x24, 0x00, 0x00, 0x00}));
-    }
+    EXPECT_EQ(SimulatedBle::WrittenFrames(kUnitAddress),
+              std::vector<Bytes>(3, Bytes{0x24, 0x00, 0x00, 0x00}));
 }
 
-// Before the first connection and after any number of disconnects alike.
+// Before the first connection and after a disconnect alike.
 TEST_F(GattConnect, BluFiOperationsWithoutAConnectionAreRefusedWithoutTouchingTheLink) {
     SimulatedBle::Install({Unit()});
-    backend.Disconnect();
     for (int round = 0; round < 2; ++round) {
-        EXPECT_FALSE(backend.IsConnected());
-        EXPECT_EQ(SimulatedBle::ConnectedAddress(), 0u);
         EXPECT_FALSE(ScanWifi());
         EXPECT_EQ(error, ble_text::kConnectFirst);
         EXPECT_FALSE(backend.SendConfiguration("payload", error));
         EXPECT_EQ(error, ble_text::kConnectFirst);
         EXPECT_TRUE(SimulatedBle::WrittenFrames(kUnitAddress).empty());
         ASSERT_TRUE(backend.Connect(kUnitAddress, error));
-        backend.Disconnect();
         backend.Disconnect();
     }
 }
@@ -133,43 +97,39 @@ TEST_F(FlatLink, WriteChecksTheConnectionBeforeTheLength) {
     const Bytes frame(21, 0);
     EXPECT_EQ(OvBleWrite(frame.data(), 21, text), 0);
     EXPECT_EQ(Text(), ble_text::kNotConnected);
-    EXPECT_EQ(OvBleWrite(frame.data(), 3, text), 0);
-    EXPECT_EQ(Text(), ble_text::kNotConnected);
     Connect();
     EXPECT_EQ(OvBleWrite(frame.data(), 21, text), 0);
     EXPECT_EQ(Text(), ble_text::kWriteTooLong);
     EXPECT_EQ(OvBleWrite(frame.data(), 21, nullptr), 0);  // no message wanted
 }
 
-TEST_F(FlatLink, WaitWithTimeOutZeroReturnsAtOnce) {
+// At most 512 bytes of a notification are stored; time-out zero returns at once.
+TEST_F(FlatLink, WaitTakesWhatIsQueuedWithoutWaitingAtTimeOutZero) {
     Connect();
     const auto start = SimulatedBle::Now();
     EXPECT_EQ(OvBleWaitNotification(buffer, &length, 0, text), 0);
     EXPECT_EQ(length, 0);
     EXPECT_EQ(Text(), ble_text::kNotificationTimeout);
     EXPECT_EQ(ElapsedSince(start), 0ms);
-    ASSERT_TRUE(SimulatedBle::InjectNotification({1, 2, 3}));
-    EXPECT_EQ(OvBleWaitNotification(buffer, &length, 0, text), 1);
-    EXPECT_EQ(length, 3);
-    EXPECT_EQ(text[0], L'\0');
-}
-
-TEST_F(FlatLink, StoresAtMost512BytesOfANotification) {
-    Connect();
     Bytes big(700);
     for (size_t i = 0; i < big.size(); ++i) {
         big[i] = static_cast<uint8_t>(i);
     }
     ASSERT_TRUE(SimulatedBle::InjectNotification(big));
     Bytes out(kOvBleNotificationCapacity + 8, 0xEE);
-    ASSERT_EQ(OvBleWaitNotification(out.data(), &length, 0, nullptr), 1);
+    ASSERT_EQ(OvBleWaitNotification(out.data(), &length, 0, text), 1);
+    EXPECT_EQ(text[0], L'\0');
     EXPECT_EQ(length, 512);
     EXPECT_EQ(out[511], static_cast<uint8_t>(511));
     EXPECT_EQ(out[512], 0xEE);
 }
 
-TEST_F(FlatLink, DisconnectDropsQueuedNotificationsAndTheWriteCharacteristic) {
+// Neither a disconnect nor a new connection lets notifications of the old one through.
+TEST_F(FlatLink, NotificationsOfAClosedConnectionAreDropped) {
     Connect();
+    ASSERT_TRUE(SimulatedBle::InjectNotification({1}));
+    ASSERT_EQ(OvBleConnect(kUnitAddress, text, kOvBleErrorCapacity), 1);
+    EXPECT_EQ(OvBleWaitNotification(nullptr, nullptr, 0, nullptr), 0);
     ASSERT_TRUE(SimulatedBle::InjectNotification({1}));
     OvBleDisconnect();
     OvBleDisconnect();
@@ -177,13 +137,6 @@ TEST_F(FlatLink, DisconnectDropsQueuedNotificationsAndTheWriteCharacteristic) {
     const uint8_t frame[4] = {0x24, 0, 0, 0};
     EXPECT_EQ(OvBleWrite(frame, 4, text), 0);
     EXPECT_EQ(Text(), ble_text::kNotConnected);
-}
-
-TEST_F(FlatLink, ConnectDiscardsNotificationsOfTheEarlierConnection) {
-    Connect();
-    ASSERT_TRUE(SimulatedBle::InjectNotification({1}));
-    ASSERT_EQ(OvBleConnect(kUnitAddress, text, kOvBleErrorCapacity), 1);
-    EXPECT_EQ(OvBleWaitNotification(nullptr, nullptr, 0, nullptr), 0);
 }
 
 TEST_F(FlatLink, ConnectMessageIsCutToTheCallersCapacity) {

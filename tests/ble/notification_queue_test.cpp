@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "ble/async_completion.h"
@@ -33,83 +34,69 @@ public:
         }
     }
 
+    // Runs action on another thread once a wait has begun; only a notify ends that wait early.
+    std::thread WhenWaiting(std::function<void()> action) {
+        realPatience_ = 5s;
+        return std::thread([this, action] {
+            while (waits_ == 0) {
+                std::this_thread::yield();
+            }
+            action();
+        });
+    }
+
     std::atomic<TimePoint> now_{TimePoint(1h)};
     std::atomic<int> waits_{0};
     int spuriousLeft_ = 0;
     std::chrono::milliseconds realPatience_{0};
 };
 
-Bytes Numbered(uint8_t n) {
-    return Bytes{n};
-}
-
 TEST(NotificationQueue, KeepsTheNewest64AndDropsTheOldest) {
     ScriptedClock clock;
     NotificationQueue queue;
     for (int i = 1; i <= 70; ++i) {
-        queue.Push(Numbered(static_cast<uint8_t>(i)));
+        queue.Push(Bytes{static_cast<uint8_t>(i)});
     }
     EXPECT_EQ(queue.Size(), 64u);
     Bytes first;
     ASSERT_TRUE(queue.Take(first, 0));
-    EXPECT_EQ(first, Numbered(7));
+    EXPECT_EQ(first, Bytes{7});
 }
 
-TEST(NotificationQueue, TimeOutZeroNeverWaits) {
+TEST(NotificationQueue, TimeOutZeroNeverWaitsAndAnEmptyNotificationIsAnEntry) {
     ScriptedClock clock;
     NotificationQueue queue;
-    Bytes taken;
+    Bytes taken{9};
     EXPECT_FALSE(queue.Take(taken, 0));
     EXPECT_EQ(clock.waits_, 0);
-    queue.Push(Numbered(1));
-    EXPECT_TRUE(queue.Take(taken, 0));
-    EXPECT_EQ(taken, Numbered(1));
-}
-
-TEST(NotificationQueue, EmptyNotificationIsAnEntry) {
-    ScriptedClock clock;
-    NotificationQueue queue;
     queue.Push({});
-    Bytes taken{9};
     EXPECT_TRUE(queue.Take(taken, 0));
     EXPECT_TRUE(taken.empty());
 }
 
+// Spurious wake-ups neither end the wait nor shorten it.
 TEST(NotificationQueue, WaitsUntilTheDeadlineOnTheClock) {
-    ScriptedClock clock;
-    NotificationQueue queue;
-    const auto start = clock.Now();
-    Bytes taken;
-    EXPECT_FALSE(queue.Take(taken, 20000));
-    EXPECT_EQ(clock.Now() - start, 20000ms);
-}
-
-TEST(NotificationQueue, KeepsWaitingAfterSpuriousWakeUps) {
-    ScriptedClock clock;
-    clock.spuriousLeft_ = 5;
-    NotificationQueue queue;
-    const auto start = clock.Now();
-    Bytes taken;
-    EXPECT_FALSE(queue.Take(taken, 1000));
-    EXPECT_EQ(clock.waits_, 6);
-    EXPECT_EQ(clock.Now() - start, 1000ms);
+    for (const int spurious : {0, 5}) {
+        ScriptedClock clock;
+        clock.spuriousLeft_ = spurious;
+        NotificationQueue queue;
+        const auto start = clock.Now();
+        Bytes taken;
+        EXPECT_FALSE(queue.Take(taken, 20000));
+        EXPECT_EQ(clock.waits_, spurious + 1);
+        EXPECT_EQ(clock.Now() - start, 20000ms);
+    }
 }
 
 TEST(NotificationQueue, ANotificationWakesTheWaiterBeforeTheDeadline) {
     ScriptedClock clock;
-    clock.realPatience_ = 30s;  // only a notify ends the wait early
     NotificationQueue queue;
     const auto start = clock.Now();
-    std::thread pusher([&] {
-        while (clock.waits_ == 0) {
-            std::this_thread::yield();
-        }
-        queue.Push(Numbered(42));
-    });
+    std::thread pusher = clock.WhenWaiting([&] { queue.Push(Bytes{42}); });
     Bytes taken;
     EXPECT_TRUE(queue.Take(taken, 20000));
     pusher.join();
-    EXPECT_EQ(taken, Numbered(42));
+    EXPECT_EQ(taken, Bytes{42});
     EXPECT_EQ(clock.Now(), start);  // woken, not timed out
 }
 
@@ -130,23 +117,29 @@ TEST(SteadyBleClock, WaitEndsAtAPastDeadlineWithoutBlocking) {
     EXPECT_TRUE(lock.owns_lock());
 }
 
-TEST(AsyncCompletion, ReportsTheStatusOnceCompletedAndIgnoresLaterCompletions) {
+TEST(AsyncCompletion, ReportsTheFirstStatusOrGivesUpAtTheTimeOut) {
     ScriptedClock clock;
     AsyncCompletion done;
+    int32_t status = 0;
+    const auto start = clock.Now();
+    EXPECT_FALSE(done.WaitFor(60s, status));
+    EXPECT_EQ(clock.Now() - start, 60s);
     done.Complete(1);
     done.Complete(3);
-    int32_t status = 0;
     EXPECT_TRUE(done.WaitFor(10s, status));
     EXPECT_EQ(status, 1);
 }
 
-TEST(AsyncCompletion, GivesUpAtTheTimeOut) {
+TEST(AsyncCompletion, ACompletionWakesTheWaiterBeforeTheTimeOut) {
     ScriptedClock clock;
     AsyncCompletion done;
     const auto start = clock.Now();
+    std::thread completer = clock.WhenWaiting([&] { done.Complete(2); });
     int32_t status = 0;
-    EXPECT_FALSE(done.WaitFor(60s, status));
-    EXPECT_EQ(clock.Now() - start, 60s);
+    EXPECT_TRUE(done.WaitFor(60s, status));
+    completer.join();
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(clock.Now(), start);
 }
 
 }  // namespace

@@ -1,28 +1,20 @@
 #include "tests/ble/ble_test_support.h"
 
-#include "ble/flat_text.h"
-
 namespace {
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
-class WifiScan : public SimulatedLinkTest {};
-
-TEST_F(WifiScan, DecodesAndOrdersTheUnitsList) {
-    SimulatedUnitSetup setup = Unit();
-    setup.unit.networks = {{"Beta", -50}, {"Alpha", -50}, {"Gamma", -40}, {"Alp", -50}};
-    ConnectTo(setup);
-    error = L"stale";
-    ASSERT_TRUE(ScanWifi()) << Narrow(error);
-    EXPECT_TRUE(error.empty());
-    ASSERT_EQ(networks.size(), 4u);
-    EXPECT_EQ(networks[0].ssid, L"Gamma");
-    EXPECT_EQ(networks[0].rssi, -40);
-    EXPECT_EQ(networks[1].ssid, L"Alp");
-    EXPECT_EQ(networks[2].ssid, L"Alpha");
-    EXPECT_EQ(networks[3].ssid, L"Beta");
-}
+class WifiScan : public SimulatedLinkTest {
+protected:
+    std::vector<std::pair<std::wstring, int>> Listed() const {
+        std::vector<std::pair<std::wstring, int>> listed;
+        for (const auto& network : networks) {
+            listed.emplace_back(network.ssid, network.rssi);
+        }
+        return listed;
+    }
+};
 
 // Far more fragments than the 64 notifications the link holds at once.
 TEST_F(WifiScan, ReassemblesAHugeListFromFragmentsWithAndWithoutChecksums) {
@@ -34,14 +26,17 @@ TEST_F(WifiScan, ReassemblesAHugeListFromFragmentsWithAndWithoutChecksums) {
                                            static_cast<int8_t>(-i / 3)});
         }
         ConnectTo(setup);
+        error = L"stale";
         ASSERT_TRUE(ScanWifi()) << Narrow(error);
+        EXPECT_TRUE(error.empty());
         ASSERT_EQ(networks.size(), 250u);
         EXPECT_EQ(networks.back().ssid, L"Network with a long name 1249");
         EXPECT_EQ(networks.back().rssi, -83);
     }
 }
 
-TEST_F(WifiScan, DecodesListData) {
+// Entries of length, signed rssi and UTF-8 name, listed strongest first, then by name.
+TEST_F(WifiScan, DecodesAndOrdersListData) {
     const struct {
         Bytes data;
         bool ok;
@@ -49,6 +44,9 @@ TEST_F(WifiScan, DecodesListData) {
     } cases[] = {
         {{0x05, 0xC4, 'H', 'o', 'm', 'e'}, true, {{L"Home", -60}}},
         {{0x01, 0xD0, 0x05, 0xC4, 'H', 'o', 'm', 'e'}, true, {{L"Home", -60}}},
+        {{0x02, 0xCE, 'b', 0x03, 0xCE, 'a', 'b', 0x02, 0xCE, 'a', 0x02, 0xD8, 'z'},
+         true,
+         {{L"z", -40}, {L"a", -50}, {L"ab", -50}, {L"b", -50}}},
         {{}, true, {}},
         {{0x00}, false, {}},
         {{0x06, 0xC4, 'H', 'o', 'm', 'e'}, false, {}},
@@ -62,99 +60,76 @@ TEST_F(WifiScan, DecodesListData) {
         {{0x05, 0xC4, 0xF0, 0x9F, 0x98, 0x80}, true, {{L"\xD83D\xDE00", -60}}},
     };
     for (const auto& c : cases) {
-        ConnectSilent();
+        ConnectTo(SilentUnit());
         // Already queued before the request: the first list after it counts, queued or not.
-        ASSERT_TRUE(SimulatedBle::SendFromConnectedUnit(kBlufiTypeWifiList, c.data));
+        ASSERT_TRUE(SimulatedBle::SendFromConnectedUnit(0x45, c.data));
         EXPECT_EQ(ScanWifi(), c.ok);
-        if (!c.ok) {
-            EXPECT_EQ(error, ble_text::kWifiListMalformed);
-            continue;
-        }
-        ASSERT_EQ(networks.size(), c.expected.size());
-        for (size_t i = 0; i < networks.size(); ++i) {
-            EXPECT_EQ(networks[i].ssid, c.expected[i].first);
-            EXPECT_EQ(networks[i].rssi, c.expected[i].second);
+        EXPECT_EQ(error, c.ok ? L"" : ble_text::kWifiListMalformed);
+        if (c.ok) {
+            EXPECT_EQ(Listed(), c.expected);
         }
     }
 }
 
+// Other frames ahead of the list, or left from an earlier exchange, are passed over.
 TEST_F(WifiScan, SkipsOtherFramesBeforeTheList) {
     SimulatedUnitSetup setup = HomeUnit();
     setup.unit.misbehaviour.unrelatedFramesFirst = 5;
     ConnectTo(setup);
     ASSERT_TRUE(ScanWifi()) << Narrow(error);
-    ASSERT_EQ(networks.size(), 1u);
+    ASSERT_TRUE(SimulatedBle::SendFromConnectedUnit(0x00, {}));
+    ASSERT_TRUE(ScanWifi()) << Narrow(error);
+    EXPECT_EQ(networks.size(), 1u);
+    EXPECT_EQ(SimulatedBle::WifiListRequests(kUnitAddress), 2);
 }
 
-TEST_F(WifiScan, UnitMisbehaviourEndsInTheMatchingSentence) {
-    const auto with = [](auto change) {
-        SimulatedMisbehaviour fault;
-        change(fault);
-        return fault;
-    };
+TEST_F(WifiScan, UnitMisbehaviourEndsInTheMatchingSentenceWithoutDisconnecting) {
     const struct {
-        SimulatedMisbehaviour fault;
+        bool SimulatedMisbehaviour::*fault;
         std::wstring expected;
     } cases[] = {
-        {with([](auto& f) { f.answerWithErrorReport = true; }), ble_text::kWifiScanError},
-        {with([](auto& f) { f.skipSequence = true; }),
+        {&SimulatedMisbehaviour::answerWithErrorReport, ble_text::kWifiScanError},
+        {&SimulatedMisbehaviour::skipSequence,
          L"BLUFI receive sequence mismatch. Expected 0, received 1."},
     };
     for (const auto& c : cases) {
         SimulatedUnitSetup setup = HomeUnit();
-        setup.unit.misbehaviour = c.fault;
+        setup.unit.misbehaviour.*c.fault = true;
         ConnectTo(setup);
         EXPECT_FALSE(ScanWifi());
         EXPECT_EQ(error, c.expected);
-        EXPECT_TRUE(backend.IsConnected());  // no failure disconnects
+        EXPECT_TRUE(backend.IsConnected());
     }
 }
 
-TEST_F(WifiScan, ASilentUnitTimesOutAfter20Seconds) {
-    ConnectSilent();
-    const auto start = SimulatedBle::Now();
-    EXPECT_FALSE(ScanWifi());
-    EXPECT_EQ(error, ble_text::kNotificationTimeout);
-    EXPECT_EQ(ElapsedSince(start), 20000ms);
-}
-
-TEST_F(WifiScan, OnlyOtherFramesUntilTheBudgetIsSpent) {
-    // One unrelated frame a second: the twentieth arrives exactly as the budget ends.
-    SimulatedUnitSetup setup = HomeUnit();
-    setup.unit.misbehaviour.unrelatedFramesFirst = 40;
-    setup.notificationSpacing = 1000ms;
-    ConnectTo(setup);
-    EXPECT_FALSE(ScanWifi());
-    EXPECT_EQ(error, ble_text::kWifiScanTimeout);
-}
-
-TEST_F(WifiScan, TheBudgetCountsAcrossTheTickCounterWrap) {
-    SimulatedBle::UseVirtualTime(true, 0xFFFFFFFFu - 5000);
-    SimulatedUnitSetup setup = HomeUnit();
-    setup.unit.misbehaviour.unrelatedFramesFirst = 40;
-    setup.notificationSpacing = 1500ms;
-    ConnectTo(setup);
-    const auto start = SimulatedBle::Now();
-    EXPECT_FALSE(ScanWifi());
-    EXPECT_EQ(error, ble_text::kNotificationTimeout);
-    EXPECT_EQ(ElapsedSince(start), 20000ms);
-}
-
-TEST_F(WifiScan, ASlowListWithinTheBudgetArrives) {
-    SimulatedUnitSetup setup = HomeUnit();
-    setup.answerDelay = 19s;
-    ConnectTo(setup);
-    ASSERT_TRUE(ScanWifi()) << Narrow(error);
-    EXPECT_EQ(networks.size(), 1u);
-}
-
-TEST_F(WifiScan, ANotificationLeftFromAnEarlierOperationIsPassedThroughTheCodec) {
-    ConnectTo(HomeUnit());
-    ASSERT_TRUE(ScanWifi()) << Narrow(error);
-    ASSERT_TRUE(SimulatedBle::SendFromConnectedUnit(0x00, {}));  // e.g. after the send
-    ASSERT_TRUE(ScanWifi()) << Narrow(error);
-    EXPECT_EQ(networks.size(), 1u);
-    EXPECT_EQ(SimulatedBle::WifiListRequests(kUnitAddress), 2);
+// The list has 20 seconds, counted across the wrap of the 32-bit tick counter too; frames of
+// other types do not extend it.
+TEST_F(WifiScan, TheListHasABudgetOf20Seconds) {
+    const struct {
+        uint32_t startTick;
+        int unrelatedFrames;
+        std::chrono::milliseconds spacing, answerDelay;
+        std::wstring expected;
+    } cases[] = {
+        {0, 0, 0ms, 19s, L""},
+        {0, 0, 0ms, 21s, ble_text::kNotificationTimeout},
+        {0, 40, 1000ms, 0ms, ble_text::kWifiScanTimeout},  // the 20th as the budget ends
+        {0xFFFFFFFFu - 5000, 40, 1500ms, 0ms, ble_text::kNotificationTimeout},
+    };
+    for (const auto& c : cases) {
+        SimulatedBle::UseVirtualTime(true, c.startTick);
+        SimulatedUnitSetup setup = HomeUnit();
+        setup.unit.misbehaviour.unrelatedFramesFirst = c.unrelatedFrames;
+        setup.notificationSpacing = c.spacing;
+        setup.answerDelay = c.answerDelay;
+        ConnectTo(setup);
+        const auto start = SimulatedBle::Now();
+        EXPECT_EQ(ScanWifi(), c.expected.empty());
+        EXPECT_EQ(error, c.expected);
+        if (!c.expected.empty()) {
+            EXPECT_EQ(ElapsedSince(start), 20000ms);
+        }
+    }
 }
 
 TEST_F(WifiScan, AFloodBeforeTheRequestLosesTheOldestAndBreaksTheNumbering) {
@@ -172,12 +147,9 @@ TEST_F(WifiScan, AFloodBeforeTheRequestLosesTheOldestAndBreaksTheNumbering) {
 TEST_F(WifiScan, AnUnansweredWriteIsAbandonedAfter10Seconds) {
     for (const bool hangs : {false, true}) {
         SimulatedUnitSetup setup = HomeUnit();
-        if (hangs) {
-            setup.failWriteNumber = 1;
-            setup.writeFailure = SimulatedWriteFailure::Hang;
-        } else {
-            setup.writeLatency = 12s;
-        }
+        setup.failWriteNumber = hangs ? 1 : 0;
+        setup.writeFailure = SimulatedWriteFailure::Hang;
+        setup.writeLatency = hangs ? 0s : 12s;
         ConnectTo(setup);
         const auto start = SimulatedBle::Now();
         EXPECT_FALSE(ScanWifi());
@@ -185,10 +157,29 @@ TEST_F(WifiScan, AnUnansweredWriteIsAbandonedAfter10Seconds) {
         EXPECT_EQ(ElapsedSince(start), 10000ms);
         SimulatedBle::AdvanceTime(5s);  // a late answer finds nobody waiting
         EXPECT_TRUE(backend.IsConnected());
-        if (hangs) {
-            EXPECT_TRUE(SimulatedBle::WrittenFrames(kUnitAddress).empty());
-        }
+        EXPECT_TRUE(SimulatedBle::WrittenFrames(kUnitAddress).empty());
     }
+}
+
+// The steady clock and the delivery thread, as the demo runs them.
+TEST(SimulatedLinkInRealTime, DeliversAnswersFromItsOwnThread) {
+    SimulatedBle::Reset();
+    SimulatedUnitSetup setup;
+    setup.address = 77;
+    setup.unit.networks = {{"Home", -50}, {"Office", -40}};
+    setup.answerDelay = 30ms;
+    SimulatedBle::Install({setup});
+    Windows10Backend backend;
+    std::wstring error;
+    std::vector<WifiNetwork> networks;
+    ASSERT_TRUE(backend.Connect(77, error));
+    ASSERT_TRUE(backend.ScanWifiNetworks(networks, error));
+    ASSERT_EQ(networks.size(), 2u);
+    EXPECT_EQ(networks[0].ssid, L"Office");
+    ASSERT_TRUE(backend.SendConfiguration(std::string(40, 'x'), error));
+    EXPECT_EQ(SimulatedBle::ReceivedPayloads(77).size(), 1u);
+    backend.Disconnect();
+    SimulatedBle::Reset();
 }
 
 }  // namespace

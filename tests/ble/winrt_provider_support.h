@@ -11,9 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <memory>
-#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +21,7 @@
 #include "ble/ble_clock.h"
 #include "ble/flat_text.h"
 #include "ble/ov_ble.h"
+#include "common/text_conversion.h"
 #include "tools/winrt_provider/winrt_provider.h"
 
 // The steady clock run faster by a whole factor, shared by the link and the provider, so the
@@ -41,16 +42,14 @@ public:
     void WaitUntil(std::condition_variable& signal, std::unique_lock<std::mutex>& lock,
                    TimePoint deadline) override {
         const TimePoint now = Now();
-        if (deadline <= now) {
-            return;
+        if (deadline > now) {
+            signal.wait_for(lock, Real(deadline - now));
         }
-        signal.wait_for(lock, Real(deadline - now));
     }
 
 private:
     std::chrono::milliseconds Real(TimePoint::duration virtualTime) const {
-        constexpr auto kLongest = std::chrono::hours(24);
-        const auto capped = std::min<TimePoint::duration>(virtualTime, kLongest);
+        const auto capped = std::min<TimePoint::duration>(virtualTime, std::chrono::hours(24));
         return std::max(std::chrono::milliseconds(1),
                         std::chrono::ceil<std::chrono::milliseconds>(capped / factor_));
     }
@@ -71,9 +70,7 @@ protected:
 
     void SetUp() override {
         winrt_provider::Reset();
-        winrt_provider::PlatformFaults faults;
-        faults.advertisementWindow = std::chrono::milliseconds(1000);
-        winrt_provider::SetFaults(faults);
+        SetFaults([](winrt_provider::PlatformFaults&) {});
     }
 
     void TearDown() override {
@@ -92,7 +89,7 @@ protected:
         winrt_provider::UseClock(clock_.get());
     }
 
-    void SetFaults(const std::function<void(winrt_provider::PlatformFaults&)>& change) {
+    static void SetFaults(const std::function<void(winrt_provider::PlatformFaults&)>& change) {
         winrt_provider::PlatformFaults faults;
         faults.advertisementWindow = std::chrono::milliseconds(1000);
         change(faults);
@@ -100,6 +97,7 @@ protected:
     }
 
     static void ExpectCleanLedger(const std::string& context = "") {
+        EXPECT_TRUE(winrt_provider::Settle()) << context;
         const winrt_provider::Counts counts = winrt_provider::CurrentCounts();
         std::string kinds;
         for (const std::string& kind : counts.liveKinds) {
@@ -122,18 +120,30 @@ protected:
         return setup;
     }
 
-    static std::string Narrow(const std::wstring& text) {
-        std::string out;
-        for (wchar_t unit : text) {
-            out += unit < 0x80 ? static_cast<char>(unit) : '?';
-        }
-        return out;
+    // The flat calls with this test's error buffer; Said() is their last sentence.
+    int Connect(uint64_t address = kUnitAddress) {
+        return OvBleConnect(address, text_, kOvBleErrorCapacity);
     }
+    int Scan(int& count) {
+        OV_BLE_SCAN_DEVICE devices[8];
+        count = 0;
+        return OvBleScan(devices, 8, &count, text_, kOvBleErrorCapacity);
+    }
+    int WriteWifiListRequest() {
+        const uint8_t frame[4] = {0x24, 0x00, 0x00, 0x00};
+        return OvBleWrite(frame, 4, text_);
+    }
+    int Wait(uint32_t timeoutMs, int* length = nullptr) {
+        uint8_t buffer[kOvBleNotificationCapacity];
+        int stored = 0;
+        return OvBleWaitNotification(buffer, length != nullptr ? length : &stored, timeoutMs,
+                                     text_);
+    }
+    std::wstring Said() const { return TextOfBuffer(text_, kOvBleErrorCapacity); }
 
-    static std::wstring Text(const wchar_t* buffer) {
-        return TextOfBuffer(buffer, kOvBleErrorCapacity);
-    }
+    static std::string Narrow(const std::wstring& text) { return Utf16ToUtf8(text); }
 
 private:
     std::unique_ptr<FastBleClock> clock_;
+    wchar_t text_[kOvBleErrorCapacity] = {};
 };

@@ -8,28 +8,19 @@
 
 #include "ble/windows10_backend.h"
 #include "ble/winrt_ble_interfaces.h"
-#include "blufi/configuration_payload.h"
+#include "tests/ble/unkind_schedule.h"
 
 namespace {
 
 using winrt_provider::CompletionTiming;
 
-std::vector<uint8_t> Payload(const std::wstring& ssid, const std::wstring& password,
-                             const std::wstring& username) {
-    std::string payload;
-    std::wstring error;
-    EXPECT_TRUE(BuildConfigurationPayload(ssid, password, username, payload, error));
-    return std::vector<uint8_t>(payload.begin(), payload.end());
-}
-
 class ProviderConversation : public ProviderTest {
 protected:
-    void Install() {
-        SimulatedAdvertiser headphones{0x001A7DDA7111ull, L"Headphones", {-40, -42}};
-        SimulatedAdvertiser nameless{0x001A7DDA7113ull, L"", {-61}};
+    void Install(SimulatedUnitSetup home) {
         SimulatedUnitSetup office = HomeUnit(0xA4CF12D0E102ull, L"ov-Office");
         office.rssiReadings = {-58, -61};
-        winrt_provider::Install({HomeUnit(), office}, {headphones, nameless});
+        winrt_provider::Install({home, office}, {{0x001A7DDA7111ull, L"Headphones", {-40, -42}},
+                                                 {0x001A7DDA7113ull, L"", {-61}}});
     }
 
     // Scan, connect, Wi-Fi scan and send through the backend, as the wizard runs them.
@@ -48,20 +39,17 @@ protected:
         ASSERT_EQ(networks.size(), 2u);
         EXPECT_EQ(networks[0].ssid, L"Tervane Home");
         EXPECT_EQ(networks[1].ssid, L"Caf\x00e9 Corner");
-        std::string payload;
-        ASSERT_TRUE(BuildConfigurationPayload(L"Tervane Home", L"correct horse", L"anna.k", payload,
-                                              error));
+        const std::string payload = R"(ap_ssid="Tervane Home",ap_password="correct horse")";
         ASSERT_TRUE(backend.SendConfiguration(payload, error)) << Narrow(error);
         backend.Disconnect();
         EXPECT_EQ(winrt_provider::ReceivedPayloads(kUnitAddress),
-                  std::vector<std::vector<uint8_t>>{
-                      Payload(L"Tervane Home", L"correct horse", L"anna.k")});
+                  (std::vector<std::vector<uint8_t>>{{payload.begin(), payload.end()}}));
         EXPECT_TRUE(winrt_provider::ProtocolErrors(kUnitAddress).empty());
     }
 };
 
 TEST_F(ProviderConversation, FullSetupOnTheSteadyClockReachesTheUnitThroughTheRuntime) {
-    Install();
+    Install(HomeUnit());
     RunFullSetup();
     const winrt_provider::Counts counts = winrt_provider::CurrentCounts();
     EXPECT_EQ(counts.cachedReads, 0) << "discovery must read from the device";
@@ -70,42 +58,37 @@ TEST_F(ProviderConversation, FullSetupOnTheSteadyClockReachesTheUnitThroughTheRu
     EXPECT_GT(counts.handlerThreads, 1) << "events and completions come from several threads";
 }
 
+// Each completion timing alone, then one event thread with latency on every step.
 TEST_F(ProviderConversation, EachCompletionTimingCarriesTheWholeConversation) {
-    const CompletionTiming timings[] = {CompletionTiming::Later, CompletionTiming::BeforePutReturns,
-                                        CompletionTiming::InsidePutCompleted};
     UseFastClock(20);
-    for (const CompletionTiming timing : timings) {
-        SCOPED_TRACE(static_cast<int>(timing));
-        winrt_provider::Reset();
-        SetFaults([&](winrt_provider::PlatformFaults& faults) { faults.timing = timing; });
-        Install();
-        RunFullSetup();
-        EXPECT_TRUE(winrt_provider::Settle());
-        ExpectCleanLedger();
-    }
-}
-
-TEST_F(ProviderConversation, OneEventThreadAndLatencyOnEveryStepStillComplete) {
-    UseFastClock(20);
-    SetFaults([](winrt_provider::PlatformFaults& faults) { faults.eventThreads = 1; });
     SimulatedUnitSetup slow = HomeUnit();
     slow.connectStepLatency = std::chrono::milliseconds(300);
     slow.writeLatency = std::chrono::milliseconds(15);
     slow.answerDelay = std::chrono::milliseconds(2500);
     slow.unit.checksums = true;
-    winrt_provider::Install({slow});
-    Windows10Backend backend;
-    std::wstring error;
-    ASSERT_TRUE(backend.Connect(kUnitAddress, error)) << Narrow(error);
-    std::vector<WifiNetwork> networks;
-    ASSERT_TRUE(backend.ScanWifiNetworks(networks, error)) << Narrow(error);
-    EXPECT_EQ(networks.size(), 2u);
-    backend.Disconnect();
+    const struct {
+        CompletionTiming timing;
+        int eventThreads;
+        SimulatedUnitSetup home;
+    } cases[] = {{CompletionTiming::Later, 3, HomeUnit()},
+                 {CompletionTiming::BeforePutReturns, 3, HomeUnit()},
+                 {CompletionTiming::InsidePutCompleted, 3, HomeUnit()},
+                 {CompletionTiming::Mixed, 1, slow}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.timing));
+        winrt_provider::Reset();
+        SetFaults([&](winrt_provider::PlatformFaults& faults) {
+            faults.timing = c.timing;
+            faults.eventThreads = c.eventThreads;
+        });
+        Install(c.home);
+        RunFullSetup();
+        ExpectCleanLedger();
+    }
 }
 
 // The ledger itself must be able to fail: a reference kept, and one released twice.
 TEST_F(ProviderTest, TheLedgerSeesAKeptAndAnOverReleasedReference) {
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     HSTRING name = nullptr;
     ASSERT_EQ(WindowsCreateString(winrt_ble::kBufferClass,
                                   static_cast<UINT32>(wcslen(winrt_ble::kBufferClass)), &name),
@@ -125,6 +108,32 @@ TEST_F(ProviderTest, TheLedgerSeesAKeptAndAnOverReleasedReference) {
     EXPECT_EQ(counts.liveObjects, 0);
     EXPECT_EQ(counts.overReleases, 1);
     winrt_provider::Reset();  // forgives the deliberate over-release before the ledger check
+}
+
+// The seeded schedules through the shipping flat layer and the platform ABI: the connection
+// status property and its event, lingering links and drops as the provider plays them. Fewer
+// than over the simulated layer, as each takes real time under Wine.
+TEST_F(ProviderTest, SeededSchedulesNeverReportADiscardedConfigurationAsSent) {
+    UseFastClock(50);
+    const UnkindWorld world{
+        [](std::vector<SimulatedUnitSetup> units) { winrt_provider::Install(std::move(units)); },
+        [] {
+            winrt_provider::DropLink(kUnitAddress);
+            winrt_provider::Settle();  // the status event has arrived, as over the simulated layer
+        },
+        [](const SimulatedLinkFaults& faults) {
+            winrt_provider::SetLinkFaults(kUnitAddress, faults);
+        },
+        [](bool off) {
+            winrt_provider::SetRadioOff(off);
+            winrt_provider::Settle();
+        },
+        [](std::chrono::milliseconds time) { CurrentBleClock().SleepFor(time); },
+        [] { return winrt_provider::ReceivedPayloads(kUnitAddress); }};
+    for (unsigned seed = 1; seed <= 40 && !HasFailure(); ++seed) {
+        RunUnkindSchedule(seed, kUnitAddress, world);
+        ExpectCleanLedger("after schedule " + std::to_string(seed));
+    }
 }
 
 }  // namespace

@@ -42,16 +42,11 @@ Bytes WithChecksum(Bytes frame) {
     return frame;
 }
 
-TEST(BlufiBuildFrame, FirstFrameAfterResetIsTheBareWifiListRequest) {
+TEST(BlufiBuildFrame, NumbersFromZeroAfterResetAndWrapsFrom255) {
     BlufiLinkState state = FreshState();
     EXPECT_EQ(BuildBlufiFrame(state, kBlufiTypeWifiListRequest, {}, false),
               (Bytes{0x24, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(BuildBlufiFrame(state, kBlufiTypeWifiListRequest, {}, false)[2], 1);
-}
-
-TEST(BlufiBuildFrame, SequenceWrapsFrom255ToZero) {
-    BlufiLinkState state = FreshState();
-    for (int i = 0; i < 255; ++i) {
+    for (int i = 1; i < 255; ++i) {
         BuildBlufiFrame(state, 0x24, {}, false);
     }
     EXPECT_EQ(BuildBlufiFrame(state, 0x24, {}, false)[2], 255);
@@ -66,56 +61,39 @@ TEST(BlufiBuildFrame, RefusesMoreThan255BytesWithoutUsingASequenceNumber) {
     EXPECT_EQ(BuildBlufiFrame(state, 0x4D, {}, false)[2], 1);
 }
 
-struct FragmentCase {
-    size_t length;
-    std::vector<size_t> payloadBytesPerFrame;
-};
-
-class BlufiFragmentBoundaries : public testing::TestWithParam<FragmentCase> {};
-
-TEST_P(BlufiFragmentBoundaries, SplitsIntoFramesOfAtMostTwentyBytes) {
-    const FragmentCase& c = GetParam();
-    BlufiLinkState state = FreshState();
-    const Bytes payload = Payload(c.length);
-    const auto frames = FragmentBlufiPayload(state, kBlufiTypeCustomData, payload);
-    ASSERT_EQ(frames.size(), c.payloadBytesPerFrame.size());
-    Bytes joined;
-    for (size_t i = 0; i < frames.size(); ++i) {
-        const Bytes& frame = frames[i];
-        const bool last = i + 1 == frames.size();
-        ASSERT_LE(frame.size(), kBlufiMaxFrameSize);
-        EXPECT_EQ(frame[0], kBlufiTypeCustomData);
-        EXPECT_EQ(frame[1], last ? 0x00 : 0x10) << "frame " << i;
-        EXPECT_EQ(frame[2], i) << "frame " << i;
-        EXPECT_EQ(frame[3], frame.size() - 4);
-        size_t skip = 0;
-        if (!last) {
-            EXPECT_EQ(frame[4], c.length & 0xFF);
-            EXPECT_EQ(frame[5], c.length >> 8);
-            skip = 2;
+// Every frame but the last is a fragment of 14 payload bytes after the total length (not what
+// remains); the last carries up to 16.
+TEST(BlufiFragment, SplitsIntoFramesOfAtMostTwentyBytes) {
+    const struct {
+        size_t length;
+        size_t frames;
+        size_t lastData;
+    } cases[] = {{0, 1, 0},  {1, 1, 1},   {16, 1, 16}, {17, 2, 3},   {30, 2, 16},
+                 {31, 3, 3}, {44, 3, 16}, {45, 4, 3},  {100, 7, 16}, {300, 22, 6}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
+        BlufiLinkState state = FreshState();
+        const Bytes payload = Payload(c.length);
+        const auto frames = FragmentBlufiPayload(state, kBlufiTypeCustomData, payload);
+        ASSERT_EQ(frames.size(), c.frames);
+        Bytes joined;
+        for (size_t i = 0; i < frames.size(); ++i) {
+            const Bytes& frame = frames[i];
+            const bool last = i + 1 == frames.size();
+            EXPECT_EQ(
+                Bytes(frame.begin(), frame.begin() + 3),
+                (Bytes{0x4D, static_cast<uint8_t>(last ? 0x00 : 0x10), static_cast<uint8_t>(i)}));
+            EXPECT_EQ(frame[3], frame.size() - 4);
+            EXPECT_EQ(frame.size(), last ? 4 + c.lastData : 20u);
+            size_t skip = 0;
+            if (!last) {
+                EXPECT_EQ(frame[4] | frame[5] << 8, c.length);
+                skip = 2;
+            }
+            joined.insert(joined.end(), frame.begin() + 4 + static_cast<std::ptrdiff_t>(skip),
+                          frame.end());
         }
-        EXPECT_EQ(frame.size() - 4 - skip, c.payloadBytesPerFrame[i]) << "frame " << i;
-        joined.insert(joined.end(), frame.begin() + 4 + static_cast<std::ptrdiff_t>(skip),
-                      frame.end());
-    }
-    EXPECT_EQ(joined, payload);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Lengths, BlufiFragmentBoundaries,
-    testing::Values(FragmentCase{0, {0}}, FragmentCase{1, {1}}, FragmentCase{16, {16}},
-                    FragmentCase{17, {14, 3}}, FragmentCase{30, {14, 16}},
-                    FragmentCase{31, {14, 14, 3}}, FragmentCase{44, {14, 14, 16}},
-                    FragmentCase{45, {14, 14, 14, 3}},
-                    FragmentCase{100, {14, 14, 14, 14, 14, 14, 16}}));
-
-TEST(BlufiFragment, EveryFragmentCarriesTheWholeLengthNotWhatRemains) {
-    BlufiLinkState state = FreshState();
-    const auto frames = FragmentBlufiPayload(state, kBlufiTypeCustomData, Payload(300));
-    ASSERT_GT(frames.size(), 2u);
-    for (size_t i = 0; i + 1 < frames.size(); ++i) {
-        EXPECT_EQ(frames[i][4], 0x2C);
-        EXPECT_EQ(frames[i][5], 0x01);
+        EXPECT_EQ(joined, payload);
     }
 }
 
@@ -140,7 +118,6 @@ TEST(BlufiParse, AcceptsChecksummedFrameOnlyWhenTheCrcMatches) {
     EXPECT_TRUE(result.accepted);
     EXPECT_TRUE(result.complete);
     EXPECT_EQ(result.message.data, (Bytes{'a', 'b', 'c'}));
-
     for (size_t corrupt : {4u, 7u, 8u}) {
         Bytes bad = good;
         bad[corrupt] ^= 0x01;
@@ -152,75 +129,54 @@ TEST(BlufiParse, AcceptsChecksummedFrameOnlyWhenTheCrcMatches) {
     }
 }
 
-struct RejectCase {
-    const char* name;
-    Bytes notification;
-    std::wstring error;
-    bool consumesSequence;
-};
-
-class BlufiParseRejects : public testing::TestWithParam<RejectCase> {};
-
-TEST_P(BlufiParseRejects, WithItsSentenceAndTheRightSequenceEffect) {
-    const RejectCase& c = GetParam();
-    BlufiLinkState state = FreshState();
-    // Leave a fragment in progress so we can see a rejection does not disturb it.
-    ASSERT_TRUE(Parse(state, {0x45, 0x10, 0x00, 0x03, 0x05, 0x00, 0x7A}).accepted);
-    const ParseResult result = Parse(state, c.notification);
-    EXPECT_FALSE(result.accepted);
-    EXPECT_FALSE(result.complete);
-    EXPECT_EQ(result.error, c.error);
-    EXPECT_EQ(state.receiveSequence & 0xFF, c.consumesSequence ? 1u : 0u);
-    EXPECT_EQ(state.reassembly, (Bytes{0x7A}));
-    EXPECT_EQ(state.savedType, 0x45);
-    EXPECT_EQ(state.savedFrameControl, 0x10);
+// A rejection names its reason, consumes the number only once the header was in order, and
+// leaves the fragment in progress alone.
+TEST(BlufiParse, RejectsWithItsSentenceAndTheRightSequenceEffect) {
+    const std::wstring kShort = L"BLUFI notification is shorter than the four-byte header.";
+    const std::wstring kTruncated = L"BLUFI notification is truncated.";
+    const struct {
+        Bytes notification;
+        std::wstring error;
+        bool consumesSequence;
+    } cases[] = {
+        {{}, kShort, false},
+        {{0x45, 0x00, 0x01}, kShort, false},
+        {{0x45, 0x00, 0x05, 0x00},
+         L"BLUFI receive sequence mismatch. Expected 1, received 5.",
+         false},
+        {{0x45, 0x00, 0x01, 0x03, 'a', 'b'}, kTruncated, true},
+        {{0x45, 0x02, 0x01, 0x01, 'a', 0x00}, kTruncated, true},  // checksum missing
+        {{0x45, 0x01, 0x01, 0x01, 'a'},
+         L"Encrypted BLUFI notifications are not enabled for this configuration protocol.",
+         true},
+        {{0x45, 0x10, 0x01, 0x01, 'a'},
+         L"BLUFI fragment does not contain its two-byte total-length field.",
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.notification));
+        BlufiLinkState state = FreshState();
+        ASSERT_TRUE(Parse(state, {0x45, 0x10, 0x00, 0x03, 0x05, 0x00, 0x7A}).accepted);
+        const ParseResult result = Parse(state, c.notification);
+        EXPECT_FALSE(result.accepted);
+        EXPECT_FALSE(result.complete);
+        EXPECT_EQ(result.error, c.error);
+        EXPECT_EQ(state.receiveSequence & 0xFF, c.consumesSequence ? 1u : 0u);
+        EXPECT_EQ(state.reassembly, (Bytes{0x7A}));
+        EXPECT_EQ(state.savedType, 0x45);
+        EXPECT_EQ(state.savedFrameControl, 0x10);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Notifications, BlufiParseRejects,
-    testing::Values(
-        RejectCase{"Empty", {}, L"BLUFI notification is shorter than the four-byte header.",
-                   false},
-        RejectCase{"ThreeBytes",
-                   {0x45, 0x00, 0x01},
-                   L"BLUFI notification is shorter than the four-byte header.",
-                   false},
-        RejectCase{"WrongSequence",
-                   {0x45, 0x00, 0x05, 0x00},
-                   L"BLUFI receive sequence mismatch. Expected 1, received 5.",
-                   false},
-        RejectCase{"ShorterThanLength",
-                   {0x45, 0x00, 0x01, 0x03, 'a', 'b'},
-                   L"BLUFI notification is truncated.",
-                   true},
-        RejectCase{"ChecksumMissing",
-                   {0x45, 0x02, 0x01, 0x01, 'a', 0x00},
-                   L"BLUFI notification is truncated.",
-                   true},
-        RejectCase{"Encrypted",
-                   {0x45, 0x01, 0x01, 0x01, 'a'},
-                   L"Encrypted BLUFI notifications are not enabled for this configuration "
-                   L"protocol.",
-                   true},
-        RejectCase{"FragmentWithoutLength",
-                   {0x45, 0x10, 0x01, 0x01, 'a'},
-                   L"BLUFI fragment does not contain its two-byte total-length field.",
-                   true}),
-    [](const testing::TestParamInfo<RejectCase>& info) { return info.param.name; });
-
-TEST(BlufiParse, MismatchNamesThreeDigitNumbersInDecimal) {
-    BlufiLinkState state = FreshState();
-    state.receiveSequence = 254;
-    EXPECT_EQ(Parse(state, {0x45, 0x00, 0x00, 0x00}).error,
-              L"BLUFI receive sequence mismatch. Expected 255, received 0.");
-}
-
-TEST(BlufiParse, ReceiveSequenceWrapsAfter255) {
+TEST(BlufiParse, ReceiveSequenceWrapsAfter255AndMismatchesNameItInDecimal) {
     BlufiLinkState state = FreshState();
     for (int i = 0; i < 256; ++i) {
         ASSERT_TRUE(Parse(state, {0x00, 0x00, static_cast<uint8_t>(i), 0x00}).accepted) << i;
     }
     EXPECT_TRUE(Parse(state, {0x00, 0x00, 0x00, 0x00}).accepted);
+    state.receiveSequence = 254;
+    EXPECT_EQ(Parse(state, {0x45, 0x00, 0x00, 0x00}).error,
+              L"BLUFI receive sequence mismatch. Expected 255, received 0.");
 }
 
 TEST(BlufiParse, ReassemblesFragmentsWithTheirTypeAndTheFinalSequence) {
@@ -228,6 +184,7 @@ TEST(BlufiParse, ReassemblesFragmentsWithTheirTypeAndTheFinalSequence) {
     ParseResult first = Parse(state, {0x45, 0x10, 0x00, 0x04, 0x05, 0x00, 'H', 'e'});
     EXPECT_TRUE(first.accepted);
     EXPECT_FALSE(first.complete);
+    EXPECT_FALSE(Parse(state, {0x45, 0x10, 0x07, 0x04, 0x05, 0x00, 'X', 'X'}).accepted);
     ParseResult second = Parse(state, {0x45, 0x10, 0x01, 0x04, 0x05, 0x00, 'l', 'l'});
     EXPECT_TRUE(second.accepted);
     EXPECT_FALSE(second.complete);
@@ -242,41 +199,16 @@ TEST(BlufiParse, ReassemblesFragmentsWithTheirTypeAndTheFinalSequence) {
     EXPECT_EQ(state.savedType, 0);
 }
 
-TEST(BlufiParse, RejectedFramesBetweenFragmentsLeaveTheMessageIntact) {
-    BlufiLinkState state = FreshState();
-    ASSERT_TRUE(Parse(state, {0x45, 0x10, 0x00, 0x04, 0x05, 0x00, 'H', 'e'}).accepted);
-    EXPECT_FALSE(Parse(state, {0x45, 0x10, 0x07, 0x04, 0x05, 0x00, 'X', 'X'}).accepted);
-    EXPECT_FALSE(Parse(state, {0x45, 0x01, 0x01, 0x02, 'X', 'X'}).accepted);  // consumes 1
-    ASSERT_TRUE(Parse(state, {0x45, 0x10, 0x02, 0x04, 0x05, 0x00, 'l', 'l'}).accepted);
-    const ParseResult last = Parse(state, {0x45, 0x00, 0x03, 0x01, 'o'});
-    ASSERT_TRUE(last.complete);
-    EXPECT_EQ(last.message.data, (Bytes{'H', 'e', 'l', 'l', 'o'}));
-}
-
-TEST(BlufiParse, ChecksummedFragmentsReassemble) {
-    BlufiLinkState state = FreshState();
-    ASSERT_TRUE(Parse(state, WithChecksum({0x45, 0x10, 0x00, 0x03, 0x02, 0x00, 'o'})).accepted);
-    const ParseResult last = Parse(state, WithChecksum({0x45, 0x00, 0x01, 0x01, 'k'}));
-    ASSERT_TRUE(last.complete);
-    EXPECT_EQ(last.message.data, (Bytes{'o', 'k'}));
-}
-
-TEST(BlufiParse, FinalFrameWithNoDataCompletesAnEmptyMessage) {
-    BlufiLinkState state = FreshState();
-    const ParseResult result = Parse(state, {0x49, 0x00, 0x00, 0x00});
-    ASSERT_TRUE(result.complete);
-    EXPECT_EQ(result.message.type, 0x49);
-    EXPECT_TRUE(result.message.data.empty());
-}
-
-TEST(BlufiParse, EmptyFragmentedMessageLeavesNoStaleTypeForTheNextMessage) {
+// An empty message, fragmented or not, completes and leaves no type behind for the next one.
+TEST(BlufiParse, EmptyMessagesCompleteWithoutAStaleType) {
     BlufiLinkState state = FreshState();
     ASSERT_TRUE(Parse(state, {0x45, 0x10, 0x00, 0x02, 0x00, 0x00}).accepted);
     ASSERT_TRUE(Parse(state, {0x45, 0x00, 0x01, 0x00}).complete);
-    const ParseResult error = Parse(state, {0x49, 0x00, 0x02, 0x01, 0x0B});
+    const ParseResult error = Parse(state, {0x49, 0x00, 0x02, 0x00});
     ASSERT_TRUE(error.complete);
     EXPECT_EQ(error.message.type, 0x49);
     EXPECT_EQ(error.message.frameControl, 0x00);
+    EXPECT_TRUE(error.message.data.empty());
 }
 
 TEST(BlufiParse, TrailingBytesAfterDataAndChecksumAreIgnored) {

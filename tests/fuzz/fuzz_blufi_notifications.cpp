@@ -11,37 +11,27 @@ namespace {
 void ParseSequence(const uint8_t* data, size_t size) {
     BlufiLinkState state;
     ResetBlufiLinkState(state);
-    size_t offset = 0;
-    while (offset < size) {
-        const size_t length = data[offset] % 40;
-        ++offset;
-        const size_t take = length < size - offset ? length : size - offset;
-        std::vector<uint8_t> notification(data + offset, data + offset + take);
-        offset += take;
-        // Steer most notifications to the expected number so deeper paths are reached.
-        if (notification.size() >= 3 && (notification[2] & 0x80) == 0) {
-            notification[2] = static_cast<uint8_t>(state.receiveSequence + 1);
-        }
+    const auto expected = [&](uint8_t) { return static_cast<uint8_t>(state.receiveSequence + 1); };
+    ForEachNotification(data, size, 40, expected, [&](const std::vector<uint8_t>& notification) {
         const uint32_t before = state.receiveSequence & 0xFF;
         const size_t bufferedBefore = state.reassembly.size();
         BlufiMessage message;
         bool complete = true;
         std::wstring error;
-        const bool accepted = ParseBlufiNotification(state, notification, message, complete, error);
-        if (!accepted) {
+        if (!ParseBlufiNotification(state, notification, message, complete, error)) {
             Check(!complete && !error.empty());
             Check(state.reassembly.size() == bufferedBefore);
             if (notification.size() < 4 || notification[2] != ((before + 1) & 0xFF)) {
                 Check((state.receiveSequence & 0xFF) == before);
             }
-        } else {
-            Check((state.receiveSequence & 0xFF) == notification[2]);
-            if (complete) {
-                Check(message.sequence == notification[2]);
-                Check(state.reassembly.empty() && state.savedType == 0);
-            }
+            return;
         }
-    }
+        Check((state.receiveSequence & 0xFF) == notification[2]);
+        if (complete) {
+            Check(message.sequence == notification[2]);
+            Check(state.reassembly.empty() && state.savedType == 0);
+        }
+    });
 }
 
 void RoundTrip(const uint8_t* data, size_t size) {
@@ -59,10 +49,7 @@ void RoundTrip(const uint8_t* data, size_t size) {
         std::wstring error;
         Check(ParseBlufiNotification(receiver, frames[i], message, complete, error));
         Check(complete == (i + 1 == frames.size()));
-        if (complete) {
-            Check(message.data == payload);
-            Check(message.type == kBlufiTypeCustomData);
-        }
+        Check(!complete || (message.data == payload && message.type == kBlufiTypeCustomData));
     }
 }
 

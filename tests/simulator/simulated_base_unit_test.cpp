@@ -8,12 +8,20 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+// The program's side of one connection: its codec state and what the unit notified.
 struct Link {
     BlufiLinkState state;
     SimulatedBaseUnit unit;
     std::vector<Bytes> notifications;
 
-    explicit Link(SimulatedBaseUnitConfig config = {}) : unit(std::move(config)) {
+    explicit Link(size_t networks, SimulatedMisbehaviour fault = {}, bool checksums = false) {
+        SimulatedBaseUnitConfig config;
+        for (size_t i = 0; i < networks; ++i) {
+            config.networks.push_back({"Network " + std::to_string(i), static_cast<int8_t>(-40)});
+        }
+        config.misbehaviour = fault;
+        config.checksums = checksums;
+        unit.SetConfig(config);
         ResetBlufiLinkState(state);
         unit.SetNotificationSink([this](const Bytes& n) { notifications.push_back(n); });
         unit.Connect();
@@ -23,16 +31,15 @@ struct Link {
         return unit.WriteFrame(BuildBlufiFrame(state, kBlufiTypeWifiListRequest, {}, false));
     }
 
-    // Feeds every notification to the codec; returns the completed messages and the first
-    // rejection, if any.
-    std::vector<BlufiMessage> Decode(std::wstring* firstError = nullptr) {
+    // Feeds every notification to the codec: the completed messages and the first rejection.
+    std::vector<BlufiMessage> Decode(std::wstring& firstError) {
         std::vector<BlufiMessage> messages;
         for (const auto& n : notifications) {
             BlufiMessage message;
             bool complete = false;
             std::wstring error;
             if (!ParseBlufiNotification(state, n, message, complete, error)) {
-                if (firstError && firstError->empty()) *firstError = error;
+                firstError = firstError.empty() ? error : firstError;
             } else if (complete) {
                 messages.push_back(message);
             }
@@ -42,119 +49,66 @@ struct Link {
     }
 };
 
-SimulatedBaseUnitConfig WithNetworks(size_t count) {
-    SimulatedBaseUnitConfig config;
-    for (size_t i = 0; i < count; ++i) {
-        config.networks.push_back({"Network " + std::to_string(i), static_cast<int8_t>(-40 - i)});
-    }
-    return config;
-}
-
 TEST(SimulatedBaseUnit, AnswersTheWifiListRequestInFragmentsTheCodecReassembles) {
     for (const bool checksums : {false, true}) {
-        SimulatedBaseUnitConfig config = WithNetworks(12);
-        config.checksums = checksums;
-        Link link(config);
+        Link link(12, {}, checksums);
         ASSERT_TRUE(link.RequestWifiList());
         EXPECT_GT(link.notifications.size(), 5u);
         std::wstring error;
-        const auto messages = link.Decode(&error);
+        const auto messages = link.Decode(error);
         EXPECT_EQ(error, L"");
         ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0].type, kBlufiTypeWifiList);
-        EXPECT_EQ(messages[0].data, SimulatedBaseUnit::EncodeWifiList(config.networks));
+        EXPECT_EQ(messages[0].type, 0x45);
+        ASSERT_EQ(messages[0].data.size(), 10u * 11 + 2 * 12);  // "Network 10" on, 12 bytes
+        EXPECT_EQ(Bytes(messages[0].data.begin(), messages[0].data.begin() + 13),
+                  (Bytes{0x0A, 0xD8, 'N', 'e', 't', 'w', 'o', 'r', 'k', ' ', '0', 0x0A, 0xD8}));
     }
 }
 
-TEST(SimulatedBaseUnit, EncodesEachEntryAsLengthRssiAndSsid) {
-    EXPECT_EQ(SimulatedBaseUnit::EncodeWifiList({{"Home", -60}, {"", -48}}),
-              (Bytes{0x05, 0xC4, 'H', 'o', 'm', 'e', 0x01, 0xD0}));
-}
-
-TEST(SimulatedBaseUnit, RefusesAFrameOutOfNumberingAndReportsIt) {
-    Link link;
+TEST(SimulatedBaseUnit, RefusesAFrameOutOfNumberingWithAnErrorReport) {
+    Link link(0);
     BuildBlufiFrame(link.state, kBlufiTypeCustomData, {}, false);  // number 0 never sent
-    EXPECT_FALSE(link.unit.WriteFrame(BuildBlufiFrame(link.state, kBlufiTypeCustomData, {'x'},
-                                                      false)));
+    EXPECT_FALSE(
+        link.unit.WriteFrame(BuildBlufiFrame(link.state, kBlufiTypeCustomData, {'x'}, false)));
     ASSERT_EQ(link.unit.ProtocolErrors().size(), 1u);
-    const auto messages = link.Decode();
+    std::wstring error;
+    const auto messages = link.Decode(error);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].type, kBlufiTypeErrorReport);
-    EXPECT_EQ(messages[0].data, (Bytes{kSimErrorSequence}));
+    EXPECT_EQ(messages[0].type, 0x49);
+    EXPECT_EQ(messages[0].data, (Bytes{0x00}));
     EXPECT_TRUE(link.unit.ReceivedCustomData().empty());
 }
 
-TEST(SimulatedBaseUnit, RefusesFramesLongerThanTheWriteLimit) {
-    Link link;
-    EXPECT_FALSE(link.unit.WriteFrame(
-        BuildBlufiFrame(link.state, kBlufiTypeCustomData, Bytes(17, 'a'), false)));
-    EXPECT_EQ(link.unit.ProtocolErrors().size(), 1u);
+TEST(SimulatedBaseUnit, MisbehavioursShowUpAsTheCodecSeesThem) {
+    const auto with = [](bool SimulatedMisbehaviour::*flag) {
+        SimulatedMisbehaviour fault;
+        fault.*flag = true;
+        return fault;
+    };
+    const struct {
+        SimulatedMisbehaviour fault;
+        std::wstring codecError;  // the first rejection; the list still completes after it
+    } cases[] = {
+        {with(&SimulatedMisbehaviour::repeatSequence),
+         L"BLUFI receive sequence mismatch. Expected 0, received 255."},
+        {with(&SimulatedMisbehaviour::truncateFrame), L"BLUFI notification is truncated."},
+        {with(&SimulatedMisbehaviour::setEncryptedBit),
+         L"Encrypted BLUFI notifications are not enabled for this configuration protocol."},
+        {with(&SimulatedMisbehaviour::corruptChecksum), L"BLUFI checksum mismatch."},
+    };
+    for (const auto& c : cases) {
+        Link link(3, c.fault);
+        ASSERT_TRUE(link.RequestWifiList());
+        std::wstring error;
+        const auto messages = link.Decode(error);
+        EXPECT_EQ(error, c.codecError);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].type, 0x45);
+    }
 }
-
-TEST(SimulatedBaseUnit, NewConnectionRestartsBothNumberings) {
-    Link link(WithNetworks(1));
-    ASSERT_TRUE(link.RequestWifiList());
-    link.Decode();
-    link.unit.Connect();
-    ResetBlufiLinkState(link.state);
-    ASSERT_TRUE(link.RequestWifiList());
-    std::wstring error;
-    EXPECT_EQ(link.Decode(&error).size(), 1u);
-    EXPECT_EQ(error, L"");
-}
-
-struct MisbehaviourCase {
-    const char* name;
-    SimulatedMisbehaviour fault;
-    std::wstring codecError;  // first rejection the program's codec reports, if any
-    std::vector<uint8_t> messageTypes;  // completed messages, in order
-};
-
-class SimulatedMisbehaviours : public testing::TestWithParam<MisbehaviourCase> {};
-
-TEST_P(SimulatedMisbehaviours, ShowUpAsTheCodecSeesThem) {
-    SimulatedBaseUnitConfig config = WithNetworks(3);
-    config.misbehaviour = GetParam().fault;
-    Link link(config);
-    ASSERT_TRUE(link.RequestWifiList());
-    std::wstring error;
-    const auto messages = link.Decode(&error);
-    EXPECT_EQ(error, GetParam().codecError);
-    std::vector<uint8_t> types;
-    for (const auto& m : messages) types.push_back(m.type);
-    EXPECT_EQ(types, GetParam().messageTypes);
-}
-
-SimulatedMisbehaviour Fault(void (*set)(SimulatedMisbehaviour&)) {
-    SimulatedMisbehaviour fault;
-    set(fault);
-    return fault;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Faults, SimulatedMisbehaviours,
-    testing::Values(
-        MisbehaviourCase{"RepeatSequence",
-                         Fault([](SimulatedMisbehaviour& f) { f.repeatSequence = true; }),
-                         L"BLUFI receive sequence mismatch. Expected 0, received 255.",
-                         {kBlufiTypeWifiList}},
-        MisbehaviourCase{"Truncated",
-                         Fault([](SimulatedMisbehaviour& f) { f.truncateFrame = true; }),
-                         L"BLUFI notification is truncated.",
-                         {kBlufiTypeWifiList}},
-        MisbehaviourCase{"Encrypted",
-                         Fault([](SimulatedMisbehaviour& f) { f.setEncryptedBit = true; }),
-                         L"Encrypted BLUFI notifications are not enabled for this configuration "
-                         L"protocol.",
-                         {kBlufiTypeWifiList}},
-        MisbehaviourCase{"CorruptChecksum",
-                         Fault([](SimulatedMisbehaviour& f) { f.corruptChecksum = true; }),
-                         L"BLUFI checksum mismatch.",
-                         {kBlufiTypeWifiList}}),
-    [](const testing::TestParamInfo<MisbehaviourCase>& info) { return info.param.name; });
 
 TEST(SimulatedBaseUnit, CaptureHasOneLinePerFrameWithDirectionTimeAndHex) {
-    Link link(WithNetworks(1));
+    Link link(1);
     std::ostringstream capture;
     link.unit.SetCapture(&capture);
     ASSERT_TRUE(link.RequestWifiList());
