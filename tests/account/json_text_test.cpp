@@ -43,6 +43,7 @@ TEST(JsonReaders, FindTheTopLevelStringMemberAndDecodeIt) {
          "\xC3\xA9\xE2\x82\xAC"},
         {"UnicodeEscapeZero", R"({"k":"a\u0000b"})", "k", true, Bytes("a\0b", 3)},
         {"SurrogatePairJoined", R"({"k":"\ud83d\ude00"})", "k", true, "\xF0\x9F\x98\x80"},
+        {"HighestSurrogatePair", R"({"k":"\uDBFF\uDFFF"})", "k", true, "\xF4\x8F\xBF\xBF"},
         {"LoneHighSurrogate", R"({"k":"\ud83dx"})", "k", true, "\xEF\xBF\xBDx"},
         {"LoneLowSurrogate", R"({"k":"\ude00"})", "k", true, "\xEF\xBF\xBD"},
         {"HighThenHigh", R"({"k":"\ud83d\ud83d"})", "k", true, "\xEF\xBF\xBD\xEF\xBF\xBD"},

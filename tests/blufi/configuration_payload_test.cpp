@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #ifdef _WIN32
 #include <cwctype>
 #endif
@@ -64,6 +66,16 @@ TEST(TrimWhitespace, RemovesOnlyTheEnds) {
     EXPECT_EQ(TrimWhitespace(L" a b "), L"a b");
     EXPECT_EQ(TrimWhitespace(L"\x2003x\x2028"), L"x");
     EXPECT_EQ(TrimWhitespace(L"\x200Bx\xFEFF"), L"\x200Bx\xFEFF");
+}
+
+// Unicode's white space but for U+0085, as Windows' runtime classifies it.
+TEST(PayloadSpaceClass, IsTheListedWhiteSpaceAndNothingElse) {
+    std::set<unsigned> listed = {0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x20, 0xA0, 0x1680,
+                                 0x2028, 0x2029, 0x202F, 0x205F, 0x3000};
+    for (unsigned unit = 0x2000; unit <= 0x200A; ++unit)
+        listed.insert(unit);
+    for (unsigned unit = 0; unit <= 0xFFFF; ++unit)
+        EXPECT_EQ(IsPayloadSpace(static_cast<wchar_t>(unit)), listed.count(unit) == 1) << unit;
 }
 
 #ifdef _WIN32

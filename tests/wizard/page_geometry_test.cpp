@@ -116,6 +116,39 @@ TEST(PageGeometry, AnchoredControlsKeepTheirDistanceFromTheEdges) {
     }
 }
 
+bool Overlap(const ControlRect& a, const ControlRect& b) {
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+           b.y < a.y + a.height;
+}
+
+// Nothing is clipped by the side margins or hidden under another control. A show-password
+// button that is not shown may sit under its field.
+TEST(PageGeometry, ControlsStayInsideTheSideMarginsAndNeverOverlap) {
+    for (WizardPage page : {WizardPage::Login, WizardPage::BaseUnitSelect, WizardPage::WifiSelect,
+                            WizardPage::Result}) {
+        for (const auto& size : {std::pair{504, 501}, {600, 620}, {1500, 1200}}) {
+            for (bool showButton : {false, true}) {
+                const auto placed = ComputePageGeometry(page, Client(size.first, size.second, showButton));
+                const auto hidden = [&](int id) {
+                    return !showButton &&
+                           (id == control_id::kShowPassword || id == control_id::kShowWifiPassword);
+                };
+                for (size_t i = 0; i < placed.size(); ++i) {
+                    const ControlRect& a = placed[i].rect;
+                    EXPECT_GE(a.x, 32) << "control " << placed[i].controlId;
+                    EXPECT_LE(a.x + a.width, size.first - 32) << "control " << placed[i].controlId;
+                    for (size_t j = i + 1; j < placed.size(); ++j) {
+                        EXPECT_TRUE(hidden(placed[i].controlId) || hidden(placed[j].controlId) ||
+                                    !Overlap(a, placed[j].rect))
+                            << placed[i].controlId << " and " << placed[j].controlId << " at "
+                            << size.first << "x" << size.second;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(ScaledGeometry, LengthsRoundToTheNearestPixel) {
     const int cases[][3] = {{7, 96, 7},  {1, 144, 2},     {91, 144, 137}, {-3, 144, -5},
                             {3, 120, 4}, {330, 192, 660}, {0, 0, 0},      {20, 0, 20}};
@@ -141,11 +174,6 @@ TEST(ScaledGeometry, EveryRectangleIsThePagesLayoutInPhysicalSize) {
                 << "control " << plain[i].controlId;
         }
     }
-}
-
-bool Overlap(const ControlRect& a, const ControlRect& b) {
-    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
-           b.y < a.y + a.height;
 }
 
 TEST(StatusGeometry, LongSentenceGetsRoomOfItsOwnAtTheSmallestWindow) {
