@@ -175,8 +175,6 @@ TEST_F(UpdateWindowTest, FailedDownloadOrHelperLaunchReportsItsSentenceAndKeepsT
         InstallMode modeAtLaunch;
         std::wstring shown;  // empty: no dialog after the question, no launch
     } cases[] = {
-        {false, L"The downloaded update failed its SHA-256 checksum.", InstallMode::CurrentUser,
-         L"The downloaded update failed its SHA-256 checksum."},
         {false, L"", InstallMode::CurrentUser, L"The update could not be downloaded or verified."},
         {true, L"Could not start the update helper.", InstallMode::CurrentUser,
          L"Could not start the update helper."},

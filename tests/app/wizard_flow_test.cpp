@@ -22,9 +22,7 @@ void ExpectFreshScanWithEmptyWifiPage(WizardWindow& w, ControlIndex button) {
 TEST_F(WizardFlowTest, FullSetupSendsNetworkPasswordAndConfirmedAccountName) {
     Open();
     LogInAndReachBaseUnits(*w);
-    EXPECT_EQ(w->Text(kStatusText), L"3 base units found.");
     EXPECT_EQ(w->Text(kAccountLineText), L"Configuring for: anna.k");
-    EXPECT_EQ(w->RowText(kBaseUnitListView, 0, 0), L"OV-Hall");
 
     ConnectFirstUnitAndReachWifi(*w);
     EXPECT_EQ(w->backend().connects(), std::vector<uint64_t>{0x33});
