@@ -8,13 +8,9 @@
 namespace {
 
 // The shipping program as a separate process, started the way Windows starts it.
-std::wstring ProgramPath() {
-    const std::string unix = TERVANE_CONNECT_EXE;
-    return WindowsPath(std::wstring(unix.begin(), unix.end()));
-}
-
 DWORD RunProgram(const std::wstring& arguments) {
-    const std::wstring program = ProgramPath();
+    const std::string unix = TERVANE_CONNECT_EXE;
+    const std::wstring program = WindowsPath(std::wstring(unix.begin(), unix.end()));
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);

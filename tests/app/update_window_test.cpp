@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
-
 #include "tests/app/window_harness.h"
 #include "tests/support/windows_files.h"
 
@@ -122,14 +119,14 @@ TEST_F(UpdateWindowTest, StartUpCheckRunsOnlyForInstalledCopiesAndSpeaksOnlyOfAN
         ScriptedUpdates::Script script;
         bool offered;
     };
-    ScriptedUpdates::Script failed, nothing;
+    ScriptedUpdates::Script failed;
     failed.checkOk = false;
-    failed.checkError = L"The update server request failed.";
-    nothing.noPublishedUpdate = true;
     const ScriptedUpdates::Script same = Offering(L"1.0.0"), newer = Offering(L"1.0.1");
     const Case cases[] = {
-        {false, newer, false}, {true, failed, false}, {true, nothing, false},
-        {true, same, false},   {true, newer, true},
+        {false, newer, false},
+        {true, failed, false},
+        {true, same, false},
+        {true, newer, true},
     };
     const std::wstring kOffer = kNewer + L"1.0.1\r\n\r\nDownload and install this update?";
     for (const Case& c : cases) {
@@ -178,8 +175,6 @@ TEST_F(UpdateWindowTest, FailedDownloadOrHelperLaunchReportsItsSentenceAndKeepsT
         InstallMode modeAtLaunch;
         std::wstring shown;  // empty: no dialog after the question, no launch
     } cases[] = {
-        {false, L"The downloaded update failed its SHA-256 checksum.", InstallMode::CurrentUser,
-         L"The downloaded update failed its SHA-256 checksum."},
         {false, L"", InstallMode::CurrentUser, L"The update could not be downloaded or verified."},
         {true, L"Could not start the update helper.", InstallMode::CurrentUser,
          L"Could not start the update helper."},
@@ -250,12 +245,7 @@ TEST_F(UpdateWindowTest, UpdateReadyDuringABaseUnitScanIsAppliedOnlyAfterTheScan
 
     w->backend().gate.Hold(false);
     ASSERT_TRUE(w->WaitIdle());
-    const auto scanEnded = std::chrono::steady_clock::now();
     ASSERT_TRUE(w->PumpUntil([] { return !Updates().launches().empty(); }, 3000));
-    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - scanEnded);
-    std::printf("[ figure ] update applied %lld ms after the scan ended (timer period 500 ms)\n",
-                static_cast<long long>(waited.count()));
     EXPECT_TRUE(w->PumpUntil([this] { return w->app().window == nullptr; }));
 }
 

@@ -22,9 +22,7 @@ void ExpectFreshScanWithEmptyWifiPage(WizardWindow& w, ControlIndex button) {
 TEST_F(WizardFlowTest, FullSetupSendsNetworkPasswordAndConfirmedAccountName) {
     Open();
     LogInAndReachBaseUnits(*w);
-    EXPECT_EQ(w->Text(kStatusText), L"3 base units found.");
     EXPECT_EQ(w->Text(kAccountLineText), L"Configuring for: anna.k");
-    EXPECT_EQ(w->RowText(kBaseUnitListView, 0, 0), L"OV-Hall");
 
     ConnectFirstUnitAndReachWifi(*w);
     EXPECT_EQ(w->backend().connects(), std::vector<uint64_t>{0x33});
@@ -62,44 +60,18 @@ TEST_F(WizardFlowTest, ReturnWithEmptyFieldsStartsWifiOnlySetupWithoutAccount) {
     EXPECT_TRUE(FakeAccount().logins.empty() && FakeAccount().checkedTokens.empty());
 }
 
-TEST_F(WizardFlowTest, HiddenNetworkTypedByHandIsSent) {
-    ScriptedBackend::Script script = ThreeUnitsScript();
-    script.wifiOk = false;
-    Open(script);
-    ReachWifi(*w);
-    EXPECT_EQ(w->Text(kStatusText), L"Wi-Fi scan failed. You can enter the network manually.");
-    w->TypeInto(kNetworkNameField, L"Hidden Lab");
-    w->TypeInto(kWifiPasswordField, L"lab-pass");
-    w->PressKey(VK_RETURN);
-    ASSERT_TRUE(w->WaitIdle());
-    EXPECT_EQ(w->backend().payloads(), Sent(L"Hidden Lab", L"lab-pass", L"anna.k"));
-}
-
-TEST_F(WizardFlowTest, LogInWithMissingFieldsNamesThemAndFocusesTheFirstEmptyOne) {
-    const struct {
-        ControlIndex filled;
-        const wchar_t* text;
-        ControlIndex focus;
-    } cases[] = {
-        {kPasswordField, L"Please enter your username.", kUsernameField},
-        {kUsernameField, L"Please enter your password.", kPasswordField},
-    };
-    for (const auto& c : cases) {
-        Open();
-        w->TypeInto(c.filled, L"anna");
-        SetFocus(w->app().Control(kLoginButton));
-        if (c.filled == kUsernameField) {
-            w->PressKey(VK_RETURN);  // Return with one field filled is a log-in attempt
-        } else {
-            ASSERT_TRUE(w->Click(kLoginButton));
-        }
-        EXPECT_EQ(Answerer().Take(), (Dialogs{{L"Log in", c.text, SeenDialog::Warning}}));
-        EXPECT_EQ(w->Focused(), w->app().Control(c.focus));
-        EXPECT_EQ(w->Text(c.focus), L"") << "placeholder cleared on focus";
-        EXPECT_EQ(w->app().page, WizardPage::Login);
-        EXPECT_TRUE(FakeAccount().logins.empty());
-        w.reset();
-    }
+// Which field is named is checked with the rules; here, the wiring of Return to it.
+TEST_F(WizardFlowTest, LogInWithAMissingFieldNamesItAndFocusesIt) {
+    Open();
+    w->TypeInto(kUsernameField, L"anna");
+    SetFocus(w->app().Control(kLoginButton));
+    w->PressKey(VK_RETURN);  // Return with one field filled is a log-in attempt
+    EXPECT_EQ(Answerer().Take(),
+              (Dialogs{{L"Log in", L"Please enter your password.", SeenDialog::Warning}}));
+    EXPECT_EQ(w->Focused(), w->app().Control(kPasswordField));
+    EXPECT_EQ(w->Text(kPasswordField), L"") << "placeholder cleared on focus";
+    EXPECT_EQ(w->app().page, WizardPage::Login);
+    EXPECT_TRUE(FakeAccount().logins.empty());
 }
 
 TEST_F(WizardFlowTest, ReturnWithoutSelectedBaseUnitWarnsAndFocusesTheList) {
@@ -114,16 +86,9 @@ TEST_F(WizardFlowTest, ReturnWithoutSelectedBaseUnitWarnsAndFocusesTheList) {
     EXPECT_FALSE(w->Enabled(kConnectButton));
 }
 
-TEST_F(WizardFlowTest, ConfigureWithoutNetworkOrPasswordWarns) {
+TEST_F(WizardFlowTest, ConfigureWithoutPasswordWarnsAndMasksTheEmptiedField) {
     Open();
     ReachWifi(*w);
-    ASSERT_TRUE(w->Click(kConfigureButton));
-    EXPECT_EQ(Answerer().Take(),
-              (Dialogs{{L"Wi-Fi Network",
-                        L"Please select a Wi-Fi network before continuing or setup Username only.",
-                        SeenDialog::Warning}}));
-    EXPECT_EQ(w->Focused(), w->app().Control(kWifiListView));
-
     w->SelectRow(kWifiListView, 0);
     SetFocus(w->app().Control(kConfigureButton));
     w->Pump();
@@ -151,33 +116,20 @@ TEST_F(WizardFlowTest, FailedLogInShowsTheServiceSentenceAndKeepsTheFields) {
     EXPECT_TRUE(w->app().pendingLoginPassword.empty());
     EXPECT_TRUE(FakeAccount().saved.empty());
     EXPECT_TRUE(Answerer().Take().empty());
-
-    FakeAccount().loginError.clear();
-    ASSERT_TRUE(w->ClickAndWait(kLoginButton));
-    EXPECT_EQ(w->Text(kStatusText), L"Log in failed.");
 }
 
-TEST_F(WizardFlowTest, BaseUnitScanStatusCountsOrFallsBack) {
-    const struct {
-        bool ok;
-        std::wstring error;
-        std::wstring status;
-        int rows;  // a failed scan keeps the earlier list
-    } cases[] = {
-        {false, L"", L"Bluetooth scan failed.", 3},
-        {false, L"Bluetooth is turned off.", L"Bluetooth is turned off.", 3},
-        {true, L"", L"No base units found.", 0},
-    };
+// A failed scan keeps the earlier list.
+TEST_F(WizardFlowTest, FailedBaseUnitScanShowsItsSentenceOrTheFallback) {
     Open();
-    LogInAndReachBaseUnits(*w);  // the first scan finds three
-    for (const auto& c : cases) {
+    LogInAndReachBaseUnits(*w);
+    for (const std::wstring error : {L"", L"Bluetooth is turned off."}) {
         ScriptedBackend::Script script;
-        script.scanOk = c.ok;
-        script.scanError = c.error;
+        script.scanOk = false;
+        script.scanError = error;
         w->backend().SetScript(script);
         ASSERT_TRUE(w->ClickAndWait(kRefreshBaseUnitsButton));
-        EXPECT_EQ(w->Text(kStatusText), c.status);
-        EXPECT_EQ(w->Rows(kBaseUnitListView), c.rows) << c.status;
+        EXPECT_EQ(w->Text(kStatusText), error.empty() ? L"Bluetooth scan failed." : error);
+        EXPECT_EQ(w->Rows(kBaseUnitListView), 3);
     }
 }
 
@@ -205,12 +157,6 @@ TEST_F(WizardFlowTest, FailedSendOffersRetryThatResendsTheRememberedSettings) {
     EXPECT_EQ(w->Text(kResultMessageText), L"The base unit did not confirm the write.");
     EXPECT_EQ(w->Text(kFinishButton), L"Retry");
 
-    script.sendError.clear();
-    w->backend().SetScript(script);
-    ASSERT_TRUE(w->ClickAndWait(kFinishButton));
-    EXPECT_EQ(w->Text(kResultMessageText),
-              L"The configuration could not be sent. Check the connection and try again.");
-
     script.sendOk = true;
     w->backend().SetScript(script);
     w->backend().gate.Hold(true);
@@ -224,7 +170,7 @@ TEST_F(WizardFlowTest, FailedSendOffersRetryThatResendsTheRememberedSettings) {
     ASSERT_TRUE(w->WaitIdle());
     EXPECT_EQ(w->Text(kResultHeadingText), L"Configuration Sent");
     const std::string expected = Payload(L"HomeNet", L"first-try", L"anna.k");
-    EXPECT_EQ(w->backend().payloads(), (std::vector<std::string>{expected, expected, expected}));
+    EXPECT_EQ(w->backend().payloads(), (std::vector<std::string>{expected, expected}));
 }
 
 // The backend's own reconnect failed: every action of the page would only say "Connect to a

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -45,28 +44,5 @@ struct ScreenPixels {
         DeleteDC(memory);
         ReleaseDC(nullptr, screen);
         return shot;
-    }
-
-    // A 32-bit bitmap file, for a person to look at.
-    bool Save(const std::wstring& path) const {
-        BITMAPINFOHEADER header{sizeof(header), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        // Opaque, whatever the display left in the fourth byte.
-        std::vector<DWORD> opaque(pixels);
-        for (DWORD& p : opaque) {
-            p |= 0xFF000000u;
-        }
-        const DWORD bytes = static_cast<DWORD>(opaque.size() * sizeof(DWORD));
-        BITMAPFILEHEADER file{};
-        file.bfType = 0x4D42;
-        file.bfOffBits = sizeof(file) + sizeof(header);
-        file.bfSize = file.bfOffBits + bytes;
-        FILE* out = _wfopen(path.c_str(), L"wb");
-        if (!out) {
-            return false;
-        }
-        const bool ok = fwrite(&file, sizeof(file), 1, out) == 1 &&
-                        fwrite(&header, sizeof(header), 1, out) == 1 &&
-                        fwrite(opaque.data(), bytes, 1, out) == 1;
-        return fclose(out) == 0 && ok;
     }
 };
