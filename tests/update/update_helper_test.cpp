@@ -136,8 +136,7 @@ TEST_F(UpdateHelperRun, SuccessDeletesTheInstallerAndStartsTheProgram) {
         const wchar_t* expected;
     } cases[] = {{L"currentuser", L"/CURRENTUSER"},
                  {L"AllUsers", L"/ALLUSERS"},
-                 {L"allusers ", L"/CURRENTUSER"},
-                 {L"alluser", L"/CURRENTUSER"}};
+                 {L"allusers ", L"/CURRENTUSER"}};
     for (const auto& c : cases) {
         const std::wstring installer = Installer(L"fake_installer.exe", 0);
         DeleteFileW((app_ + L".started").c_str());
