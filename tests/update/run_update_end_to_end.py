@@ -1,8 +1,5 @@
 #!/usr/bin/env python3
-"""Self-update from end to end under Wine in a fresh prefix: the installed demo 1.0.0 refuses
-an installer swapped for one signed by another certificate, then updates itself to 1.0.1 from
-the stand-in update service; planted DLLs named like its delay-loaded libraries never load.
-usage: run_update_end_to_end.py --build BUILD_DIR --workdir DIR [--shots DIR]"""
+"""Self-update of the installed demo from 1.0.0 to 1.0.1 in a fresh Wine prefix."""
 
 import argparse
 import glob
@@ -123,10 +120,11 @@ class Run:
         setup_new = self.path("installer", "TervaneConnectDemoSetup-1.0.1.exe")
         replacement = self.path("tests", "update", "update-fixtures", "fake_installer_other.exe")
         planted = self.path("tests", "update", "update-fixtures", "planted.dll")
-        for needed in (setup_old, setup_new, replacement, planted):
-            if not os.path.exists(needed):
-                self.log("missing " + needed + " (build the windows preset first)")
-                return 1
+        missing = [n for n in (setup_old, setup_new, replacement, planted)
+                   if not os.path.exists(n)]
+        if missing:
+            self.log("missing %s (build the windows preset first)" % missing)
+            return 1
 
         subprocess.run([os.path.join(ROOT, "tools", "xvfb-start.sh"), self.prefix], check=True)
         service = None

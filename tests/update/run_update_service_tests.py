@@ -1,8 +1,5 @@
 #!/usr/bin/env python3
-"""Runs the update check and download tests under Wine against the stand-in update service:
-one over HTTPS with a test authority trusted only in the test program's own Wine prefix, one
-whose authority nobody trusts, and a port with nothing listening.
-"""
+"""The update service tests against a trusted, an untrusted and a TLS 1.0/1.1 stand-in."""
 
 import os
 import socket
