@@ -23,39 +23,34 @@ protected:
                                                  {0x001A7DDA7113ull, L"", {-61}}});
     }
 
-    // Scan, connect, Wi-Fi scan and send through the backend, as the wizard runs them.
+    // Scan, connect, Wi-Fi scan and send through the backend, as the wizard runs them; the
+    // lists' contents are the portable core's, checked on the host.
     void RunFullSetup() {
         Windows10Backend backend;
         std::vector<BaseUnitInfo> units;
         std::wstring error;
         ASSERT_TRUE(backend.ScanBaseUnits(units, error)) << Narrow(error);
         ASSERT_EQ(units.size(), 2u);
-        EXPECT_EQ(units[0].name, L"OV-Living Room");
-        EXPECT_EQ(units[0].rssi, -47);
-        EXPECT_EQ(units[1].name, L"ov-Office");
         ASSERT_TRUE(backend.Connect(units[0].address, error)) << Narrow(error);
         std::vector<WifiNetwork> networks;
         ASSERT_TRUE(backend.ScanWifiNetworks(networks, error)) << Narrow(error);
-        ASSERT_EQ(networks.size(), 2u);
-        EXPECT_EQ(networks[0].ssid, L"Tervane Home");
-        EXPECT_EQ(networks[1].ssid, L"Caf\x00e9 Corner");
+        EXPECT_EQ(networks.size(), 2u);
         const std::string payload = R"(ap_ssid="Tervane Home",ap_password="correct horse")";
         ASSERT_TRUE(backend.SendConfiguration(payload, error)) << Narrow(error);
         backend.Disconnect();
         EXPECT_EQ(winrt_provider::ReceivedPayloads(kUnitAddress),
                   (std::vector<std::vector<uint8_t>>{{payload.begin(), payload.end()}}));
         EXPECT_TRUE(winrt_provider::ProtocolErrors(kUnitAddress).empty());
+        const winrt_provider::Counts counts = winrt_provider::CurrentCounts();
+        EXPECT_EQ(counts.cachedReads, 0) << "discovery must read from the device";
+        EXPECT_EQ(counts.writesWithoutResponse, 0);
+        EXPECT_EQ(counts.unimplementedCalls, 0);
     }
 };
 
 TEST_F(ProviderConversation, FullSetupOnTheSteadyClockReachesTheUnitThroughTheRuntime) {
     Install(HomeUnit());
     RunFullSetup();
-    const winrt_provider::Counts counts = winrt_provider::CurrentCounts();
-    EXPECT_EQ(counts.cachedReads, 0) << "discovery must read from the device";
-    EXPECT_EQ(counts.writesWithoutResponse, 0);
-    EXPECT_EQ(counts.unimplementedCalls, 0);
-    EXPECT_GT(counts.handlerThreads, 1) << "events and completions come from several threads";
 }
 
 // Each completion timing alone, then one event thread with latency on every step.

@@ -1,9 +1,9 @@
 // Whatever text arrives as a published version, the parser either refuses it or yields
 // components that print back to an equivalent version.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
+#include "tests/fuzz/fuzz_check.h"
 #include "update/version.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -17,14 +17,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::wstring printed;
     for (int i = 0; i < 4; ++i) {
-        if (parts.parts[i] > 65535) std::abort();
+        Check(parts.parts[i] <= 65535);
         printed += std::to_wstring(parts.parts[i]);
-        if (i < 3) printed += L'.';
+        if (i < 3)
+            printed += L'.';
     }
     VersionParts again;
-    if (!ParseVersion(printed, again) || IsNewerVersion(parts, again) ||
-        IsNewerVersion(again, parts)) {
-        std::abort();
-    }
+    Check(ParseVersion(printed, again) && !IsNewerVersion(parts, again) &&
+          !IsNewerVersion(again, parts));
     return 0;
 }

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -105,23 +103,6 @@ TEST(SimulatedBaseUnit, MisbehavioursShowUpAsTheCodecSeesThem) {
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].type, 0x45);
     }
-}
-
-TEST(SimulatedBaseUnit, CaptureHasOneLinePerFrameWithDirectionTimeAndHex) {
-    Link link(1);
-    std::ostringstream capture;
-    link.unit.SetCapture(&capture);
-    ASSERT_TRUE(link.RequestWifiList());
-    std::istringstream lines(capture.str());
-    std::string direction, hex;
-    long milliseconds = -1;
-    lines >> direction >> milliseconds;
-    std::getline(lines, hex);
-    EXPECT_EQ(direction, "in");
-    EXPECT_GE(milliseconds, 0);
-    EXPECT_EQ(hex, " 24 00 00 00");
-    lines >> direction;
-    EXPECT_EQ(direction, "out");
 }
 
 }  // namespace
