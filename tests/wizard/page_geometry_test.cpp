@@ -155,14 +155,11 @@ TEST(ScaledGeometry, EveryRectangleIsThePagesLayoutInPhysicalSize) {
     for (WizardPage page : {WizardPage::Login, WizardPage::BaseUnitSelect, WizardPage::WifiSelect,
                             WizardPage::Result}) {
         const auto plain = ComputePageGeometry(page, Client(600, 620));
-        const auto same = ComputeScaledPageGeometry(page, Client(600, 620), 96);
         // The odd pixel must not move anything.
         const auto doubled = ComputeScaledPageGeometry(page, Client(1201, 1240), 192);
-        ASSERT_EQ(same.size(), plain.size());
         ASSERT_EQ(doubled.size(), plain.size());
         for (size_t i = 0; i < plain.size(); ++i) {
             const ControlRect& r = plain[i].rect;
-            EXPECT_EQ(same[i].rect, r);
             EXPECT_EQ(doubled[i].rect, (ControlRect{2 * r.x, 2 * r.y, 2 * r.width, 2 * r.height}))
                 << "control " << plain[i].controlId;
         }
