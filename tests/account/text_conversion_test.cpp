@@ -21,7 +21,7 @@ TEST(TextConversion, ValidTextConvertsBothWays) {
         {std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
         {"\xC2\x80\xDF\xBF", L"\x0080\x07FF"},
         {"\xE0\xA0\x80\xEF\xBF\xBF", L"\x0800\xFFFF"},
-        {"\xED\x9F\xBF", L"\xD7FF"},
+        {"\xED\x9F\xBF\xEE\x80\x80", L"\xD7FF\xE000"},
         {"\xF0\x9F\x98\x80", L"\xD83D\xDE00"},
         {"\xF4\x8F\xBF\xBF", L"\xDBFF\xDFFF"},
     };
