@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "account/service_request.h"
-
 #include <vector>
+
+#include "account/service_request.h"
 
 namespace {
 
@@ -14,7 +14,6 @@ TEST(LoginBody, IsByteExactJsonWithRawUtf8) {
         std::string body;
     } cases[] = {
         {L"alice", L"secret", R"({"username":"alice","password":"secret"})"},
-        {L" a ", L"  ", R"({"username":" a ","password":"  "})"},
         {L"a\"b", L"\\\t\x01/", R"({"username":"a\"b","password":"\\\t\u0001/"})"},
         {L"J\x00FCrgen", L"\x20AC\xD83D\xDE00",
          "{\"username\":\"J\xC3\xBCrgen\",\"password\":\"\xE2\x82\xAC\xF0\x9F\x98\x80\"}"},
@@ -37,11 +36,9 @@ TEST(AccountAnswers, GiveASessionOrASentence) {
     const AnswerCase logins[] = {
         {200, R"({"token":"t1","tervane_username":"Al\u00e9"})", L"t1", L"Al\x00E9", L""},
         {299, R"({"token":"t","tervane_username":"u"})", L"t", L"u", L""},
-        {200, R"({"username":"x","token":"t","tervane_username":"u"})", L"t", L"u", L""},
         {200, R"({"token":"","tervane_username":"u"})", L"", L"", kNoToken},
         {200, R"({"tervane_username":"u"})", L"", L"", kNoToken},
         {200, R"({"token":"t","tervane_username":5})", L"", L"", kNoUser},
-        {204, "", L"", L"", kNoToken},
         {199, R"({"token":"t","tervane_username":"u"})", L"", L"",
          L"Tervane server returned HTTP 199."},
         {302, R"({"token":"t","tervane_username":"u"})", L"", L"",
@@ -51,7 +48,6 @@ TEST(AccountAnswers, GiveASessionOrASentence) {
     };
     const AnswerCase checks[] = {
         {200, R"({"tervane_username":"u","token":"other"})", L"held", L"u", L""},
-        {200, R"({"username":"u"})", L"", L"", kNoUser},
         {200, R"({"tervane_username":""})", L"", L"", kNoUser},
         {401, R"({"detail":"Invalid token."})", L"", L"", L"Invalid token."},
         {500, "oops", L"", L"", L"Tervane server returned HTTP 500."},

@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
-"""Runs the account service client tests under Wine against stand-ins over HTTP and HTTPS (all
-versions, TLS 1.2 only, TLS 1.1 at most, an untrusted authority), then searches every file of
-the test's Wine prefix for the password and the tokens, in UTF-8 and UTF-16LE."""
+"""Runs the account service client tests under Wine against stand-ins, then searches the Wine
+prefix for the password and the tokens."""
 
 import argparse
 import base64
@@ -26,8 +25,7 @@ def run(command, **kwargs):
 
 
 def make_server(folder, name, authority):
-    """Makes an authority and a localhost certificate it signs; gives the authority's DER file
-    and the stand-in's options for HTTPS with that certificate."""
+    """Gives an authority's DER file and the stand-in's options for a certificate it signs."""
     base = os.path.join(folder, name)
     run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", base + "-ca.key",
          "-out", base + "-ca.pem", "-days", "30", "-subj", "/CN=" + authority,
@@ -50,17 +48,13 @@ def make_server(folder, name, authority):
 
 class StandIn:
     def __init__(self, script, workdir, name, users, extra=()):
-        self.name = name
         self.port_file = os.path.join(workdir, name + ".port")
         self.log_file = os.path.join(workdir, name + ".log")
         for path in (self.port_file, self.log_file):
             if os.path.exists(path):
                 os.remove(path)
         command = [sys.executable, script, "--port", "0", "--port-file", self.port_file,
-                   "--log", self.log_file]
-        for user in users:
-            command += ["--user", user]
-        command += list(extra)
+                   "--log", self.log_file] + [a for u in users for a in ("--user", u)] + list(extra)
         self.process = subprocess.Popen(command, stdout=subprocess.DEVNULL,
                                         stderr=open(os.path.join(workdir, name + ".err"), "w"))
         deadline = time.time() + 15
@@ -78,26 +72,16 @@ class StandIn:
                 self.process.wait(timeout=5)
             except subprocess.TimeoutExpired:
                 self.process.kill()
-                self.process.wait(timeout=5)
 
     def issued_tokens(self):
-        tokens = set()
         if not os.path.exists(self.log_file):
-            return tokens
+            return set()
         with open(self.log_file, encoding="utf-8") as handle:
-            for line in handle:
-                entry = json.loads(line)
-                # Only tokens the service issued itself; fault answers carry made-up ones.
-                if (entry.get("path") != "/api/config-app/login/" or entry.get("status") != 200
-                        or entry.get("fault") is not None):
-                    continue
-                try:
-                    answer = json.loads(base64.b64decode(entry["answer_b64"]))
-                except ValueError:
-                    continue
-                if isinstance(answer, dict) and isinstance(answer.get("token"), str):
-                    tokens.add(answer["token"])
-        return tokens
+            entries = [json.loads(line) for line in handle]
+        # Only tokens the service issued itself; fault answers carry made-up ones.
+        return {json.loads(base64.b64decode(e["answer_b64"]))["token"] for e in entries
+                if e.get("path") == "/api/config-app/login/" and e.get("status") == 200
+                and e.get("fault") is None}
 
 
 def windows_path(path):
@@ -107,32 +91,25 @@ def windows_path(path):
 def scan_prefix(prefix, secrets_to_find):
     patterns = [(encoding, secret.encode(encoding)) for secret in secrets_to_find
                 for encoding in ("utf-8", "utf-16-le")]
-    findings = []
-    scanned = 0
-    for root, directories, files in os.walk(prefix, followlinks=False):
-        directories[:] = [d for d in directories if not os.path.islink(os.path.join(root, d))]
+    findings, scanned = [], 0
+    for root, _, files in os.walk(prefix):
         for path in (os.path.join(root, name) for name in files):
             if os.path.islink(path) or not os.path.isfile(path):
                 continue
-            try:
-                with open(path, "rb") as handle:
-                    data = handle.read()
-            except OSError:
-                continue
+            with open(path, "rb") as handle:
+                data = handle.read()
             scanned += 1
             findings += ["%s holds a secret in %s" % (path, encoding)
                          for encoding, pattern in patterns if pattern in data]
     return scanned, findings
 
 
-def runner_arguments(extra=()):
+def runner_arguments():
     """The arguments of a stand-in test runner, with its work folder and Wine prefix made."""
     parser = argparse.ArgumentParser()
     for name in ("--exe", "--standin", "--wine-run", "--prefix-init", "--workdir", "--prefix"):
         parser.add_argument(name, required=True)
     parser.add_argument("--gtest-filter", default="*")
-    for name, options in extra:
-        parser.add_argument(name, **options)
     args = parser.parse_args()
     args.prefix = os.path.abspath(args.prefix)
     args.workdir = os.path.abspath(args.workdir)
@@ -145,9 +122,8 @@ def runner_arguments(extra=()):
 
 
 def run_against_standins(args, users, specs, passes, timeout):
-    """Starts a stand-in per (name, options) of specs, runs the test program under Wine once per
-    (label, environment) that passes gives for the started stand-ins, and stops them again;
-    gives the stand-ins and what went wrong."""
+    """Runs the program once per (label, environment) that passes gives for the stand-ins
+    started from specs; gives the stand-ins and what went wrong."""
     standins, failures = [], []
     try:
         for name, extra in specs:
@@ -175,7 +151,7 @@ def finish(failures):
 
 
 def main():
-    args = runner_arguments([("--skip-long", {"action": "store_true"})])
+    args = runner_arguments()
 
     # Fresh secrets each run, with the characters that need escaping or are not ASCII.
     suffix = secrets.token_hex(8)
@@ -192,8 +168,7 @@ def main():
                 "TERVANE_TEST_ACCOUNT_HEX": hexed(account)}
     passes = lambda plain, secure, tls12, legacy, rogue: [
         ("http pass", dict(accounts, TERVANE_STANDIN_MODE="http",
-                           TERVANE_STANDIN_ORIGIN="http://127.0.0.1:%d" % plain.port,
-                           TERVANE_LONG_TESTS="0" if args.skip_long else "1")),
+                           TERVANE_STANDIN_ORIGIN="http://127.0.0.1:%d" % plain.port)),
         ("https pass", dict(accounts, TERVANE_STANDIN_MODE="https",
                             TERVANE_STANDIN_ORIGIN="https://localhost:%d" % secure.port,
                             TERVANE_STANDIN_CA=windows_path(trusted_der),
@@ -213,9 +188,7 @@ def main():
     except (OSError, subprocess.TimeoutExpired) as error:
         failures.append("the prefix's wineserver did not end: %s" % error)
 
-    tokens = set()
-    for standin in standins:
-        tokens |= standin.issued_tokens()
+    tokens = set().union(*(standin.issued_tokens() for standin in standins))
     if not tokens:
         failures.append("no login succeeded, so nothing was searched for")
     scanned, findings = scan_prefix(args.prefix, [password] + sorted(tokens))

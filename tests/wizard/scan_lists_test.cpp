@@ -42,33 +42,28 @@ TEST(SortBaseUnits, ReadingsFirstThenStrongerThenCodeUnitOrder) {
     EXPECT_EQ(order, (std::vector<uint64_t>{3, 4, 5, 2, 9, 8, 7, 6, 1}));
 }
 
-TEST(WifiNetworks, MergeKeepsTheStrongestReadingPerSsidAndSortStrongerFirst) {
-    const std::vector<WifiNetwork> merged = MergeWifiNetworks({
-        {L"Home", -70},
-        {L"", -30},
-        {L"Office", -65},
-        {L"Home", -50},
-        {L"home", -90},
-        {L"Home", -80},
-        {L"a", -60},
-        {std::wstring(L"a\0b", 3), -50},
-    });
-    std::vector<std::pair<std::wstring, int32_t>> got;
-    for (const WifiNetwork& n : merged)
-        got.emplace_back(n.ssid, n.rssi);
-    EXPECT_EQ(got,
-              (std::vector<std::pair<std::wstring, int32_t>>{{L"Home", -50},
-                                                             {L"Office", -65},
-                                                             {L"home", -90},
-                                                             {L"a", -60},
-                                                             {std::wstring(L"a\0b", 3), -50}}));
+// Each network as "ssid:rssi", in order.
+std::wstring Listed(const std::vector<WifiNetwork>& networks) {
+    std::wstring text;
+    for (const WifiNetwork& n : networks)
+        text += n.ssid + L":" + std::to_wstring(n.rssi) + L" ";
+    return text;
+}
 
+TEST(WifiNetworks, MergeKeepsTheStrongestReadingPerSsidAndSortStrongerFirst) {
+    const std::wstring nul(L"a\0b", 3);
+    EXPECT_EQ(Listed(MergeWifiNetworks({{L"Home", -70},
+                                        {L"", -30},
+                                        {L"Office", -65},
+                                        {L"Home", -50},
+                                        {L"home", -90},
+                                        {L"Home", -80},
+                                        {L"a", -60},
+                                        {nul, -50}})),
+              L"Home:-50 Office:-65 home:-90 a:-60 " + nul + L":-50 ");
     std::vector<WifiNetwork> networks = {{L"b", -60}, {L"B", -60}, {L"a", -40}, {L"Ba", -60}};
     SortWifiNetworks(networks);
-    std::vector<std::wstring> names;
-    for (const WifiNetwork& n : networks)
-        names.push_back(n.ssid);
-    EXPECT_EQ(names, (std::vector<std::wstring>{L"a", L"B", L"Ba", L"b"}));
+    EXPECT_EQ(Listed(networks), L"a:-40 B:-60 Ba:-60 b:-60 ");
 }
 
 }  // namespace
