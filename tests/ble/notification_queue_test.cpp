@@ -108,13 +108,29 @@ TEST(BleDeadlineAfter, SaturatesAtTheClockMaximum) {
     EXPECT_EQ(BleDeadlineAfter(origin, 86400000) - origin, 86400000ms);
 }
 
-TEST(SteadyBleClock, WaitEndsAtAPastDeadlineWithoutBlocking) {
+// On the real clock an unsignalled wait lasts until its deadline, and a wait that would not end
+// by itself is freed by the watchdog and fails the test instead of hanging it.
+TEST(SteadyBleClock, AnUnsignalledWaitEndsAtItsDeadline) {
     SteadyBleClock clock;
     std::mutex mutex;
     std::condition_variable signal;
     std::unique_lock<std::mutex> lock(mutex);
-    clock.WaitUntil(signal, lock, clock.Now() - 1s);
+    clock.WaitUntil(signal, lock, clock.Now() - 1s);  // a past deadline: back at once
     EXPECT_TRUE(lock.owns_lock());
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 500 && !done; ++i)
+            std::this_thread::sleep_for(10ms);
+        signal.notify_all();
+    });
+    const auto deadline = clock.Now() + 100ms;
+    for (int i = 0; i < 3 && clock.Now() < deadline; ++i)  // a spurious wake-up may come early
+        clock.WaitUntil(signal, lock, deadline);
+    const auto ended = clock.Now();
+    done = true;
+    watchdog.join();
+    EXPECT_GE(ended, deadline);
+    EXPECT_LT(ended, deadline + 4s);
 }
 
 TEST(AsyncCompletion, ReportsTheFirstStatusOrGivesUpAtTheTimeOut) {
