@@ -57,16 +57,6 @@ TEST_F(WindowShellTest, SavedSizeIsRestoredWithinLimits) {
     }
 }
 
-TEST_F(WindowShellTest, OpensCentredOnTheWorkArea) {
-    Open();
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    RECT r{};
-    GetWindowRect(w->app().window, &r);
-    EXPECT_EQ(r.left, work.left + (work.right - 600 - work.left) / 2);
-    EXPECT_EQ(r.top, work.top + (work.bottom - 620 - work.top) / 2);
-}
-
 TEST_F(WindowShellTest, SavedMaximizedOpensMaximizedAndKeepsTheRestoredSize) {
     WritePlacement({{L"Width", 700}, {L"Height", 650}, {L"Maximized", 1}});
     Open();
@@ -194,65 +184,12 @@ TEST_F(WindowShellTest, RevealToggleAndPlaceholderRoundTrip) {
     EXPECT_TRUE(w->Text(kUsernameField) == L"Username" && app.usernamePlaceholder);
 }
 
-COLORREF FillOf(HWND button) {
-    RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    HDC dc = GetDC(button);
-    const COLORREF colour = GetPixel(dc, 4, 4);  // inside the frame, clear of the text
-    ReleaseDC(button, dc);
-    return colour;
-}
-
-TEST_F(WindowShellTest, HoverRepaintsButtonsAndLeavesDisabledOnesGrey) {
-    Open();
-    WizardApp& app = w->app();
-    HWND wifiOnly = app.Control(kWifiOnlyButton);
-    HWND signUp = app.Control(kSignUpLink);
-    EXPECT_EQ(FillOf(wifiOnly), RGB(80, 80, 80));
-    SendMessageW(wifiOnly, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-    EXPECT_EQ(app.hoveredButton, wifiOnly);
-    EXPECT_EQ(FillOf(wifiOnly), RGB(32, 112, 166));
-
-    // Straight onto the next button: both repaint, only the new one is hovered.
-    SendMessageW(signUp, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-    EXPECT_EQ(app.hoveredButton, signUp);
-    EXPECT_EQ(FillOf(wifiOnly), RGB(80, 80, 80));
-    EXPECT_EQ(FillOf(signUp), RGB(238, 248, 253));
-    SendMessageW(signUp, WM_MOUSELEAVE, 0, 0);
-    EXPECT_EQ(app.hoveredButton, nullptr);
-    EXPECT_EQ(FillOf(signUp), RGB(255, 255, 255));
-
-    SendMessageW(wifiOnly, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-    EnableWindow(wifiOnly, FALSE);
-    EXPECT_EQ(FillOf(wifiOnly), RGB(150, 150, 150));
-    EnableWindow(wifiOnly, TRUE);
-}
-
 TEST_F(WindowShellTest, SystemMenuOffersTheUpdateCheck) {
     Open();
     HMENU menu = GetSystemMenu(w->app().window, FALSE);
     wchar_t text[64] = {};
     ASSERT_GT(GetMenuStringW(menu, IDM_CHECK_FOR_UPDATES, text, 64, MF_BYCOMMAND), 0);
     EXPECT_STREQ(text, L"Check for updates...");
-}
-
-TEST_F(WindowShellTest, TooltipsDescribeTheControls) {
-    Open();
-    WizardApp& app = w->app();
-    ASSERT_NE(app.tooltip, nullptr);
-    const std::pair<ControlIndex, const wchar_t*> tips[] = {
-        {kSignUpLink, L"https://account.example.test/signup"},
-        {kNetworkNameField, L"The selected Wi-Fi network name."},
-    };
-    for (const auto& [control, text] : tips) {
-        wchar_t buffer[128] = {};
-        TTTOOLINFOW info{};
-        info.cbSize = sizeof(info);
-        info.hwnd = app.window;
-        info.uId = reinterpret_cast<UINT_PTR>(app.Control(control));
-        info.lpszText = buffer;
-        SendMessageW(app.tooltip, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&info));
-        EXPECT_STREQ(buffer, text);
-    }
 }
 
 TEST_F(WindowShellTest, UnusualInputReachesTheLowerLayersUnchanged) {

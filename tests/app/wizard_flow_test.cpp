@@ -60,47 +60,53 @@ TEST_F(WizardFlowTest, ReturnWithEmptyFieldsStartsWifiOnlySetupWithoutAccount) {
     EXPECT_TRUE(FakeAccount().logins.empty() && FakeAccount().checkedTokens.empty());
 }
 
-// Which field is named is checked with the rules; here, the wiring of Return to it.
-TEST_F(WizardFlowTest, LogInWithAMissingFieldNamesItAndFocusesIt) {
-    Open();
-    w->TypeInto(kUsernameField, L"anna");
-    SetFocus(w->app().Control(kLoginButton));
-    w->PressKey(VK_RETURN);  // Return with one field filled is a log-in attempt
-    EXPECT_EQ(Answerer().Take(),
-              (Dialogs{{L"Log in", L"Please enter your password.", SeenDialog::Warning}}));
-    EXPECT_EQ(w->Focused(), w->app().Control(kPasswordField));
-    EXPECT_EQ(w->Text(kPasswordField), L"") << "placeholder cleared on focus";
-    EXPECT_EQ(w->app().page, WizardPage::Login);
-    EXPECT_TRUE(FakeAccount().logins.empty());
-}
-
-TEST_F(WizardFlowTest, ReturnWithoutSelectedBaseUnitWarnsAndFocusesTheList) {
-    Open();
-    LogInAndReachBaseUnits(*w);
-    w->PressKey(VK_RETURN);
-    EXPECT_EQ(Answerer().Take(),
-              (Dialogs{{L"Select Base Unit", L"Please select a base unit before continuing.",
-                        SeenDialog::Warning}}));
-    EXPECT_EQ(w->Focused(), w->app().Control(kBaseUnitListView));
-    EXPECT_TRUE(w->backend().connects().empty());
-    EXPECT_FALSE(w->Enabled(kConnectButton));
-}
-
-TEST_F(WizardFlowTest, ConfigureWithoutPasswordWarnsAndMasksTheEmptiedField) {
-    Open();
-    ReachWifi(*w);
-    w->SelectRow(kWifiListView, 0);
-    SetFocus(w->app().Control(kConfigureButton));
-    w->Pump();
-    EXPECT_TRUE(w->app().wifiPasswordPlaceholder);
-    ASSERT_TRUE(w->Click(kConfigureButton));
-    EXPECT_EQ(Answerer().Take(),
-              (Dialogs{{L"Wi-Fi Password", L"Please enter the Wi-Fi password before continuing.",
-                        SeenDialog::Warning}}));
-    EXPECT_EQ(w->Focused(), w->app().Control(kWifiPasswordField));
-    EXPECT_FALSE(w->app().wifiPasswordPlaceholder);
-    EXPECT_EQ(SendMessageW(w->app().Control(kWifiPasswordField), EM_GETPASSWORDCHAR, 0, 0), 0x25CF);
-    EXPECT_TRUE(w->backend().payloads().empty());
+// Which entry is named is checked with the rules; here, the wiring of Return to the warning,
+// and the focus put on what it names, with a field's placeholder gone and its text masked.
+TEST_F(WizardFlowTest, ReturnWithAMissingEntryNamesItFocusesItAndDoesNothingElse) {
+    const struct {
+        void (*reach)(WizardWindow&);
+        ControlIndex focusedBefore;
+        SeenDialog dialog;
+        ControlIndex named;
+    } cases[] = {
+        {[](WizardWindow& w) { w.TypeInto(kUsernameField, L"anna"); },
+         kLoginButton,
+         {L"Log in", L"Please enter your password.", SeenDialog::Warning},
+         kPasswordField},
+        {LogInAndReachBaseUnits,
+         kBaseUnitListView,
+         {L"Select Base Unit", L"Please select a base unit before continuing.",
+          SeenDialog::Warning},
+         kBaseUnitListView},
+        {[](WizardWindow& w) {
+             ReachWifi(w);
+             w.SelectRow(kWifiListView, 0);
+         },
+         kConfigureButton,
+         {L"Wi-Fi Password", L"Please enter the Wi-Fi password before continuing.",
+          SeenDialog::Warning},
+         kWifiPasswordField},
+    };
+    for (const auto& c : cases) {
+        Open();
+        c.reach(*w);
+        const WizardPage page = w->app().page;
+        const size_t logins = FakeAccount().logins.size(),
+                     connects = w->backend().connects().size();
+        SetFocus(w->app().Control(c.focusedBefore));
+        w->PressKey(VK_RETURN);
+        EXPECT_EQ(Answerer().Take(), Dialogs{c.dialog});
+        HWND named = w->app().Control(c.named);
+        EXPECT_EQ(w->Focused(), named);
+        if (c.named != kBaseUnitListView) {
+            EXPECT_EQ(w->Text(c.named), L"");
+            EXPECT_EQ(SendMessageW(named, EM_GETPASSWORDCHAR, 0, 0), 0x25CF);
+        }
+        EXPECT_EQ(w->app().page, page);
+        EXPECT_EQ(FakeAccount().logins.size(), logins);
+        EXPECT_EQ(w->backend().connects().size(), connects);
+        EXPECT_TRUE(w->backend().payloads().empty());
+    }
 }
 
 TEST_F(WizardFlowTest, FailedLogInShowsTheServiceSentenceAndKeepsTheFields) {
