@@ -6,7 +6,7 @@
 #include "ble/flat_text.h"
 
 #include "tests/app/window_harness.h"
-#include "tests/support/screen_pixels.h"
+#include "tools/demo/screen_pixels.h"
 #include "wizard/scaled_geometry.h"
 
 // The window tests switch the theme here, since Wine never reports a high-contrast theme.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -10,28 +11,22 @@
 
 namespace {
 
-class PlatformBanner : public testing::Environment {
-public:
-    void SetUp() override {
+std::string Platform() {
 #ifdef _WIN32
-        using WineVersion = const char*(__cdecl*)();
-        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-        const auto wineVersion = ntdll ? reinterpret_cast<WineVersion>(reinterpret_cast<void*>(
-                                             GetProcAddress(ntdll, "wine_get_version")))
-                                       : nullptr;
-        if (wineVersion != nullptr) {
-            std::printf("Platform: Windows build under Wine %s\n", wineVersion());
-        } else {
-            std::printf("Platform: Windows build on Windows\n");
-        }
+    using WineVersion = const char*(__cdecl*)();
+    const auto wineVersion = reinterpret_cast<WineVersion>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")));
+    return wineVersion ? std::string("Windows build under Wine ") + wineVersion()
+                       : "Windows build on Windows";
 #else
-        std::printf("Platform: native host build\n");
+    return "native host build";
 #endif
-        std::fflush(stdout);
-    }
+}
+
+struct PlatformBanner : testing::Environment {
+    void SetUp() override { std::printf("Platform: %s\n", Platform().c_str()); }
 };
 
-const testing::Environment* const kBanner =
-    testing::AddGlobalTestEnvironment(new PlatformBanner);
+const testing::Environment* const kBanner = testing::AddGlobalTestEnvironment(new PlatformBanner);
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tools/demo/window_driver.h"
 
+#include "tools/demo/screen_pixels.h"
+
 #include <commctrl.h>
 
 #include <cstdio>
@@ -111,9 +113,13 @@ HWND WindowDriver::Focused() const {
     return info.hwndFocus;
 }
 
-void WindowDriver::Type(int id, const std::wstring& text) { TypeInto(id, text, false); }
+void WindowDriver::Type(int id, const std::wstring& text) {
+    TypeInto(id, text, false);
+}
 
-void WindowDriver::Replace(int id, const std::wstring& text) { TypeInto(id, text, true); }
+void WindowDriver::Replace(int id, const std::wstring& text) {
+    TypeInto(id, text, true);
+}
 
 void WindowDriver::TypeInto(int id, const std::wstring& text, bool selectAll) {
     const HWND control = Control(id);
@@ -149,8 +155,8 @@ void WindowDriver::PressKey(UINT virtualKey) {
 
 bool WindowDriver::RemoteCall(HWND control, UINT message, WPARAM wParam, void* data, size_t size,
                               LRESULT* result) const {
-    void* remote = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE,
-                                  PAGE_READWRITE);
+    void* remote =
+        VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (remote == nullptr) {
         return false;
     }
@@ -180,8 +186,8 @@ std::wstring WindowDriver::ListText(int id, int row, int column) const {
         wchar_t text[260];
     };
     Block block{};
-    void* remote = VirtualAllocEx(process_, nullptr, sizeof block, MEM_COMMIT | MEM_RESERVE,
-                                  PAGE_READWRITE);
+    void* remote =
+        VirtualAllocEx(process_, nullptr, sizeof block, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (remote == nullptr) {
         return std::wstring();
     }
@@ -285,43 +291,33 @@ bool WindowDriver::CaptureWindow(HWND window, const std::wstring& path) const {
 }
 
 bool WindowDriver::CaptureRect(const RECT& rect, const std::wstring& path) const {
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0) {
+    const ScreenPixels shot = ScreenPixels::Capture(rect);
+    if (shot.pixels.empty()) {
         return false;
     }
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool ok = false;
-    if (bitmap != nullptr) {
-        const HGDIOBJ previous = SelectObject(memory, bitmap);
-        ok = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != 0;
-        SelectObject(memory, previous);
-        const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-        const DWORD size = stride * static_cast<DWORD>(height);
-        BITMAPFILEHEADER header{};
-        header.bfType = 0x4D42;
-        header.bfOffBits = sizeof header + sizeof info.bmiHeader;
-        header.bfSize = header.bfOffBits + size;
-        FILE* file = ok ? _wfopen(path.c_str(), L"wb") : nullptr;
-        ok = file != nullptr;
-        if (file != nullptr) {
-            ok = fwrite(&header, sizeof header, 1, file) == 1 &&
-                 fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, file) == 1 &&
-                 fwrite(bits, size, 1, file) == 1;
-            ok = fclose(file) == 0 && ok;
+    // 24-bit rows padded to four bytes, top row first.
+    const DWORD stride = (static_cast<DWORD>(shot.width) * 3 + 3) & ~3u;
+    std::vector<BYTE> rows(static_cast<size_t>(stride) * shot.height);
+    for (int y = 0; y < shot.height; ++y) {
+        for (int x = 0; x < shot.width; ++x) {
+            const DWORD pixel = shot.pixels[static_cast<size_t>(y) * shot.width + x];
+            BYTE* out = &rows[static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 3];
+            out[0] = pixel & 0xFF;
+            out[1] = (pixel >> 8) & 0xFF;
+            out[2] = (pixel >> 16) & 0xFF;
         }
-        DeleteObject(bitmap);
     }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return ok;
+    BITMAPINFOHEADER info{sizeof info, shot.width, -shot.height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    BITMAPFILEHEADER header{};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof header + sizeof info;
+    header.bfSize = header.bfOffBits + static_cast<DWORD>(rows.size());
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written = fwrite(&header, sizeof header, 1, file) == 1 &&
+                         fwrite(&info, sizeof info, 1, file) == 1 &&
+                         fwrite(rows.data(), rows.size(), 1, file) == 1;
+    return fclose(file) == 0 && written;
 }

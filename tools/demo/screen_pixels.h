@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-// What the display shows in a rectangle of the screen, as 0x00RRGGBB rows from the top.
+// What the display shows in a rectangle of the screen, as 0x00RRGGBB rows from the top: what the
+// demo saves as screenshots and the window tests read colours from.
 struct ScreenPixels {
     int width = 0;
     int height = 0;
