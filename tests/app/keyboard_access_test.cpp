@@ -23,6 +23,7 @@ struct Journey {
     const char* name;
     std::vector<KeyStep> steps;
     const wchar_t *ssid, *password, *username;  // what the base unit receives
+    const wchar_t* unitLine;
 };
 
 TEST_F(KeyboardAccessTest, KeyboardAloneCompletesEachKindOfSetup) {
@@ -54,9 +55,10 @@ TEST_F(KeyboardAccessTest, KeyboardAloneCompletesEachKindOfSetup) {
                                            {L"key Return", kWifiPasswordField},
                                            {L"type cafe-pass", kWifiPasswordField},
                                            {L"key Return", kFinishButton}};
-    const Journey journeys[] = {{"full setup", full, L"HomeNet", L"wifi-secret", L"anna.k"},
-                                {"Wi-Fi only", wifiOnly, L"Cafe", L"cafe-pass", L""},
-                                {"username only", usernameOnly, L"", L"", L"anna.k"}};
+    const Journey journeys[] = {
+        {"full setup", full, L"HomeNet", L"wifi-secret", L"anna.k", L"Base unit: OV-Hall"},
+        {"Wi-Fi only", wifiOnly, L"Cafe", L"cafe-pass", L"", L"Base unit: OV-Kitchen"},
+        {"username only", usernameOnly, L"", L"", L"anna.k", L"Base unit: OV-Hall"}};
     for (const Journey& journey : journeys) {
         SCOPED_TRACE(journey.name);
         FakeAccount().Reset();
@@ -71,8 +73,21 @@ TEST_F(KeyboardAccessTest, KeyboardAloneCompletesEachKindOfSetup) {
         }
         EXPECT_EQ(w->app().page, WizardPage::Result);
         EXPECT_EQ(w->backend().payloads(), Sent(journey.ssid, journey.password, journey.username));
+        EXPECT_EQ(w->Text(kResultHeadingText), L"Configuration Sent");
+        EXPECT_EQ(w->Text(kBaseUnitLineText), journey.unitLine);
         EXPECT_TRUE(Answerer().Take().empty());
-        EXPECT_EQ(FakeAccount().logins.size(), *journey.username ? 1u : 0u);
+        // A sent password is wiped at once; the log-in is kept for next time, and the account
+        // is confirmed with its token before anything is sent.
+        EXPECT_TRUE(w->app().lastWifiPassword.empty());
+        EXPECT_EQ(w->Text(kWifiPasswordField), L"Password");
+        const bool account = *journey.username != L'\0';
+        EXPECT_EQ(FakeAccount().logins.size(), account ? 1u : 0u);
+        EXPECT_EQ(FakeAccount().saved, FakeAccount().logins);
+        EXPECT_EQ(FakeAccount().checkedTokens,
+                  account ? std::vector<std::wstring>{L"token-1"} : std::vector<std::wstring>{});
+        if (account) {
+            EXPECT_EQ(w->Text(kAccountLineText), L"Configuring for: anna.k");
+        }
         w.reset();
     }
 }

@@ -19,34 +19,6 @@ void ExpectFreshScanWithEmptyWifiPage(WizardWindow& w, ControlIndex button) {
     EXPECT_TRUE(w.app().lastWifiPassword.empty());
 }
 
-TEST_F(WizardFlowTest, FullSetupSendsNetworkPasswordAndConfirmedAccountName) {
-    Open();
-    LogInAndReachBaseUnits(*w);
-    EXPECT_EQ(w->Text(kAccountLineText), L"Configuring for: anna.k");
-
-    ConnectFirstUnitAndReachWifi(*w);
-    EXPECT_EQ(w->backend().connects(), std::vector<uint64_t>{0x33});
-    EXPECT_EQ(w->Text(kBaseUnitLineText), L"Base unit: OV-Hall");
-    EXPECT_EQ(w->Text(kStatusText), L"2 Wi-Fi networks found.");
-    ASSERT_EQ(w->Rows(kWifiListView), 2);
-    EXPECT_EQ(w->RowText(kWifiListView, 0, 0), L"HomeNet");
-
-    w->SelectRow(kWifiListView, 0);
-    EXPECT_EQ(w->Text(kNetworkNameField), L"HomeNet");
-    w->TypeInto(kWifiPasswordField, L"wifi-secret");
-    w->PressKey(VK_RETURN);
-    ASSERT_TRUE(w->WaitIdle());
-
-    EXPECT_EQ(w->Text(kResultMessageText),
-              L"The configuration was successfully sent to the Tervane base unit.");
-    EXPECT_TRUE(w->app().lastWifiPassword.empty()) << "a sent password is wiped at once";
-    EXPECT_EQ(w->Text(kWifiPasswordField), L"Password");
-    EXPECT_EQ(w->backend().payloads(), Sent(L"HomeNet", L"wifi-secret", L"anna.k"));
-    EXPECT_EQ(FakeAccount().checkedTokens, std::vector<std::wstring>{L"token-1"});
-    EXPECT_EQ(FakeAccount().saved, (std::vector<FakeAccountScript::Login>{{L"anna", L"pa55word"}}));
-    EXPECT_TRUE(Answerer().Take().empty());
-}
-
 TEST_F(WizardFlowTest, ReturnWithEmptyFieldsStartsWifiOnlySetupWithoutAccount) {
     Open();
     w->PressKey(VK_RETURN);
