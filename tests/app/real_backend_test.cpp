@@ -74,9 +74,10 @@ TEST_F(RealBackendTest, FullSetupDeliversThePayloadToTheChosenUnit) {
 
 TEST_F(RealBackendTest, UnitAnsweringWithAnErrorLeavesTheWifiPageUsable) {
     Open();
-    w->PressKey(VK_RETURN);  // Wi-Fi only
+    w->PressKey(VK_RETURN);  // with both fields empty: Wi-Fi only, no account
     ASSERT_TRUE(w->WaitIdle(20000));
     ConnectAndReachWifi(0);  // OV Hall, the strongest
+    EXPECT_FALSE(w->Visible(kUsernameOnlyButton) || w->Visible(kAccountLineText));
     EXPECT_EQ(w->Rows(kWifiListView), 0);
     EXPECT_EQ(w->Text(kStatusText), L"The Tervane returned a BLUFI error while scanning Wi-Fi.");
     EXPECT_TRUE(w->Enabled(kRefreshWifiButton));

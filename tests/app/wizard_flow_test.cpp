@@ -19,19 +19,6 @@ void ExpectFreshScanWithEmptyWifiPage(WizardWindow& w, ControlIndex button) {
     EXPECT_TRUE(w.app().lastWifiPassword.empty());
 }
 
-TEST_F(WizardFlowTest, ReturnWithEmptyFieldsStartsWifiOnlySetupWithoutAccount) {
-    Open();
-    w->PressKey(VK_RETURN);
-    ASSERT_TRUE(w->WaitIdle());
-    EXPECT_TRUE(w->app().wifiOnly);
-    EXPECT_FALSE(w->Visible(kAccountLineText));
-    ConnectFirstUnitAndReachWifi(*w);
-    EXPECT_FALSE(w->Visible(kUsernameOnlyButton) || w->Visible(kAccountLineText));
-    SendNetwork(*w, 1, L"cafe-pass");
-    EXPECT_EQ(w->backend().payloads(), Sent(L"Cafe", L"cafe-pass", L""));
-    EXPECT_TRUE(FakeAccount().logins.empty() && FakeAccount().checkedTokens.empty());
-}
-
 // Which entry is named is checked with the rules; here, the wiring of Return to the warning,
 // and the focus put on what it names, with a field's placeholder gone and its text masked.
 TEST_F(WizardFlowTest, ReturnWithAMissingEntryNamesItFocusesItAndDoesNothingElse) {
