@@ -186,69 +186,48 @@ DWORD RequestFailedCode(const std::wstring& error) {
     return std::regex_match(error, match, sentence) ? std::stoul(match[1].str()) : 0;
 }
 
-// Wine reports a time-out with the socket layer's code where Windows gives WinHTTP's own.
-std::wstring TimeoutSentence() {
-    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-    return L"The Tervane server request failed (Windows error " +
-           std::to_wstring(wine ? WSAETIMEDOUT : ERROR_WINHTTP_TIMEOUT) + L").";
-}
-
-// A stall before the headers or in the body, not a slow answer.
-TEST_F(ServiceTest, TheReceiveTimeOutEndsAStalledExchange) {
+// A slow answer is no stall; a stall before the headers or in the body ends at the receive
+// time-out; bad origins fail before anything is sent.
+TEST_F(ServiceTest, BrokenExchangesEndInTheirSentence) {
     EXPECT_EQ(ServiceTimeouts().receiveMs, 30000);
     ArmFault(L"kind=delay&ms=2000");
     EXPECT_TRUE(Login()) << Narrow(error);
+    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    const auto failed = [](DWORD code) {
+        return L"The Tervane server request failed (Windows error " + std::to_wstring(code) + L").";
+    };
+    const std::wstring kBadOrigin = L"The configured Tervane server URL is invalid.";
+    const bool https = Env(L"TERVANE_STANDIN_MODE") == L"https";
     const struct {
         const wchar_t* fault;
-        uint32_t status;
-        std::wstring error;
-    } cases[] = {
-        {L"kind=stall&ms=8000", 0, TimeoutSentence()},
-        {L"kind=stall&after=headers&ms=8000", 200, kUnreadable},
-    };
-    for (const auto& c : cases) {
-        ArmFault(c.fault);
-        ServiceTimeouts quick;
-        quick.receiveMs = 1500;
-        const DWORD start = GetTickCount();
-        const Exchange e = Send(quick);
-        EXPECT_FALSE(e.ok);
-        EXPECT_EQ(e.status, c.status);
-        EXPECT_EQ(e.error, c.error);
-        EXPECT_LT(GetTickCount() - start, 7000u) << "ended by the stand-in, not by the time-out";
-    }
-}
-
-TEST_F(ServiceTest, BrokenConnectionsAndAnswersEndInTheirSentence) {
-    const struct {
-        const wchar_t* fault;  // null: a closed port
         std::string answer;
+        int status;          // -1: any
         std::wstring error;  // empty: the request sentence with any code
+        std::wstring origin = Origin();
     } cases[] = {
-        {L"kind=drop", "", L""},
-        {nullptr, "", L"The Tervane server request failed (Windows error 12029)."},
-        {L"kind=raw", "HTTP/1.1 abc Broken\r\nContent-Length: 0\r\n\r\n",
+        {L"kind=drop", "", 0, L""},
+        {L"kind=raw", "HTTP/1.1 abc Broken\r\nContent-Length: 0\r\n\r\n", -1,
          L"The Tervane server response did not contain a status code."},
-        {L"kind=raw", "garbage\r\n\r\n",
-         L"The Tervane server request failed (Windows error 12152)."},
+        {L"kind=raw", "garbage\r\n\r\n", -1, failed(12152)},
+        // Wine reports a time-out with the socket layer's code, Windows with WinHTTP's own.
+        {L"kind=stall&ms=8000", "", 0, failed(wine ? WSAETIMEDOUT : ERROR_WINHTTP_TIMEOUT)},
+        {L"kind=stall&after=headers&ms=8000", "", 200, kUnreadable},
+        {nullptr, "", 0, failed(12029), https ? L"https://127.0.0.1:1" : L"http://127.0.0.1:1"},
+        {nullptr, "", 0, kBadOrigin, L"connect.tervane.invalid"},
+        {nullptr, "", 0, kBadOrigin, L"gopher://127.0.0.1"},
     };
-    const bool https = Env(L"TERVANE_STANDIN_MODE") == L"https";
     for (const auto& c : cases) {
         if (c.fault != nullptr)
             ArmFault(c.fault, c.answer);
-        const std::wstring closed = https ? L"https://127.0.0.1:1" : L"http://127.0.0.1:1";
-        const Exchange e = c.fault ? Send() : Send(ServiceTimeouts(), closed);
+        ServiceTimeouts quick;
+        quick.receiveMs = 1500;
+        const DWORD start = GetTickCount();
+        const Exchange e = Send(quick, c.origin);
         EXPECT_FALSE(e.ok);
-        EXPECT_TRUE(!c.answer.empty() || e.status == 0u) << e.status;
+        EXPECT_TRUE(c.status < 0 || e.status == static_cast<uint32_t>(c.status)) << e.status;
         EXPECT_TRUE(c.error.empty() ? RequestFailedCode(e.error) != 0 : e.error == c.error)
             << Narrow(e.error);
-    }
-    // Bad origins fail before anything is sent.
-    for (const wchar_t* origin : {L"connect.tervane.invalid", L"", L"gopher://127.0.0.1"}) {
-        const Exchange e = Send(ServiceTimeouts(), origin);
-        EXPECT_FALSE(e.ok);
-        EXPECT_EQ(e.status, 0u);
-        EXPECT_EQ(e.error, L"The configured Tervane server URL is invalid.") << Narrow(origin);
+        EXPECT_LT(GetTickCount() - start, 7000u) << "ended by the stand-in, not by the time-out";
     }
 }
 
