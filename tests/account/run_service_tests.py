@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Runs the account service client tests under Wine against stand-ins, then searches the Wine
-prefix for the password and the tokens."""
+"""Runs a service suite under Wine against stand-ins: the account client's (then searches the
+Wine prefix for the password and the tokens) or the update service's."""
 
 import argparse
 import base64
@@ -8,6 +8,7 @@ import json
 import os
 import secrets
 import signal
+import socket
 import subprocess
 import sys
 import time
@@ -141,8 +142,27 @@ def finish(failures):
     return 1 if failures else 0
 
 
+def update_main(args):
+    ca_der, tls = make_server(args.workdir, "trusted", "Tervane Test Authority")
+    _, rogue_tls = make_server(args.workdir, "rogue", "Untrusted Authority")
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        closed_port = probe.getsockname()[1]
+    passes = lambda service, rogue, legacy: [("test program", {
+        "TERVANE_STANDIN_CA": windows_path(ca_der), "TERVANE_STANDIN_PORT": str(service.port),
+        "TERVANE_ROGUE_PORT": str(rogue.port), "TERVANE_LEGACY_PORT": str(legacy.port),
+        "TERVANE_CLOSED_PORT": str(closed_port)})]
+    _, failures = run_against_standins(
+        args, [], [("update", tls), ("update-rogue", rogue_tls),
+                   ("update-legacy", tls + ["--tls-min", "1.0", "--tls-max", "1.1"])],
+        passes, 400)
+    return finish(failures)
+
+
 def main():
     args = runner_arguments()
+    if os.path.basename(args.standin) == "update_service.py":
+        return update_main(args)
     # Fresh secrets each run, with the characters that need escaping or are not ASCII.
     suffix = secrets.token_hex(8)
     username = 'tester"\\\u00e9-' + suffix

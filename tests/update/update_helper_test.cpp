@@ -38,8 +38,9 @@ protected:
         folder_ = TempFolder() + L"tervane-helper-" + std::wstring(test.begin(), test.end());
         CreateDirectoryW(folder_.c_str(), nullptr);
         app_ = folder_ + L"\\TervaneConnect.exe";
+        started_ = folder_ + L"\\TervaneConnect.log";
         ASSERT_TRUE(CopyFileW((kFixtures + L"\\fake_app.exe").c_str(), app_.c_str(), FALSE));
-        DeleteFileW((app_ + L".started").c_str());
+        DeleteFileW(started_.c_str());
         WriteEntry(HKEY_CURRENT_USER, L"currentuser", folder_);
         WriteEntry(HKEY_LOCAL_MACHINE, L"allusers", folder_);
     }
@@ -76,13 +77,14 @@ protected:
 
     bool AppStarted() {
         // The program is started with ShellExecute and not waited for.
-        for (int i = 0; i < 100 && !Exists(app_ + L".started"); ++i)
+        for (int i = 0; i < 100 && !Exists(started_); ++i)
             Sleep(50);
-        return Exists(app_ + L".started");
+        return Exists(started_);
     }
 
     std::wstring folder_;
     std::wstring app_;
+    std::wstring started_;  // what the program leaves when it is started
     std::vector<std::wstring> made_;
 };
 
@@ -131,7 +133,7 @@ TEST_F(UpdateHelperRun, SuccessDeletesTheInstallerAndStartsTheProgram) {
                  {L"allusers ", L"/CURRENTUSER"}};
     for (const auto& c : cases) {
         const std::wstring installer = Installer(L"fake_installer.exe", 0);
-        DeleteFileW((app_ + L".started").c_str());
+        DeleteFileW(started_.c_str());
         DialogAnswerer boxes;
         EXPECT_EQ(Run(installer, c.word), 0);
         EXPECT_EQ(LogOf(installer), kParameters + c.expected + L"\nlocked\n") << c.word;
@@ -179,7 +181,7 @@ TEST_F(UpdateHelperRun, EveryOtherEndIsReportedAndLeavesNoInstaller) {
     for (const auto& c : cases) {
         const std::wstring installer =
             c.fixture ? Installer(c.fixture, c.installerExit) : TempFolder() + L"OVCFFFFFFFF.exe";
-        DeleteFileW((app_ + L".started").c_str());
+        DeleteFileW(started_.c_str());
         g_launchVerb = L"";
         DialogAnswerer boxes;
         EXPECT_EQ(Run(installer, c.mode, L"0", c.launch), c.exit) << c.text;
@@ -189,7 +191,7 @@ TEST_F(UpdateHelperRun, EveryOtherEndIsReportedAndLeavesNoInstaller) {
         const bool restarted = c.exit != 3010;
         if (!restarted)
             Sleep(300);
-        EXPECT_EQ(restarted ? AppStarted() : Exists(app_ + L".started"), restarted) << c.text;
+        EXPECT_EQ(restarted ? AppStarted() : Exists(started_), restarted) << c.text;
         const std::vector<SeenDialog> seen = boxes.Take();
         ASSERT_EQ(seen.size(), 1u) << c.text;
         EXPECT_EQ(seen[0].title, L"Tervane Connect Update");
@@ -225,7 +227,7 @@ TEST_F(UpdateHelperRun, ForeignArgumentsGetNothingDeletedRunOrStarted) {
         EXPECT_TRUE(boxes.Take().empty());
     }
     Sleep(300);
-    EXPECT_FALSE(Exists(app_ + L".started"));
+    EXPECT_FALSE(Exists(started_));
 }
 
 TEST_F(UpdateHelperRun, WaitsForTheParentProcessToEnd) {

@@ -1,4 +1,4 @@
-// Run by run_update_service_tests.py, which starts the stand-in update service.
+// Run by tests/account/run_service_tests.py, which starts the stand-in update service.
 #include <windows.h>
 #include <psapi.h>
 
@@ -107,7 +107,7 @@ const auto* const kTrust = testing::AddGlobalTestEnvironment(new TrustTestAuthor
 class UpdateServiceTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(Port(), 0) << "run through run_update_service_tests.py";
+        ASSERT_NE(Port(), 0) << "run through run_service_tests.py";
         Control(L"/_standin/reset");
         before_ = UpdateFilesInTemp();
     }
