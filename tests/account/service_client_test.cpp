@@ -119,17 +119,6 @@ TEST_F(ServiceTest, LoginAndAccountCheckSendTheFixedRequests) {
     EXPECT_TRUE(check.body().empty());
 }
 
-TEST_F(ServiceTest, EmptyInputsSendNothing) {
-    const int before = RequestCount();
-    session = AccountSession{L"x", L"y"};
-    EXPECT_FALSE(LoginToServiceAt(Origin().c_str(), L"user", L"", session, error));
-    EXPECT_EQ(error, L"Enter your Tervane username and password.");
-    EXPECT_FALSE(Check(L""));
-    EXPECT_EQ(error, L"Please log in to Tervane again.");
-    EXPECT_TRUE(session.token.empty() && session.accountUsername.empty());
-    EXPECT_EQ(RequestCount(), before);
-}
-
 // How the answers are read is covered by the host tests; these are what only a real exchange
 // shows: UTF-8 arriving intact, and a failed read leaving no half session.
 TEST_F(ServiceTest, FailedLoginsEndInTheirSentenceAndLeaveNoSession) {
