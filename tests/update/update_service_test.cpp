@@ -284,34 +284,9 @@ TEST_F(UpdateDownloadTest, ExactlyTheAnnouncedBytesAreKept) {
     }
 }
 
-// A superseded package; a portable URL, refused before any request; and servers that cannot be
-// trusted, never read from.
-TEST_F(UpdateDownloadTest, AWrongPackageOrServerEndsInItsSentenceAndLeavesNoFile) {
-    const Published old = Publish(L"", Package(1000));
-    Publish(L"&version=1.0.2", Package(1000));
-    const Published portable = Publish(L"&package_type=portable", Package(1000));
-    const struct {
-        std::wstring url;
-        int requests;
-        const wchar_t* error;
-    } cases[] = {
-        {old.url, 1, L"The update was replaced while it was being downloaded. Please check again."},
-        {portable.url, 0, kUnexpectedPath},
-        {OnPort(old.url, L"TERVANE_ROGUE_PORT"), 0, kIncomplete},
-    };
-    for (const auto& c : cases) {
-        const int before = RequestCount();
-        const Download d = RunDownload(c.url, old.size);
-        EXPECT_FALSE(d.ok) << Narrow(c.url);
-        EXPECT_EQ(d.error, c.error) << Narrow(c.url);
-        EXPECT_FALSE(Exists(d.path));
-        EXPECT_EQ(RequestCountOnceAtLeast(before + c.requests), before + c.requests)
-            << Narrow(c.url);
-    }
-}
-
-// Small limits stand in for the program's own. A refused size is never asked for: its URL
-// names a closed port.
+// Small limits stand in for the program's own. What is refused before any request (too large,
+// a portable package's URL) is refused with its URL on a closed port; a server that cannot be
+// trusted is never read from.
 TEST_F(UpdateDownloadTest, FaultsAndLimitsEndInTheirSentenceAndLeaveNoFile) {
     const size_t size = 200000;
     const DownloadLimits limits{size + 1, 3000, 1500};
@@ -319,10 +294,16 @@ TEST_F(UpdateDownloadTest, FaultsAndLimitsEndInTheirSentenceAndLeaveNoFile) {
         const wchar_t* publish;
         const wchar_t* fault;  // one-shot fault for the download request, or nullptr
         const wchar_t* error;
+        const wchar_t* port = nullptr;  // the stand-in's own
     } cases[] = {
         {L"&size_bytes=199999", nullptr, kIncomplete},
         {L"&size_bytes=200001", nullptr, kIncomplete},
-        {L"&size_bytes=200002", nullptr, L"The update is larger than this program accepts."},
+        {L"&size_bytes=200002", nullptr, L"The update is larger than this program accepts.",
+         L"TERVANE_CLOSED_PORT"},
+        {L"&package_type=portable", nullptr, kUnexpectedPath, L"TERVANE_CLOSED_PORT"},
+        {L"", nullptr, kIncomplete, L"TERVANE_ROGUE_PORT"},
+        {L"", L"kind=status&code=409",
+         L"The update was replaced while it was being downloaded. Please check again."},
         {L"", L"kind=redirect&code=302&location=/elsewhere",
          L"The update download returned HTTP 302."},
         {L"", L"kind=truncate&bytes=200000", kIncomplete},
@@ -336,8 +317,7 @@ TEST_F(UpdateDownloadTest, FaultsAndLimitsEndInTheirSentenceAndLeaveNoFile) {
         const Published p = Publish(c.publish, Package(size));
         if (c.fault != nullptr)
             ArmFault(c.fault);
-        const std::wstring url =
-            p.size > limits.maxBytes ? OnPort(p.url, L"TERVANE_CLOSED_PORT") : p.url;
+        const std::wstring url = c.port ? OnPort(p.url, c.port) : p.url;
         const std::wstring path = MakeUpdateTempPath();
         std::wstring error;
         EXPECT_FALSE(DownloadUpdateFrom(kHost, url, path, p.size, error, limits));
