@@ -20,7 +20,7 @@ const wchar_t kBadVersion[] = L"The update server returned an invalid version nu
 using Member = std::pair<std::string, const char*>;
 
 std::string Body(const std::vector<Member>& overrides = {}) {
-    std::vector<std::pair<std::string, std::string>> members = {
+    std::vector<Member> members = {
         {"schema_version", "1"},
         {"platform", "\"windows\""},
         {"package_type", "\"installer\""},
@@ -28,22 +28,16 @@ std::string Body(const std::vector<Member>& overrides = {}) {
         {"release_notes", "\"Faster pairing.\""},
         {"filename", "\"TervaneConnectSetup-1.0.1.exe\""},
         {"size_bytes", "123456"},
-        {"sha256", std::string("\"") + kDigest + "\""},
+        {"sha256", "\"0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef\""},
         {"download_url",
          "\"https://connect.tervane.invalid/app/windows/installer/download/7/setup.exe\""},
     };
-    std::string body = "{";
-    for (const auto& member : members) {
-        const char* value = member.second.c_str();
-        for (const Member& o : overrides) {
-            if (o.first == member.first)
-                value = o.second;
-        }
-        if (value == nullptr)
-            continue;
-        if (body.size() > 1)
-            body += ", ";
-        body += "\"" + member.first + "\": " + value;
+    std::string body;
+    for (Member& member : members) {
+        for (const Member& o : overrides)
+            member.second = o.first == member.first ? o.second : member.second;
+        if (member.second != nullptr)
+            body += (body.empty() ? "{\"" : ", \"") + member.first + "\": " + member.second;
     }
     return body + "}";
 }

@@ -160,11 +160,8 @@ TEST_F(UpdateCheckTest, FindsThePackageOfTheCopyWithTheFixedRequest) {
 }
 
 // Each fault is one request, never a second one to where a redirect points. A body cut short
-// by a closed connection fails the read on Windows; Wine reports the end of the body, and what
-// arrived is then no metadata. A server with an untrusted certificate, one of TLS 1.0 and 1.1
-// only and a closed port are asked nothing of the stand-in. Every rule of the download URL is in
-// the ValidateDownloadUrl table; here the check applies it with the copy's own package prefix
-// and the service's host.
+// fails the read on Windows; Wine reports its end, and what arrived is then no metadata. The
+// URL rules are the ValidateDownloadUrl table's; here the copy's prefix and service's host.
 TEST_F(UpdateCheckTest, FaultsUnreachableServersAndForeignUrlsEndInTheirSentence) {
     const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version");
     const wchar_t* const kNoMetadata = L"The update server returned incomplete metadata.";
