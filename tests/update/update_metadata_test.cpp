@@ -76,8 +76,10 @@ TEST(ReadUpdateMetadata, GivesTheSentenceOfTheFirstBrokenRule) {
         {"ReleaseNotesMayBeMissing", {{"release_notes", nullptr}}, true, nullptr},
         {"SizeZeroIsAccepted", {{"size_bytes", "0"}}, true, nullptr},
         {"NoSchemaVersion", {{"schema_version", nullptr}}, true, kIncomplete},
+        {"NoVersion", {{"version", nullptr}}, true, kIncomplete},
         {"NoDownloadUrl", {{"download_url", nullptr}}, true, kIncomplete},
         {"SchemaAsString", {{"schema_version", "\"1\""}}, true, kIncomplete},
+        {"SizeBeyond64Bits", {{"size_bytes", "18446744073709551616"}}, true, kIncomplete},
         // Reading comes first: a missing field wins over a wrong schema.
         {"MissingBeatsInvalid",
          {{"schema_version", "2"}, {"download_url", nullptr}},

@@ -219,6 +219,7 @@ TEST(ValidateDownloadUrl, AcceptsOnlyHttpsOnTheServiceHostUnderThePrefix) {
         {L"https://localhost:8443/app/windows/installer/download/a.exe?t=1&u=2", 8443, nullptr},
         {L"https://localhost/app/windows/portable/download/a.zip", 443, nullptr, kPortable},
         {L"", 0, kInvalid},
+        {L"/app/windows/installer/download/a.exe", 0, kInvalid},
         {std::wstring(L"https://localhost/app/windows/installer/download/a") + L'\0' + L"b", 0,
          kInvalid},
         {L"http://localhost/app/windows/installer/download/a.exe", 0,
