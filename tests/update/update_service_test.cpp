@@ -287,7 +287,7 @@ TEST_F(UpdateDownloadTest, ExactlyTheAnnouncedBytesAreKept) {
 // trusted is never read from.
 TEST_F(UpdateDownloadTest, FaultsAndLimitsEndInTheirSentenceAndLeaveNoFile) {
     const size_t size = 200000;
-    const DownloadLimits limits{size + 1, 3000, 1500};
+    const DownloadLimits limits{size + 1, 6000, 1500};
     const struct {
         const wchar_t* publish;
         const wchar_t* fault;  // one-shot fault for the download request, or nullptr
