@@ -43,7 +43,6 @@ TEST(JsonReaders, FindTheTopLevelStringMemberAndDecodeIt) {
         {"HighestSurrogatePair", R"({"k":"\uDBFF\uDFFF"})", "k", true, "\xF4\x8F\xBF\xBF"},
         {"LoneHighSurrogate", R"({"k":"\ud83dx"})", "k", true, "\xEF\xBF\xBDx"},
         {"LoneLowSurrogate", R"({"k":"\ude00"})", "k", true, "\xEF\xBF\xBD"},
-        {"HighThenHigh", R"({"k":"\ud83d\ud83d"})", "k", true, "\xEF\xBF\xBD\xEF\xBF\xBD"},
         {"RawControlAndUtf8PassThrough", "{\"k\":\"a\x01\xC3\xA9\"}", "k", true, "a\x01\xC3\xA9"},
         {"UnknownEscape", R"({"k":"ab\a"})", "k", false, "", "ab"},
         {"BadHexDigit", R"({"k":"ab\u00g0"})", "k", false, "", "ab"},
@@ -52,7 +51,6 @@ TEST(JsonReaders, FindTheTopLevelStringMemberAndDecodeIt) {
         {"NoClosingQuote", R"({"k":"abc)", "k", false, "", "abc"},
         {"QuoteIsLastByte", "{\"k\":\"", "k", false, ""},
         {"ColonIsLastByte", "{\"k\":", "k", false, ""},
-        {"OnlySpacesAfterColon", "{\"k\":  ", "k", false, ""},
         {"NoColonAfterName", R"({"k" "v"})", "k", false, ""},
         {"HighBytesAreNotSpaces", "{\"k\":\xA0\"v\"}", "k", false, ""},
     };
@@ -89,7 +87,6 @@ TEST(JsonReaders, ReadUnsignedDecimalDigits) {
         {R"({"size_bytes": 12.5})", true, 12},  // a fraction stops the reading
         {R"({"size_bytes":42)", true, 42},
         {R"({"size_bytes": "123"})", false, 0},
-        {R"({"size_bytes": -1})", false, 0},
         {R"({"a":{"size_bytes":5},"size_bytes":6})", true, 6},
         {R"({"a":"size_bytes","b":1})", false, 0},
         {R"({"size_bytes":)", false, 0},

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Runs the account service client tests under Wine against stand-ins, then searches the Wine
-prefix for the password and the tokens."""
+"""Runs a service suite under Wine against stand-ins: the account client's (then searches the
+Wine prefix for the password and the tokens) or the update service's."""
 
 import argparse
 import base64
@@ -8,61 +8,56 @@ import json
 import os
 import secrets
 import signal
+import socket
 import subprocess
 import sys
 import time
-
-RUN_TIMEOUT = 240
 
 
 def log(message):
     print("[service-tests] " + message, flush=True)
 
 
-def run(command, **kwargs):
-    return subprocess.run(command, check=True, stdout=subprocess.DEVNULL,
-                          stderr=subprocess.PIPE, timeout=60, **kwargs)
+def openssl(*arguments):
+    subprocess.run(("openssl",) + arguments, check=True, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.PIPE, timeout=60)
 
 
 def make_server(folder, name, authority):
     """Gives an authority's DER file and the stand-in's options for a certificate it signs."""
     base = os.path.join(folder, name)
-    run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", base + "-ca.key",
-         "-out", base + "-ca.pem", "-days", "30", "-subj", "/CN=" + authority,
-         "-addext", "basicConstraints=critical,CA:TRUE",
-         "-addext", "keyUsage=critical,keyCertSign,cRLSign"])
-    run(["openssl", "x509", "-in", base + "-ca.pem", "-outform", "DER", "-out", base + "-ca.der"])
-    with open(base + ".ext", "w", encoding="ascii") as handle:
-        handle.write("basicConstraints=CA:FALSE\n"
-                     "keyUsage=critical,digitalSignature,keyEncipherment\n"
-                     "extendedKeyUsage=serverAuth\n"
-                     "subjectAltName=DNS:localhost,IP:127.0.0.1\n")
-    run(["openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", base + ".key",
-         "-out", base + ".csr", "-subj", "/CN=localhost"])
-    run(["openssl", "x509", "-req", "-in", base + ".csr", "-CA", base + "-ca.pem", "-CAkey",
-         base + "-ca.key", "-CAcreateserial", "-out", base + ".pem", "-days", "30",
-         "-extfile", base + ".ext"])
+    new_key = ("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30")
+    openssl(*new_key, "-keyout", base + "-ca.key", "-out", base + "-ca.pem",
+            "-subj", "/CN=" + authority, "-addext", "basicConstraints=critical,CA:TRUE",
+            "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    openssl("x509", "-in", base + "-ca.pem", "-outform", "DER", "-out", base + "-ca.der")
+    openssl(*new_key, "-keyout", base + ".key", "-out", base + ".pem", "-subj", "/CN=localhost",
+            "-CA", base + "-ca.pem", "-CAkey", base + "-ca.key",
+            "-addext", "basicConstraints=CA:FALSE",
+            "-addext", "keyUsage=critical,digitalSignature,keyEncipherment",
+            "-addext", "extendedKeyUsage=serverAuth",
+            "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1")
     return base + "-ca.der", ["--https", "--cert", base + ".pem", "--key", base + ".key",
                               "--host", "localhost"]
 
 
 class StandIn:
     def __init__(self, script, workdir, name, users, extra=()):
-        self.port_file = os.path.join(workdir, name + ".port")
+        port_file = os.path.join(workdir, name + ".port")
         self.log_file = os.path.join(workdir, name + ".log")
-        for path in (self.port_file, self.log_file):
+        for path in (port_file, self.log_file):
             if os.path.exists(path):
                 os.remove(path)
-        command = [sys.executable, script, "--port", "0", "--port-file", self.port_file,
+        command = [sys.executable, script, "--port", "0", "--port-file", port_file,
                    "--log", self.log_file] + [a for u in users for a in ("--user", u)] + list(extra)
         self.process = subprocess.Popen(command, stdout=subprocess.DEVNULL,
                                         stderr=open(os.path.join(workdir, name + ".err"), "w"))
         deadline = time.time() + 15
-        while not os.path.exists(self.port_file):
+        while not os.path.exists(port_file):
             if self.process.poll() is not None or time.time() > deadline:
                 raise RuntimeError("stand-in %s did not start" % name)
             time.sleep(0.1)
-        with open(self.port_file, encoding="ascii") as handle:
+        with open(port_file, encoding="ascii") as handle:
             self.port = int(handle.read().strip())
 
     def stop(self):
@@ -105,7 +100,6 @@ def scan_prefix(prefix, secrets_to_find):
 
 
 def runner_arguments():
-    """The arguments of a stand-in test runner, with its work folder and Wine prefix made."""
     parser = argparse.ArgumentParser()
     for name in ("--exe", "--standin", "--wine-run", "--prefix-init", "--workdir", "--prefix"):
         parser.add_argument(name, required=True)
@@ -115,7 +109,6 @@ def runner_arguments():
     args.workdir = os.path.abspath(args.workdir)
     os.makedirs(args.workdir, exist_ok=True)
     if not os.path.exists(os.path.join(args.prefix, "system.reg")):
-        log("creating the Wine prefix " + args.prefix)
         subprocess.run([args.prefix_init, args.prefix], check=True, timeout=300,
                        stdout=subprocess.DEVNULL)
     return args
@@ -129,7 +122,6 @@ def run_against_standins(args, users, specs, passes, timeout):
         for name, extra in specs:
             standins.append(StandIn(args.standin, args.workdir, name, users, extra))
         for label, extra in passes(*standins):
-            log("running the %s" % label)
             try:
                 result = subprocess.run([args.wine_run, args.exe, "--gtest_color=no",
                                          "--gtest_filter=" + args.gtest_filter], timeout=timeout,
@@ -150,22 +142,36 @@ def finish(failures):
     return 1 if failures else 0
 
 
+def update_main(args):
+    ca_der, tls = make_server(args.workdir, "trusted", "Tervane Test Authority")
+    _, rogue_tls = make_server(args.workdir, "rogue", "Untrusted Authority")
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        closed_port = probe.getsockname()[1]
+    passes = lambda service, rogue, legacy: [("test program", {
+        "TERVANE_STANDIN_CA": windows_path(ca_der), "TERVANE_STANDIN_PORT": str(service.port),
+        "TERVANE_ROGUE_PORT": str(rogue.port), "TERVANE_LEGACY_PORT": str(legacy.port),
+        "TERVANE_CLOSED_PORT": str(closed_port)})]
+    _, failures = run_against_standins(
+        args, [], [("update", tls), ("update-rogue", rogue_tls),
+                   ("update-legacy", tls + ["--tls-min", "1.0", "--tls-max", "1.1"])],
+        passes, 400)
+    return finish(failures)
+
+
 def main():
     args = runner_arguments()
-
+    if os.path.basename(args.standin) == "update_service.py":
+        return update_main(args)
     # Fresh secrets each run, with the characters that need escaping or are not ASCII.
     suffix = secrets.token_hex(8)
     username = 'tester"\\\u00e9-' + suffix
     password = 'p\u00e4ss "w\\\u00f6rd\t/' + secrets.token_hex(12)
     account = "Tervane T\u00ebster " + suffix
-    users = ["%s:%s:%s" % (username, password, account)]
-
     trusted_der, tls = make_server(args.workdir, "trusted", "Tervane Test Authority")
     _, rogue_tls = make_server(args.workdir, "rogue", "Untrusted Authority")
-    hexed = lambda text: text.encode("utf-8").hex()
-    accounts = {"TERVANE_TEST_USER_HEX": hexed(username),
-                "TERVANE_TEST_PASSWORD_HEX": hexed(password),
-                "TERVANE_TEST_ACCOUNT_HEX": hexed(account)}
+    accounts = {"TERVANE_TEST_%s_HEX" % name: text.encode("utf-8").hex() for name, text in
+                (("USER", username), ("PASSWORD", password), ("ACCOUNT", account))}
     passes = lambda plain, secure, tls12, legacy, rogue: [
         ("http pass", dict(accounts, TERVANE_STANDIN_MODE="http",
                            TERVANE_STANDIN_ORIGIN="http://127.0.0.1:%d" % plain.port)),
@@ -176,9 +182,10 @@ def main():
                             TERVANE_LEGACY_ORIGIN="https://localhost:%d" % legacy.port,
                             TERVANE_ROGUE_ORIGIN="https://localhost:%d" % rogue.port))]
     standins, failures = run_against_standins(
-        args, users, [("plain", []), ("secure", tls), ("tls12", tls + ["--tls-max", "1.2"]),
-                      ("legacy", tls + ["--tls-min", "1.0", "--tls-max", "1.1"]),
-                      ("rogue", rogue_tls)], passes, RUN_TIMEOUT)
+        args, ["%s:%s:%s" % (username, password, account)],
+        [("plain", []), ("secure", tls), ("tls12", tls + ["--tls-max", "1.2"]),
+         ("legacy", tls + ["--tls-min", "1.0", "--tls-max", "1.1"]), ("rogue", rogue_tls)],
+        passes, 240)
 
     # Let the prefix's wineserver write the registry out and end before searching it.
     server = os.path.join(os.path.dirname(os.environ.get("WINE64", "/usr/lib/wine/wine64")),

@@ -40,25 +40,3 @@ inline std::wstring TempFolder() {
     return folder;
 }
 
-// Points TMP and TEMP at a folder that does not exist for as long as it lives.
-class MissingTempFolder {
-public:
-    MissingTempFolder() {
-        for (int i = 0; i < 2; ++i) {
-            had_[i] = GetEnvironmentVariableW(kNames[i], saved_[i], MAX_PATH) > 0;
-            SetEnvironmentVariableW(kNames[i], L"C:\\tervane-no-such-folder");
-        }
-    }
-    ~MissingTempFolder() {
-        for (int i = 0; i < 2; ++i) {
-            SetEnvironmentVariableW(kNames[i], had_[i] ? saved_[i] : nullptr);
-        }
-    }
-    MissingTempFolder(const MissingTempFolder&) = delete;
-    MissingTempFolder& operator=(const MissingTempFolder&) = delete;
-
-private:
-    static constexpr const wchar_t* kNames[2] = {L"TMP", L"TEMP"};
-    wchar_t saved_[2][MAX_PATH] = {};
-    bool had_[2] = {};
-};

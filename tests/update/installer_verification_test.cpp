@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "common/text_conversion.h"
+#include "tests/support/windows_files.h"
 
 #include "update/update_check.h"
 #include "update/update_download.h"
@@ -27,17 +28,13 @@ std::wstring Fixture(const wchar_t* name) {
 }
 
 std::wstring TempFileWith(const std::string& content) {
-    wchar_t folder[MAX_PATH];
-    wchar_t name[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    GetTempFileNameW(folder, L"tvt", 0, name);
-    std::ofstream(name, std::ios::binary) << content;
+    const std::wstring name = TempFolder() + L"tervane-digest-test.bin";
+    std::ofstream(name.c_str(), std::ios::binary) << content;
     return name;
 }
 
 std::wstring Upper(std::wstring text) {
-    for (auto& ch : text)
-        ch = static_cast<wchar_t>(towupper(ch));
+    CharUpperW(&text[0]);
     return text;
 }
 
