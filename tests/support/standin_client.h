@@ -3,7 +3,6 @@
 // What the suites that run against a stand-in service share: its control endpoints and the
 // trust in its test authority. Windows only.
 #include <windows.h>
-#include <wincrypt.h>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +12,7 @@
 #include "account/service_request.h"
 #include "common/text_conversion.h"
 #include "tests/support/windows_files.h"
+#include "tools/demo/test_authority.h"
 
 inline std::wstring Env(const wchar_t* name) {
     const wchar_t* value = _wgetenv(name);
@@ -41,17 +41,7 @@ class TrustTestAuthority : public testing::Environment {
 public:
     void SetUp() override {
         const std::wstring path = Env(L"TERVANE_STANDIN_CA");
-        if (path.empty()) {
-            return;
-        }
-        const std::string der = ReadFileBytes(path);
-        ASSERT_FALSE(der.empty()) << Narrow(path);
-        HCERTSTORE store =
-            CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
-        ASSERT_NE(store, nullptr);
-        EXPECT_TRUE(CertAddEncodedCertificateToStore(
-            store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
-            static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr));
-        CertCloseStore(store, 0);
+        std::wstring problem;
+        EXPECT_TRUE(path.empty() || TrustTestAuthorityFile(path, problem)) << Narrow(problem);
     }
 };
