@@ -98,21 +98,6 @@ TEST_F(UpdateWindowTest, EachCheckOutcomeShowsItsDialog) {
     }
 }
 
-TEST_F(UpdateWindowTest, SecondCheckWhileOneRunsIsRefused) {
-    Open();
-    Updates().checkGate.Hold(true);
-    PostMessageW(w->app().window, WM_SYSCOMMAND, IDM_CHECK_FOR_UPDATES, 0);
-    ASSERT_TRUE(w->PumpUntil([] { return Updates().checks() == 1; }));
-    PostMessageW(w->app().window, WM_SYSCOMMAND, IDM_CHECK_FOR_UPDATES, 0);
-    w->Pump(300);
-    EXPECT_EQ(Answerer().Take(),
-              (Dialogs{{L"Tervane Connect", L"An update check is already in progress.",
-                        SeenDialog::Information}}));
-    Updates().checkGate.Hold(false);
-    EXPECT_TRUE(w->PumpUntil([this] { return !w->app().updateCheckBusy; }));
-    EXPECT_EQ(Updates().checks(), 1);
-}
-
 TEST_F(UpdateWindowTest, StartUpCheckRunsOnlyForInstalledCopiesAndSpeaksOnlyOfANewerBuild) {
     struct Case {
         bool installed;

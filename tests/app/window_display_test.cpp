@@ -19,14 +19,10 @@ bool HighContrastOn() {
 
 namespace {
 
-RECT ScreenRectOf(HWND window, bool clientOnly) {
+RECT ClientOnScreen(HWND window) {
     RECT r{};
-    if (clientOnly) {
-        GetClientRect(window, &r);
-        MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
-    } else {
-        GetWindowRect(window, &r);
-    }
+    GetClientRect(window, &r);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
     return r;
 }
 
@@ -122,7 +118,7 @@ TEST_F(WindowDisplayTest, HighContrastThemePaintsEveryPageInTheThemesColours) {
     SendMessageW(w->app().window, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
     w->Pump(200);
     // Spots of plain fill: the window's, an edit field's, and two owner-drawn buttons'.
-    const RECT client = ScreenRectOf(w->app().window, true);
+    const RECT client = ClientOnScreen(w->app().window);
     const ScreenPixels shot = ScreenPixels::Capture(client);
     const ControlRect field = w->ClientRectOf(kUsernameField);
     const ControlRect wifiOnly = w->ClientRectOf(kWifiOnlyButton);
@@ -159,31 +155,6 @@ TEST_F(WindowDisplayTest, LongStatusSentenceShowsWholeAtTheSmallestWindow) {
     DrawTextW(dc, sentence.c_str(), -1, &needed, DT_CALCRECT | DT_CENTER | DT_WORDBREAK);
     ReleaseDC(line, dc);
     EXPECT_LE(needed.bottom, r.height);
-}
-
-TEST_F(WindowDisplayTest, ProgressMovesWhileEachLongStepRuns) {
-    Open();
-    w->TypeInto(kUsernameField, L"anna");
-    w->TypeInto(kPasswordField, L"pa55word");
-    for (ControlIndex button :
-         {kLoginButton, kConnectButton, kRefreshWifiButton, kUsernameOnlyButton}) {
-        if (button == kConnectButton) {
-            w->SelectRow(kBaseUnitListView, 0);
-        }
-        w->backend().gate.Hold(true);
-        w->Click(button);
-        ASSERT_TRUE(w->PumpUntil([this] { return w->backend().gate.Waiting(); })) << button;
-        HWND bar = w->app().progressBar;
-        ASSERT_TRUE(IsWindowVisible(bar));
-        const RECT r = ScreenRectOf(bar, false);
-        const ScreenPixels first = ScreenPixels::Capture(r);
-        w->Pump(400);
-        EXPECT_FALSE(ScreenPixels::Capture(r) == first) << "the bar stands still";
-        w->backend().gate.Hold(false);
-        ASSERT_TRUE(w->WaitIdle());
-        w->Pump(50);
-        EXPECT_FALSE(IsWindowVisible(bar));
-    }
 }
 
 }  // namespace

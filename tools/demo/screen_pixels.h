@@ -16,7 +16,6 @@ struct ScreenPixels {
         const DWORD p = pixels[static_cast<size_t>(y) * width + x];
         return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
     }
-    bool operator==(const ScreenPixels& other) const { return pixels == other.pixels; }
 
     static ScreenPixels Capture(const RECT& screenRect) {
         ScreenPixels shot;
