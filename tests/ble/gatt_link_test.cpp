@@ -1,7 +1,8 @@
 #include "tests/ble/ble_test_support.h"
 
+#include <numeric>
+
 #include "ble/ov_ble.h"
-#include "tests/ble/link_failure_cases.h"
 
 namespace {
 
@@ -11,7 +12,19 @@ using Bytes = std::vector<uint8_t>;
 class GattConnect : public SimulatedLinkTest {};
 
 TEST_F(GattConnect, EachFailureHasItsSentenceAndLeavesNothingHeld) {
-    for (const auto& c : ConnectFailureCases()) {
+    using F = SimulatedConnectFailure;
+    const struct {
+        SimulatedConnectFailure failure;
+        std::wstring sentence;
+    } cases[] = {{F::DeviceNotFound, ble_text::kDeviceNotOpened},
+                 {F::ServiceDiscoveryFails, ble_text::kServicesNotRead},
+                 {F::NoBlufiService, ble_text::kNoBlufiService},
+                 {F::CharacteristicDiscoveryFails, ble_text::kCharacteristicsNotRead},
+                 {F::MissingWriteCharacteristic, ble_text::kCharacteristicMissing},
+                 {F::MissingNotifyCharacteristic, ble_text::kCharacteristicMissing},
+                 {F::NotificationsRefused, ble_text::kNotificationsNotEnabled},
+                 {F::PlatformError, L"Windows 10/11 Bluetooth connection failed (0x80070005)"}};
+    for (const auto& c : cases) {
         SimulatedUnitSetup setup = Unit();
         setup.connectFailure = c.failure;
         SimulatedBle::Install({setup});
@@ -63,20 +76,6 @@ TEST_F(GattConnect, ConnectingAgainRestartsTheNumbering) {
               std::vector<Bytes>(3, Bytes{0x24, 0x00, 0x00, 0x00}));
 }
 
-// Before the first connection and after a disconnect alike.
-TEST_F(GattConnect, BluFiOperationsWithoutAConnectionAreRefusedWithoutTouchingTheLink) {
-    SimulatedBle::Install({Unit()});
-    for (int round = 0; round < 2; ++round) {
-        EXPECT_FALSE(ScanWifi());
-        EXPECT_EQ(error, ble_text::kConnectFirst);
-        EXPECT_FALSE(backend.SendConfiguration("payload", error));
-        EXPECT_EQ(error, ble_text::kConnectFirst);
-        EXPECT_TRUE(SimulatedBle::WrittenFrames(kUnitAddress).empty());
-        ASSERT_TRUE(backend.Connect(kUnitAddress, error));
-        backend.Disconnect();
-    }
-}
-
 class FlatLink : public SimulatedLinkTest {
 protected:
     FlatLink() { std::fill(std::begin(text), std::end(text), L'?'); }
@@ -111,9 +110,7 @@ TEST_F(FlatLink, WaitTakesWhatIsQueuedWithoutWaitingAtTimeOutZero) {
     EXPECT_EQ(Text(), ble_text::kNotificationTimeout);
     EXPECT_EQ(ElapsedSince(start), 0ms);
     Bytes big(700);
-    for (size_t i = 0; i < big.size(); ++i) {
-        big[i] = static_cast<uint8_t>(i);
-    }
+    std::iota(big.begin(), big.end(), uint8_t{0});
     ASSERT_TRUE(SimulatedBle::InjectNotification(big));
     Bytes out(kOvBleNotificationCapacity + 8, 0xEE);
     ASSERT_EQ(OvBleWaitNotification(out.data(), &length, 0, text), 1);

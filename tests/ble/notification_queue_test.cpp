@@ -68,24 +68,22 @@ TEST(NotificationQueue, TimeOutZeroNeverWaitsAndAnEmptyNotificationIsAnEntry) {
     NotificationQueue queue;
     Bytes taken{9};
     EXPECT_FALSE(queue.Take(taken, 0));
-    EXPECT_EQ(clock.waits_, 0);
     queue.Push({});
     EXPECT_TRUE(queue.Take(taken, 0));
     EXPECT_TRUE(taken.empty());
+    EXPECT_EQ(clock.waits_, 0);
 }
 
 // Spurious wake-ups neither end the wait nor shorten it.
 TEST(NotificationQueue, WaitsUntilTheDeadlineOnTheClock) {
-    for (const int spurious : {0, 5}) {
-        ScriptedClock clock;
-        clock.spuriousLeft_ = spurious;
-        NotificationQueue queue;
-        const auto start = clock.Now();
-        Bytes taken;
-        EXPECT_FALSE(queue.Take(taken, 20000));
-        EXPECT_EQ(clock.waits_, spurious + 1);
-        EXPECT_EQ(clock.Now() - start, 20000ms);
-    }
+    ScriptedClock clock;
+    clock.spuriousLeft_ = 5;
+    NotificationQueue queue;
+    const auto start = clock.Now();
+    Bytes taken;
+    EXPECT_FALSE(queue.Take(taken, 20000));
+    EXPECT_EQ(clock.waits_, 6);
+    EXPECT_EQ(clock.Now() - start, 20000ms);
 }
 
 TEST(NotificationQueue, ANotificationWakesTheWaiterBeforeTheDeadline) {
@@ -104,8 +102,7 @@ TEST(BleDeadlineAfter, SaturatesAtTheClockMaximum) {
     const auto nearEnd = BleClock::TimePoint::max() - 1ms;
     EXPECT_EQ(BleDeadlineAfter(nearEnd, 5), BleClock::TimePoint::max());
     EXPECT_EQ(BleDeadlineAfter(nearEnd, UINT64_MAX), BleClock::TimePoint::max());
-    const BleClock::TimePoint origin{};
-    EXPECT_EQ(BleDeadlineAfter(origin, 86400000) - origin, 86400000ms);
+    EXPECT_EQ(BleDeadlineAfter({}, 86400000), BleClock::TimePoint(86400000ms));
 }
 
 // On the real clock an unsignalled wait lasts until its deadline, and a wait that would not end

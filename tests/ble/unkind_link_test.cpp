@@ -30,19 +30,16 @@ const std::string kPayload = "ssid=\"Home\";pw=\"x1\"";  // two frames
 // password) or in the middle of the send: the send reports success only for a configuration
 // the unit kept, and a failed one is followed by one that succeeds.
 TEST_F(UnkindLink, ASendSucceedsOnlyWhenTheUnitKeptTheConfiguration) {
+    const auto faults = [](SimulatedLinkFaults f) {
+        return [f] { SimulatedBle::SetFaults(kUnitAddress, f); };
+    };
     const struct {
         std::function<void()> fault;
         const wchar_t* failure;  // nullptr: the send recovers by itself and succeeds
     } cases[] = {
         {[] { SimulatedBle::DropLink(); }, nullptr},  // while the password is typed
-        {[] {
-             SimulatedBle::SetFaults(kUnitAddress, {2, 0, 0});
-         },
-         ble_text::kLinkLost},
-        {[] {
-             SimulatedBle::SetFaults(kUnitAddress, {0, 2, 0});
-         },
-         ble_text::kLinkLost},
+        {faults({2, 0, 0}), ble_text::kLinkLost},
+        {faults({0, 2, 0}), ble_text::kLinkLost},
         {[] { SimulatedBle::SendFromConnectedUnit(0x49, {0x00}); },
          ble_text::kConfigurationRefused},
         {[] { SimulatedBle::SetRadioOff(true); }, ble_text::kRadioOff},

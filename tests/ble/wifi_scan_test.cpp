@@ -5,16 +5,7 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
-class WifiScan : public SimulatedLinkTest {
-protected:
-    std::vector<std::pair<std::wstring, int>> Listed() const {
-        std::vector<std::pair<std::wstring, int>> listed;
-        for (const auto& network : networks) {
-            listed.emplace_back(network.ssid, network.rssi);
-        }
-        return listed;
-    }
-};
+class WifiScan : public SimulatedLinkTest {};
 
 // Far more fragments than the 64 notifications the link holds at once.
 TEST_F(WifiScan, ReassemblesAHugeListFromFragments) {
@@ -25,7 +16,6 @@ TEST_F(WifiScan, ReassemblesAHugeListFromFragments) {
     }
     ConnectTo(setup);
     ASSERT_TRUE(ScanWifi()) << Narrow(error);
-    EXPECT_TRUE(error.empty());
     ASSERT_EQ(networks.size(), 250u);
     EXPECT_EQ(networks.back().ssid, L"Network with a long name 1249");
     EXPECT_EQ(networks.back().rssi, -83);
@@ -38,7 +28,6 @@ TEST_F(WifiScan, DecodesAndOrdersListData) {
         bool ok;
         std::vector<std::pair<std::wstring, int>> expected;
     } cases[] = {
-        {{0x05, 0xC4, 'H', 'o', 'm', 'e'}, true, {{L"Home", -60}}},
         {{0x01, 0xD0, 0x05, 0xC4, 'H', 'o', 'm', 'e'}, true, {{L"Home", -60}}},
         {{0x02, 0xCE, 'b', 0x03, 0xCE, 'a', 'b', 0x02, 0xCE, 'a', 0x02, 0xD8, 'z'},
          true,
@@ -46,7 +35,6 @@ TEST_F(WifiScan, DecodesAndOrdersListData) {
         {{}, true, {}},
         {{0x00}, false, {}},
         {{0x06, 0xC4, 'H', 'o', 'm', 'e'}, false, {}},
-        {{0x05, 0xC4, 'H', 'o', 'm', 'e', 0x03}, false, {}},
         {{0x06, 0x7F, 'C', 'a', 'f', 0xC3, 0xA9}, true, {{L"Caf\x00E9", 127}}},
         {{0x05, 0x80, 'a', 0xFF, 'b', 'c'},
          true,
@@ -60,9 +48,11 @@ TEST_F(WifiScan, DecodesAndOrdersListData) {
         ASSERT_TRUE(SimulatedBle::SendFromConnectedUnit(0x45, c.data));
         EXPECT_EQ(ScanWifi(), c.ok);
         EXPECT_EQ(error, c.ok ? L"" : ble_text::kWifiListMalformed);
-        if (c.ok) {
-            EXPECT_EQ(Listed(), c.expected);
+        std::vector<std::pair<std::wstring, int>> listed;
+        for (const auto& network : networks) {
+            listed.emplace_back(network.ssid, network.rssi);
         }
+        EXPECT_EQ(listed, c.expected);
     }
 }
 
@@ -125,17 +115,6 @@ TEST_F(WifiScan, TheListHasABudgetOf20Seconds) {
             EXPECT_EQ(ElapsedSince(start), 20000ms);
         }
     }
-}
-
-TEST_F(WifiScan, AFloodBeforeTheRequestLosesTheOldestAndBreaksTheNumbering) {
-    SimulatedUnitSetup setup = SilentUnit();
-    setup.notificationSpacing = 0ms;  // all at once, faster than anyone takes them
-    ConnectTo(setup);
-    for (int i = 0; i < 100; ++i) {
-        ASSERT_TRUE(SimulatedBle::SendFromConnectedUnit(0x00, {}));
-    }
-    EXPECT_FALSE(ScanWifi());
-    EXPECT_EQ(error, L"BLUFI receive sequence mismatch. Expected 0, received 36.");
 }
 
 // A late answer and one that never comes are abandoned alike, and neither disconnects.

