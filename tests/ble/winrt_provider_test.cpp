@@ -7,7 +7,6 @@
 
 #include "ble/windows10_backend.h"
 #include "ble/winrt_ble_interfaces.h"
-#include "tests/ble/unkind_schedule.h"
 
 namespace {
 
@@ -104,30 +103,29 @@ TEST_F(ProviderTest, TheLedgerSeesAKeptAndAnOverReleasedReference) {
     winrt_provider::Reset();  // forgives the deliberate over-release before the ledger check
 }
 
-// The seeded schedules through the shipping flat layer and the platform ABI: the connection
-// status property and its event, lingering links and drops as the provider plays them. Fewer
-// than over the simulated layer, as each takes real time under Wine.
-TEST_F(ProviderTest, SeededSchedulesNeverReportADiscardedConfigurationAsSent) {
+// The link's state as the runtime reports it, through the status property and its event: a
+// reconnect waits for the closed link to go down, and a send after a drop connects afresh. The
+// schedules of faults run on the host, over the simulated layer.
+TEST_F(ProviderTest, ALingeringOrDroppedLinkIsSeenThroughTheRuntime) {
     UseFastClock(50);
-    const UnkindWorld world{
-        [](std::vector<SimulatedUnitSetup> units) { winrt_provider::Install(std::move(units)); },
-        [] {
-            winrt_provider::DropLink(kUnitAddress);
-            winrt_provider::Settle();  // the status event has arrived, as over the simulated layer
-        },
-        [](const SimulatedLinkFaults& faults) {
-            winrt_provider::SetLinkFaults(kUnitAddress, faults);
-        },
-        [](bool off) {
-            winrt_provider::SetRadioOff(off);
-            winrt_provider::Settle();
-        },
-        [](std::chrono::milliseconds time) { CurrentBleClock().SleepFor(time); },
-        [] { return winrt_provider::ReceivedPayloads(kUnitAddress); }};
-    for (unsigned seed = 1; seed <= 40 && !HasFailure(); ++seed) {
-        RunUnkindSchedule(seed, kUnitAddress, world);
-        ExpectCleanLedger("after schedule " + std::to_string(seed));
-    }
+    SimulatedUnitSetup unit = HomeUnit();
+    unit.linger = std::chrono::seconds(4);
+    winrt_provider::Install({unit});
+    Windows10Backend backend;
+    std::wstring error;
+    ASSERT_TRUE(backend.Connect(kUnitAddress, error)) << Narrow(error);
+    backend.Disconnect();
+    const auto start = CurrentBleClock().Now();
+    ASSERT_TRUE(backend.Connect(kUnitAddress, error)) << Narrow(error);
+    EXPECT_GE(CurrentBleClock().Now() - start, unit.linger);
+    winrt_provider::DropLink(kUnitAddress);
+    winrt_provider::Settle();
+    const std::string payload = "ssid=\"Home\"";
+    ASSERT_TRUE(backend.SendConfiguration(payload, error)) << Narrow(error);
+    EXPECT_EQ(winrt_provider::ReceivedPayloads(kUnitAddress),
+              (std::vector<std::vector<uint8_t>>{{payload.begin(), payload.end()}}));
+    EXPECT_TRUE(winrt_provider::ProtocolErrors(kUnitAddress).empty());
+    backend.Disconnect();
 }
 
 }  // namespace
