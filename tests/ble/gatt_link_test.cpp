@@ -64,18 +64,6 @@ TEST_F(GattConnect, AllStepsTogetherHaveOneMinute) {
     }
 }
 
-TEST_F(GattConnect, ConnectingAgainRestartsTheNumbering) {
-    ConnectTo(HomeUnit());
-    ASSERT_TRUE(ScanWifi()) << Narrow(error);
-    ASSERT_TRUE(backend.Connect(kUnitAddress, error));
-    ASSERT_TRUE(ScanWifi()) << Narrow(error);
-    backend.Disconnect();
-    ASSERT_TRUE(backend.Connect(kUnitAddress, error));
-    ASSERT_TRUE(ScanWifi()) << Narrow(error);
-    EXPECT_EQ(SimulatedBle::WrittenFrames(kUnitAddress),
-              std::vector<Bytes>(3, Bytes{0x24, 0x00, 0x00, 0x00}));
-}
-
 class FlatLink : public SimulatedLinkTest {
 protected:
     FlatLink() { std::fill(std::begin(text), std::end(text), L'?'); }
