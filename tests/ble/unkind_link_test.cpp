@@ -5,9 +5,6 @@
 
 namespace {
 
-using namespace std::chrono_literals;
-using Bytes = std::vector<uint8_t>;
-
 class UnkindLink : public SimulatedLinkTest {
 protected:
     static SimulatedUnitSetup Unit(std::chrono::milliseconds linger) {
@@ -84,25 +81,6 @@ TEST_F(UnkindLink, AReconnectWaitsForTheLingeringLinkToGoDown) {
         EXPECT_GE(ElapsedSince(start), c.linger);
         ExpectSent(kPayload);
         EXPECT_TRUE(SimulatedBle::ProtocolErrors(kUnitAddress).empty());
-    }
-}
-
-// A lost notification, or one half of a message left by an aborted scan, must not spoil the
-// scans after it.
-TEST_F(UnkindLink, AScanAfterAReceiveFaultGetsTheWholeListAfresh) {
-    for (const int lost : {1, 2}) {
-        SimulatedUnitSetup setup = Unit(3s);
-        setup.unit.networks = {{"Home", -50}, {"Harbour View", -60}, {"Workshop", -70}};
-        setup.unit.notificationDataLimit = 8;  // the list comes in several fragments
-        setup.faults.loseNotification = lost;
-        ConnectTo(setup);
-        EXPECT_FALSE(ScanWifi());
-        EXPECT_FALSE(error.empty());
-        for (int again = 0; again < 2; ++again) {
-            ASSERT_TRUE(ScanWifi()) << Narrow(error);
-            ASSERT_EQ(networks.size(), 3u);
-            EXPECT_EQ(networks[0].ssid, L"Home");
-        }
     }
 }
 
