@@ -63,17 +63,6 @@ TEST(NotificationQueue, KeepsTheNewest64AndDropsTheOldest) {
     EXPECT_EQ(first, Bytes{7});
 }
 
-TEST(NotificationQueue, TimeOutZeroNeverWaitsAndAnEmptyNotificationIsAnEntry) {
-    ScriptedClock clock;
-    NotificationQueue queue;
-    Bytes taken{9};
-    EXPECT_FALSE(queue.Take(taken, 0));
-    queue.Push({});
-    EXPECT_TRUE(queue.Take(taken, 0));
-    EXPECT_TRUE(taken.empty());
-    EXPECT_EQ(clock.waits_, 0);
-}
-
 // Spurious wake-ups neither end the wait nor shorten it.
 TEST(NotificationQueue, WaitsUntilTheDeadlineOnTheClock) {
     ScriptedClock clock;
@@ -128,19 +117,6 @@ TEST(SteadyBleClock, AnUnsignalledWaitEndsAtItsDeadline) {
     watchdog.join();
     EXPECT_GE(ended, deadline);
     EXPECT_LT(ended, deadline + 4s);
-}
-
-TEST(AsyncCompletion, ReportsTheFirstStatusOrGivesUpAtTheTimeOut) {
-    ScriptedClock clock;
-    AsyncCompletion done;
-    int32_t status = 0;
-    const auto start = clock.Now();
-    EXPECT_FALSE(done.WaitFor(60s, status));
-    EXPECT_EQ(clock.Now() - start, 60s);
-    done.Complete(1);
-    done.Complete(3);
-    EXPECT_TRUE(done.WaitFor(10s, status));
-    EXPECT_EQ(status, 1);
 }
 
 TEST(AsyncCompletion, ACompletionWakesTheWaiterBeforeTheTimeOut) {

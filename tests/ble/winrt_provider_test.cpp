@@ -394,19 +394,6 @@ TEST_F(ProviderFaults, AFailedConnectEndsInItsSentenceAndHoldsNothing) {
     EXPECT_EQ(Said(), ble_text::kDeviceNotOpened);
 }
 
-TEST_F(ProviderFaults, AFailingScanStartEndsInItsCodedSentence) {
-    SetFaults([&](Faults& faults) {
-        faults.scanner = SimulatedScanner::StartFails;
-        faults.scannerErrorCode = 0x80070015u;
-    });
-    winrt_provider::Install({HomeUnit()});
-    int count = 9;
-    EXPECT_EQ(Scan(count), 0);
-    EXPECT_EQ(count, 0);
-    EXPECT_EQ(Said(), L"Windows 10/11 advertisement scan failed (0x80070015)");
-    ExpectNoLateHandlerCall("scan");
-}
-
 // The link's own bound on an operation the platform never finishes, on the link's clock.
 TEST_F(ProviderFaults, AWriteThatNeverFinishesIsGivenUpAfter10Seconds) {
     SimulatedUnitSetup unit = HomeUnit();
