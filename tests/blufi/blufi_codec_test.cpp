@@ -94,11 +94,10 @@ TEST(BlufiChecksum, MatchesTheGenibusCheckValue) {
 }
 
 TEST(BlufiParse, AcceptsChecksummedFrameOnlyWhenTheCrcMatches) {
-    const Bytes good{0x45, 0x02, 0x00, 0x03, 'a', 'b', 'c', 0xF9, 0xE8};
-    Bytes trailing = good;
-    trailing.push_back(0xEE);  // bytes after the checksum are ignored
+    // The last byte, after the checksum, is ignored.
+    const Bytes good{0x45, 0x02, 0x00, 0x03, 'a', 'b', 'c', 0xF9, 0xE8, 0xEE};
     BlufiLinkState state = FreshState();
-    EXPECT_EQ(Parse(state, trailing).message.data, (Bytes{'a', 'b', 'c'}));
+    EXPECT_EQ(Parse(state, good).message.data, (Bytes{'a', 'b', 'c'}));
     for (size_t corrupt : {4u, 7u, 8u}) {
         Bytes bad = good;
         bad[corrupt] ^= 0x01;
