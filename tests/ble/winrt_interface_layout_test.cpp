@@ -54,7 +54,16 @@ ptrdiff_t SlotCount() {
 WINRT_SLOT_METHOD_NAMES(WINRT_DETECT_METHOD)
 #undef WINRT_DETECT_METHOD
 
-// Holds Interface against the listed interface `listed`.
+std::string Lower(const GUID& guid) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x",
+                  static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0],
+                  guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
+                  guid.Data4[6], guid.Data4[7]);
+    return text;
+}
+
+// Holds Interface and its id against the listed interface `listed`.
 template <typename Interface>
 void ExpectListedLayout(const std::string& listed) {
     SCOPED_TRACE(listed);
@@ -64,6 +73,7 @@ void ExpectListedLayout(const std::string& listed) {
 #define WINRT_INTERFACE(Declaration, Constant, iid, firstSlot, lastSlot)           \
     if (listed == #Declaration) {                                                  \
         found = true;                                                              \
+        EXPECT_EQ(Lower(Constant), iid) << "interface id";                         \
         EXPECT_EQ(firstSlot, base) << "the listing's own methods begin elsewhere"; \
         EXPECT_LE(end - 1, lastSlot) << "declared past the listing";               \
     }
@@ -78,27 +88,9 @@ void ExpectListedLayout(const std::string& listed) {
     EXPECT_TRUE(found) << "the listing has no " << listed;
 }
 
-TEST(WinrtInterfaceLayout, EveryDeclarationMatchesTheListedSlots) {
+TEST(WinrtInterfaceLayout, EveryDeclarationMatchesTheListedSlotsAndId) {
 #define WINRT_INTERFACE(Declaration, Constant, iid, firstSlot, lastSlot) \
     ExpectListedLayout<Declaration>(#Declaration);
-#define WINRT_METHOD(Declaration, name, slot)
-    WINRT_SLOT_TABLE(WINRT_INTERFACE, WINRT_METHOD)
-#undef WINRT_INTERFACE
-#undef WINRT_METHOD
-}
-
-std::string Lower(const GUID& guid) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x",
-                  static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0],
-                  guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
-                  guid.Data4[6], guid.Data4[7]);
-    return text;
-}
-
-TEST(WinrtInterfaceLayout, EveryInterfaceIdMatchesTheListing) {
-#define WINRT_INTERFACE(Declaration, Constant, iid, firstSlot, lastSlot) \
-    EXPECT_EQ(Lower(Constant), iid) << #Declaration;
 #define WINRT_METHOD(Declaration, name, slot)
     WINRT_SLOT_TABLE(WINRT_INTERFACE, WINRT_METHOD)
 #undef WINRT_INTERFACE
