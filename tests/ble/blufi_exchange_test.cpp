@@ -35,11 +35,7 @@ TEST_F(WifiScan, DecodesAndOrdersListData) {
         {{0x00}, false, {}},
         {{0x06, 0xC4, 'H', 'o', 'm', 'e'}, false, {}},
         {{0x06, 0x7F, 'C', 'a', 'f', 0xC3, 0xA9}, true, {{L"Caf\x00E9", 127}}},
-        {{0x05, 0x80, 'a', 0xFF, 'b', 'c'},
-         true,
-         {{L"a\xFFFD"
-           L"bc",
-           -128}}},
+        {{0x05, 0x80, 'a', 0xFF, 'b', 'c'}, true, {{L"a\uFFFDbc", -128}}},
     };
     for (const auto& c : cases) {
         ConnectTo(SilentUnit());

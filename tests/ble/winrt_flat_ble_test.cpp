@@ -32,7 +32,6 @@ bool BluetoothRuntimePresent() {
     return hr != REGDB_E_CLASSNOTREG;
 }
 
-const wchar_t* const kScanNotRegistered = L"Windows 10/11 advertisement scan failed (0x80040154)";
 const wchar_t* const kConnectNotRegistered =
     L"Windows 10/11 Bluetooth connection failed (0x80040154)";
 
@@ -50,7 +49,7 @@ TEST_F(WinrtWithoutBluetooth, ScanAndConnectEndInTheClassNotRegisteredSentence) 
     std::vector<BaseUnitInfo> units;
     std::wstring text;
     EXPECT_FALSE(backend.ScanBaseUnits(units, text));
-    EXPECT_EQ(text, kScanNotRegistered);
+    EXPECT_EQ(text, L"Windows 10/11 advertisement scan failed (0x80040154)");
     EXPECT_FALSE(backend.Connect(0x1234, text));
     EXPECT_EQ(text, kConnectNotRegistered);
     OvBleDisconnect();

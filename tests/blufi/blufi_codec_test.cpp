@@ -110,14 +110,13 @@ TEST(BlufiParse, AcceptsChecksummedFrameOnlyWhenTheCrcMatches) {
 // A rejection names its reason, consumes the number only once the header was in order, and
 // leaves the fragment in progress alone.
 TEST(BlufiParse, RejectsWithItsSentenceAndTheRightSequenceEffect) {
-    const std::wstring kShort = L"BLUFI notification is shorter than the four-byte header.";
     const std::wstring kTruncated = L"BLUFI notification is truncated.";
     const struct {
         Bytes notification;
         std::wstring error;
         bool consumesSequence;
     } cases[] = {
-        {{0x45, 0x00, 0x01}, kShort, false},
+        {{0x45, 0x00, 0x01}, L"BLUFI notification is shorter than the four-byte header.", false},
         {{0x45, 0x00, 0x05, 0x00},
          L"BLUFI receive sequence mismatch. Expected 1, received 5.",
          false},
