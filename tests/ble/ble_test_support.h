@@ -7,9 +7,13 @@
 #include <vector>
 
 #include "ble/flat_text.h"
+#include "ble/ov_ble.h"
 #include "ble/windows10_backend.h"
 #include "common/text_conversion.h"
 #include "tools/simulator/simulated_flat_ble.h"
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
 
 // Every link test runs against a freshly installed simulated world in virtual time.
 class SimulatedLinkTest : public ::testing::Test {

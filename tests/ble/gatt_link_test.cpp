@@ -1,17 +1,81 @@
 #include "tests/ble/ble_test_support.h"
 
-#include "ble/ov_ble.h"
-#include "tests/ble/link_failure_cases.h"
+#include <numeric>
 
 namespace {
 
-using namespace std::chrono_literals;
-using Bytes = std::vector<uint8_t>;
+class Discovery : public SimulatedLinkTest {};
+
+// Four seconds of listening and a grace of 50 milliseconds; other advertisers are left out; at
+// most 64 entries, with names of at most 127 units. The order and the strongest reading are
+// the scan collection's, checked on their own.
+TEST_F(Discovery, ListsThe64StrongestBaseUnitsHeardInFourSeconds) {
+    std::vector<SimulatedUnitSetup> many;
+    for (int i = 0; i < 70; ++i) {
+        many.push_back(Unit(100 + i, L"OV " + std::to_wstring(i), {static_cast<int16_t>(-20 - i)}));
+    }
+    many[0].name = L"OV" + std::wstring(198, L'n');
+    SimulatedBle::Install(many, {{9, L"Headphones", {-10}}});
+    const auto start = SimulatedBle::Now();
+    ASSERT_TRUE(ScanUnits());
+    EXPECT_EQ(ElapsedSince(start), 4050ms);
+    EXPECT_TRUE(error.empty());
+    ASSERT_EQ(units.size(), 64u);
+    EXPECT_EQ(units.front().address, 100u);
+    EXPECT_EQ(units.front().name, L"OV" + std::wstring(125, L'n'));
+    EXPECT_EQ(units.back().rssi, -83);
+    EXPECT_TRUE(units.back().hasRssi);
+}
+
+TEST_F(Discovery, FindingNothingIsASuccess) {
+    SimulatedBle::Install({}, {{9, L"Speaker", {-40}}});
+    units = {BaseUnitInfo{}};
+    EXPECT_TRUE(ScanUnits());
+    EXPECT_TRUE(units.empty());
+    EXPECT_TRUE(error.empty());
+    EXPECT_EQ(OvBleScan(nullptr, 0, nullptr, nullptr, 0), 1);  // null outputs are accepted
+}
+
+TEST_F(Discovery, ScannerFailuresBecomeSentencesAndLeaveNoHandlerBehind) {
+    using S = SimulatedScanner;
+    const struct {
+        SimulatedScanner scanner;
+        uint32_t code;  // of a failing Start or Stop
+        std::wstring sentence;
+    } cases[] = {
+        {S::RadioOff, 0, ble_text::kRadioOff},
+        {S::RadioUnavailable, 0, ble_text::kRadioOff},
+        {S::ScannerFails, 0, ble_text::kScannerFailed},
+        {S::StartFails, 0x800710DFu, ble_text::kRadioOff},
+        {S::StartFails, 0x80070015u, L"Windows 10/11 advertisement scan failed (0x80070015)"},
+        {S::StopFails, 0x8000000Eu, L"Windows 10/11 advertisement scan failed (0x8000000E)"}};
+    for (const auto& c : cases) {
+        SimulatedBle::Install({Unit()});
+        SimulatedBle::SetScanner(c.scanner, c.code);
+        units = {BaseUnitInfo{}};
+        EXPECT_FALSE(ScanUnits());
+        EXPECT_EQ(error, c.sentence);
+        EXPECT_TRUE(units.empty());
+        EXPECT_FALSE(SimulatedBle::ScanHandlersRegistered());
+    }
+}
 
 class GattConnect : public SimulatedLinkTest {};
 
 TEST_F(GattConnect, EachFailureHasItsSentenceAndLeavesNothingHeld) {
-    for (const auto& c : ConnectFailureCases()) {
+    using F = SimulatedConnectFailure;
+    const struct {
+        SimulatedConnectFailure failure;
+        std::wstring sentence;
+    } cases[] = {{F::DeviceNotFound, ble_text::kDeviceNotOpened},
+                 {F::ServiceDiscoveryFails, ble_text::kServicesNotRead},
+                 {F::NoBlufiService, ble_text::kNoBlufiService},
+                 {F::CharacteristicDiscoveryFails, ble_text::kCharacteristicsNotRead},
+                 {F::MissingWriteCharacteristic, ble_text::kCharacteristicMissing},
+                 {F::MissingNotifyCharacteristic, ble_text::kCharacteristicMissing},
+                 {F::NotificationsRefused, ble_text::kNotificationsNotEnabled},
+                 {F::PlatformError, L"Windows 10/11 Bluetooth connection failed (0x80070005)"}};
+    for (const auto& c : cases) {
         SimulatedUnitSetup setup = Unit();
         setup.connectFailure = c.failure;
         SimulatedBle::Install({setup});
@@ -51,32 +115,6 @@ TEST_F(GattConnect, AllStepsTogetherHaveOneMinute) {
     }
 }
 
-TEST_F(GattConnect, ConnectingAgainRestartsTheNumbering) {
-    ConnectTo(HomeUnit());
-    ASSERT_TRUE(ScanWifi()) << Narrow(error);
-    ASSERT_TRUE(backend.Connect(kUnitAddress, error));
-    ASSERT_TRUE(ScanWifi()) << Narrow(error);
-    backend.Disconnect();
-    ASSERT_TRUE(backend.Connect(kUnitAddress, error));
-    ASSERT_TRUE(ScanWifi()) << Narrow(error);
-    EXPECT_EQ(SimulatedBle::WrittenFrames(kUnitAddress),
-              std::vector<Bytes>(3, Bytes{0x24, 0x00, 0x00, 0x00}));
-}
-
-// Before the first connection and after a disconnect alike.
-TEST_F(GattConnect, BluFiOperationsWithoutAConnectionAreRefusedWithoutTouchingTheLink) {
-    SimulatedBle::Install({Unit()});
-    for (int round = 0; round < 2; ++round) {
-        EXPECT_FALSE(ScanWifi());
-        EXPECT_EQ(error, ble_text::kConnectFirst);
-        EXPECT_FALSE(backend.SendConfiguration("payload", error));
-        EXPECT_EQ(error, ble_text::kConnectFirst);
-        EXPECT_TRUE(SimulatedBle::WrittenFrames(kUnitAddress).empty());
-        ASSERT_TRUE(backend.Connect(kUnitAddress, error));
-        backend.Disconnect();
-    }
-}
-
 class FlatLink : public SimulatedLinkTest {
 protected:
     FlatLink() { std::fill(std::begin(text), std::end(text), L'?'); }
@@ -92,11 +130,9 @@ protected:
     int length = -1;
 };
 
-TEST_F(FlatLink, WriteChecksTheConnectionBeforeTheLength) {
-    const Bytes frame(21, 0);
-    EXPECT_EQ(OvBleWrite(frame.data(), 21, text), 0);
-    EXPECT_EQ(Text(), ble_text::kNotConnected);
+TEST_F(FlatLink, WriteRefusesAFrameOfMoreThan20Bytes) {
     Connect();
+    const Bytes frame(21, 0);
     EXPECT_EQ(OvBleWrite(frame.data(), 21, text), 0);
     EXPECT_EQ(Text(), ble_text::kWriteTooLong);
     EXPECT_EQ(OvBleWrite(frame.data(), 21, nullptr), 0);  // no message wanted
@@ -111,9 +147,7 @@ TEST_F(FlatLink, WaitTakesWhatIsQueuedWithoutWaitingAtTimeOutZero) {
     EXPECT_EQ(Text(), ble_text::kNotificationTimeout);
     EXPECT_EQ(ElapsedSince(start), 0ms);
     Bytes big(700);
-    for (size_t i = 0; i < big.size(); ++i) {
-        big[i] = static_cast<uint8_t>(i);
-    }
+    std::iota(big.begin(), big.end(), uint8_t{0});
     ASSERT_TRUE(SimulatedBle::InjectNotification(big));
     Bytes out(kOvBleNotificationCapacity + 8, 0xEE);
     ASSERT_EQ(OvBleWaitNotification(out.data(), &length, 0, text), 1);

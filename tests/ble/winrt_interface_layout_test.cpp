@@ -1,17 +1,17 @@
 // The Windows Runtime calls our interfaces by vtable position, and a method in the wrong slot
 // only shows on real Windows. Every declaration is held against the table generated from the
-// platform's ABI listing (ble/winrt_slot_table.h): each declared method at the listed slot,
-// no listed slot skipped before the last declared one, nothing declared past the listing.
+// platform's ABI listing (ble/winrt_slot_table.h): own methods beginning where the base ends,
+// each declared method at the listed slot, no listed slot skipped before the last declared
+// one, nothing declared past the listing.
 // g++ encodes a pointer to a virtual member as 1 + its byte offset in the vtable.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <type_traits>
-#include <vector>
 
 #include "ble/winrt_ble_interfaces.h"
 #include "ble/winrt_slot_table.h"
@@ -54,67 +54,6 @@ ptrdiff_t SlotCount() {
 WINRT_SLOT_METHOD_NAMES(WINRT_DETECT_METHOD)
 #undef WINRT_DETECT_METHOD
 
-// What is wrong with Interface as a declaration of the listed interface `listed`.
-template <typename Interface>
-std::vector<std::string> LayoutProblems(const std::string& listed) {
-    ptrdiff_t first = -1;
-    ptrdiff_t last = -1;
-    std::map<ptrdiff_t, std::pair<std::string, ptrdiff_t>> slots;  // listed slot: name, declared
-#define WINRT_INTERFACE(Declaration, Constant, iid, firstSlot, lastSlot) \
-    if (listed == #Declaration) {                                        \
-        first = firstSlot;                                               \
-        last = lastSlot;                                                 \
-    }
-#define WINRT_METHOD(Declaration, name, slot)                   \
-    if (listed == #Declaration) {                               \
-        slots[slot] = {#name, SlotOf_##name<Interface>::Get()}; \
-    }
-    WINRT_SLOT_TABLE(WINRT_INTERFACE, WINRT_METHOD)
-#undef WINRT_INTERFACE
-#undef WINRT_METHOD
-    std::vector<std::string> problems;
-    if (first < 0) {
-        return {"the listing has no " + listed};
-    }
-    const ptrdiff_t base = std::is_base_of<IInspectable, Interface>::value ? 6 : 3;
-    const ptrdiff_t end = SlotCount<Interface>();
-    if (first != base) {
-        problems.push_back("own methods begin at slot " + std::to_string(base) +
-                           ", the listing's at " + std::to_string(first));
-    }
-    if (end - 1 > last) {
-        problems.push_back("declares slots up to " + std::to_string(end - 1) +
-                           ", the listing ends at " + std::to_string(last));
-    }
-    for (const auto& [slot, method] : slots) {
-        const bool shouldBeDeclared = slot < end;
-        if (method.second != (shouldBeDeclared ? slot : -1)) {
-            problems.push_back(method.first + " is listed at slot " + std::to_string(slot) +
-                               (method.second < 0
-                                    ? ", not declared"
-                                    : ", declared at " + std::to_string(method.second)));
-        }
-    }
-    return problems;
-}
-
-std::string Joined(const std::vector<std::string>& problems) {
-    std::string text;
-    for (const std::string& problem : problems) {
-        text += "\n  " + problem;
-    }
-    return text;
-}
-
-TEST(WinrtInterfaceLayout, EveryDeclarationMatchesTheListedSlots) {
-#define WINRT_INTERFACE(Declaration, Constant, iid, firstSlot, lastSlot) \
-    EXPECT_EQ(Joined(LayoutProblems<Declaration>(#Declaration)), "") << #Declaration;
-#define WINRT_METHOD(Declaration, name, slot)
-    WINRT_SLOT_TABLE(WINRT_INTERFACE, WINRT_METHOD)
-#undef WINRT_INTERFACE
-#undef WINRT_METHOD
-}
-
 std::string Lower(const GUID& guid) {
     char text[40];
     std::snprintf(text, sizeof text, "%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x",
@@ -124,9 +63,34 @@ std::string Lower(const GUID& guid) {
     return text;
 }
 
-TEST(WinrtInterfaceLayout, EveryInterfaceIdMatchesTheListing) {
+// Holds Interface and its id against the listed interface `listed`.
+template <typename Interface>
+void ExpectListedLayout(const std::string& listed) {
+    SCOPED_TRACE(listed);
+    const ptrdiff_t base = std::is_base_of<IInspectable, Interface>::value ? 6 : 3;
+    const ptrdiff_t end = SlotCount<Interface>();
+    bool found = false;
+#define WINRT_INTERFACE(Declaration, Constant, iid, firstSlot, lastSlot)           \
+    if (listed == #Declaration) {                                                  \
+        found = true;                                                              \
+        EXPECT_EQ(Lower(Constant), iid) << "interface id";                         \
+        EXPECT_EQ(firstSlot, base) << "the listing's own methods begin elsewhere"; \
+        EXPECT_LE(end - 1, lastSlot) << "declared past the listing";               \
+    }
+#define WINRT_METHOD(Declaration, name, slot)                              \
+    if (listed == #Declaration) {                                          \
+        EXPECT_EQ(SlotOf_##name<Interface>::Get(), slot < end ? slot : -1) \
+            << #name " is listed at slot " << slot;                        \
+    }
+    WINRT_SLOT_TABLE(WINRT_INTERFACE, WINRT_METHOD)
+#undef WINRT_INTERFACE
+#undef WINRT_METHOD
+    EXPECT_TRUE(found) << "the listing has no " << listed;
+}
+
+TEST(WinrtInterfaceLayout, EveryDeclarationMatchesTheListedSlotsAndId) {
 #define WINRT_INTERFACE(Declaration, Constant, iid, firstSlot, lastSlot) \
-    EXPECT_EQ(Lower(Constant), iid) << #Declaration;
+    ExpectListedLayout<Declaration>(#Declaration);
 #define WINRT_METHOD(Declaration, name, slot)
     WINRT_SLOT_TABLE(WINRT_INTERFACE, WINRT_METHOD)
 #undef WINRT_INTERFACE
@@ -142,11 +106,22 @@ struct UnknownBasedResult : IUnknown {
 };
 
 TEST(WinrtInterfaceLayout, AMisbasedDeclarationIsReported) {
-    EXPECT_EQ(LayoutProblems<UnknownBasedResult>("IGattDeviceServicesResult"),
-              (std::vector<std::string>{"own methods begin at slot 3, the listing's at 6",
-                                        "get_Status is listed at slot 6, declared at 3",
-                                        "get_ProtocolError is listed at slot 7, declared at 4",
-                                        "get_Services is listed at slot 8, declared at 5"}));
+    testing::TestPartResultArray failures;
+    {
+        testing::ScopedFakeTestPartResultReporter reporter(
+            testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &failures);
+        ExpectListedLayout<UnknownBasedResult>("IGattDeviceServicesResult");
+    }
+    std::string messages;
+    for (int i = 0; i < failures.size(); ++i) {
+        messages += failures.GetTestPartResult(i).message();
+    }
+    EXPECT_EQ(failures.size(), 4) << messages;
+    for (const char* named :
+         {"begin elsewhere", "get_Status is listed at slot 6",
+          "get_ProtocolError is listed at slot 7", "get_Services is listed at slot 8"}) {
+        EXPECT_NE(messages.find(named), std::string::npos) << named;
+    }
 }
 
 // The provider registers itself under the same constants, so only these literals catch a

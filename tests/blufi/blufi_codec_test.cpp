@@ -46,11 +46,13 @@ TEST(BlufiBuildFrame, NumbersFromZeroAfterResetAndWrapsFrom255) {
     EXPECT_EQ(BuildBlufiFrame(state, 0x24, {}, false)[2], 1);
 }
 
-TEST(BlufiBuildFrame, RefusesMoreThan255BytesWithoutUsingASequenceNumber) {
+TEST(BlufiBuild, RefusesWhatItsLengthFieldsCannotNameWithoutUsingANumber) {
     BlufiLinkState state = FreshState();
     EXPECT_EQ(BuildBlufiFrame(state, 0x4D, Payload(255), false).size(), 259u);
     EXPECT_TRUE(BuildBlufiFrame(state, 0x4D, Payload(256), false).empty());
-    EXPECT_EQ(BuildBlufiFrame(state, 0x4D, {}, false)[2], 1);
+    EXPECT_EQ(FragmentBlufiPayload(state, 0x4D, Payload(65535)).size(), 4681u);
+    EXPECT_TRUE(FragmentBlufiPayload(state, 0x4D, Payload(65536)).empty());
+    EXPECT_EQ(state.sendSequence, 4681u % 256);  // numbers 0 to 4681 used, no more
 }
 
 // Every frame but the last is a fragment of 14 payload bytes after the total length (not what
@@ -67,33 +69,22 @@ TEST(BlufiFragment, SplitsIntoFramesOfAtMostTwentyBytes) {
         const Bytes payload = Payload(c.length);
         const auto frames = FragmentBlufiPayload(state, kBlufiTypeCustomData, payload);
         ASSERT_EQ(frames.size(), c.frames);
+        EXPECT_EQ(frames.back().size(), 4 + c.lastData);
         Bytes joined;
         for (size_t i = 0; i < frames.size(); ++i) {
             const Bytes& frame = frames[i];
             const bool last = i + 1 == frames.size();
-            EXPECT_EQ(
-                Bytes(frame.begin(), frame.begin() + 3),
-                (Bytes{0x4D, static_cast<uint8_t>(last ? 0x00 : 0x10), static_cast<uint8_t>(i)}));
-            EXPECT_EQ(frame[3], frame.size() - 4);
-            EXPECT_EQ(frame.size(), last ? 4 + c.lastData : 20u);
-            size_t skip = 0;
+            EXPECT_EQ(Bytes(frame.begin(), frame.begin() + 4),
+                      (Bytes{0x4D, static_cast<uint8_t>(last ? 0x00 : 0x10),
+                             static_cast<uint8_t>(i), static_cast<uint8_t>(frame.size() - 4)}));
             if (!last) {
+                EXPECT_EQ(frame.size(), 20u);
                 EXPECT_EQ(frame[4] | frame[5] << 8, c.length);
-                skip = 2;
             }
-            joined.insert(joined.end(), frame.begin() + 4 + static_cast<std::ptrdiff_t>(skip),
-                          frame.end());
+            joined.insert(joined.end(), frame.begin() + (last ? 4 : 6), frame.end());
         }
         EXPECT_EQ(joined, payload);
     }
-}
-
-TEST(BlufiFragment, RefusesPayloadsTheLengthFieldCannotNameAndLeavesStateAlone) {
-    BlufiLinkState state = FreshState();
-    EXPECT_FALSE(FragmentBlufiPayload(state, kBlufiTypeCustomData, Payload(65535)).empty());
-    const uint32_t sequenceBefore = state.sendSequence;
-    EXPECT_TRUE(FragmentBlufiPayload(state, kBlufiTypeCustomData, Payload(65536)).empty());
-    EXPECT_EQ(state.sendSequence, sequenceBefore);
 }
 
 TEST(BlufiChecksum, MatchesTheGenibusCheckValue) {
@@ -103,39 +94,29 @@ TEST(BlufiChecksum, MatchesTheGenibusCheckValue) {
 }
 
 TEST(BlufiParse, AcceptsChecksummedFrameOnlyWhenTheCrcMatches) {
-    const Bytes good{0x45, 0x02, 0x00, 0x03, 'a', 'b', 'c', 0xF9, 0xE8};
+    // The last byte, after the checksum, is ignored.
+    const Bytes good{0x45, 0x02, 0x00, 0x03, 'a', 'b', 'c', 0xF9, 0xE8, 0xEE};
     BlufiLinkState state = FreshState();
-    ParseResult result = Parse(state, good);
-    EXPECT_TRUE(result.accepted);
-    EXPECT_TRUE(result.complete);
-    EXPECT_EQ(result.message.data, (Bytes{'a', 'b', 'c'}));
-    Bytes trailing = good;
-    trailing.push_back(0xEE);  // bytes after the checksum are ignored
-    BlufiLinkState fresh = FreshState();
-    EXPECT_EQ(Parse(fresh, trailing).message.data, (Bytes{'a', 'b', 'c'}));
+    EXPECT_EQ(Parse(state, good).message.data, (Bytes{'a', 'b', 'c'}));
     for (size_t corrupt : {4u, 7u, 8u}) {
         Bytes bad = good;
         bad[corrupt] ^= 0x01;
-        BlufiLinkState other = FreshState();
-        result = Parse(other, bad);
-        EXPECT_FALSE(result.accepted) << corrupt;
-        EXPECT_EQ(result.error, L"BLUFI checksum mismatch.");
-        EXPECT_EQ(other.receiveSequence & 0xFF, 0u) << "sequence consumed";
+        state = FreshState();
+        EXPECT_EQ(Parse(state, bad).error, L"BLUFI checksum mismatch.") << corrupt;
+        EXPECT_EQ(state.receiveSequence & 0xFF, 0u) << "sequence consumed";
     }
 }
 
 // A rejection names its reason, consumes the number only once the header was in order, and
 // leaves the fragment in progress alone.
 TEST(BlufiParse, RejectsWithItsSentenceAndTheRightSequenceEffect) {
-    const std::wstring kShort = L"BLUFI notification is shorter than the four-byte header.";
     const std::wstring kTruncated = L"BLUFI notification is truncated.";
     const struct {
         Bytes notification;
         std::wstring error;
         bool consumesSequence;
     } cases[] = {
-        {{}, kShort, false},
-        {{0x45, 0x00, 0x01}, kShort, false},
+        {{0x45, 0x00, 0x01}, L"BLUFI notification is shorter than the four-byte header.", false},
         {{0x45, 0x00, 0x05, 0x00},
          L"BLUFI receive sequence mismatch. Expected 1, received 5.",
          false},
@@ -176,15 +157,9 @@ TEST(BlufiParse, ReceiveSequenceWrapsAfter255AndMismatchesNameItInDecimal) {
 
 TEST(BlufiParse, ReassemblesFragmentsWithTheirTypeAndTheFinalSequence) {
     BlufiLinkState state = FreshState();
-    ParseResult first = Parse(state, {0x45, 0x10, 0x00, 0x04, 0x05, 0x00, 'H', 'e'});
-    EXPECT_TRUE(first.accepted);
-    EXPECT_FALSE(first.complete);
-    EXPECT_FALSE(Parse(state, {0x45, 0x10, 0x07, 0x04, 0x05, 0x00, 'X', 'X'}).accepted);
-    ParseResult second = Parse(state, {0x45, 0x10, 0x01, 0x04, 0x05, 0x00, 'l', 'l'});
-    EXPECT_TRUE(second.accepted);
-    EXPECT_FALSE(second.complete);
-    ParseResult last = Parse(state, {0x4D, 0x00, 0x02, 0x01, 'o'});
-    ASSERT_TRUE(last.accepted);
+    ASSERT_TRUE(Parse(state, {0x45, 0x10, 0x00, 0x04, 0x05, 0x00, 'H', 'e'}).accepted);
+    ASSERT_TRUE(Parse(state, {0x45, 0x10, 0x01, 0x04, 0x05, 0x00, 'l', 'l'}).accepted);
+    const ParseResult last = Parse(state, {0x4D, 0x00, 0x02, 0x01, 'o'});
     ASSERT_TRUE(last.complete);
     EXPECT_EQ(last.message.type, 0x45);
     EXPECT_EQ(last.message.frameControl, 0x10);

@@ -1,7 +1,5 @@
 // Feeds a sequence of notifications to the codec the way the link would, and checks what must
 // hold whatever arrives; then sends the input as a payload and reassembles it.
-#include <cstdint>
-#include <vector>
 
 #include "blufi/blufi_codec.h"
 #include "tests/fuzz/fuzz_check.h"

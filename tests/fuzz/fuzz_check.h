@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 // A broken property aborts, so libFuzzer keeps the input that broke it.
@@ -27,4 +28,17 @@ void ForEachNotification(const uint8_t* data, size_t size, size_t limit, Steer s
         }
         use(notification);
     }
+}
+
+// The first byte picks a key, so nested and repeated names are explored too; the rest is the
+// text.
+inline const char* FuzzKey(const uint8_t* data, size_t size) {
+    static const char* const kKeys[] = {"token",   "tervane_username", "detail", "error",
+                                        "message", "size_bytes",       "k",      ""};
+    return size == 0 ? "k" : kKeys[data[0] % (sizeof kKeys / sizeof kKeys[0])];
+}
+
+inline std::string FuzzText(const uint8_t* data, size_t size) {
+    return size == 0 ? std::string()
+                     : std::string(reinterpret_cast<const char*>(data + 1), size - 1);
 }

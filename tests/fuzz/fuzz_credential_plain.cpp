@@ -1,7 +1,5 @@
 // The credential file's plain content as it comes out of unprotection: any bytes, never a read
 // past them, and whatever parses encodes back to the bytes it was read from.
-#include <cstdint>
-#include <string>
 
 #include "account/credential_layout.h"
 #include "tests/fuzz/fuzz_check.h"

@@ -1,7 +1,7 @@
 // The JSON readers on any bytes: nothing left behind on failure, no value longer than its text,
 // escaped bytes read back unchanged, the field reader agreeing with FindJsonString where the
 // text holds no vertical tab or form feed, and a number only where its digits are written.
-#include "tests/fuzz/fuzz_json_input.h"
+#include "tests/fuzz/fuzz_check.h"
 
 #include "account/json_text.h"
 

@@ -1,7 +1,5 @@
 // The strict conversion either refuses bytes or gives text that encodes back to the very same
 // bytes; and it refuses exactly where the repairing conversion would have to repair.
-#include <cstdint>
-#include <string>
 
 #include "common/text_conversion.h"
 #include "tests/fuzz/fuzz_check.h"

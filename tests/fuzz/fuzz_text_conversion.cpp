@@ -1,7 +1,5 @@
 // Round trips through the text conversions: decoding never yields a lone surrogate, and what
 // was decoded encodes and decodes back unchanged; well-formed UTF-8 survives byte for byte.
-#include <cstdint>
-#include <string>
 
 #include "common/text_conversion.h"
 #include "tests/fuzz/fuzz_check.h"

@@ -1,6 +1,6 @@
 // The metadata rules on any body: a body is either refused with one of the three metadata
 // sentences and nothing kept, or every kept field obeys its rule.
-#include "tests/fuzz/fuzz_json_input.h"
+#include "tests/fuzz/fuzz_check.h"
 
 #include "update/hex_digest.h"
 #include "update/update_metadata.h"

@@ -1,7 +1,5 @@
 // Whatever text arrives as a published version, the parser either refuses it or yields
 // components that print back to an equivalent version.
-#include <cstdint>
-#include <string>
 
 #include "tests/fuzz/fuzz_check.h"
 #include "update/version.h"

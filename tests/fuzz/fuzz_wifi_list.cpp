@@ -1,6 +1,4 @@
 // Decodes arbitrary bytes as the data of a Wi-Fi list message and checks what must hold.
-#include <cstdint>
-#include <vector>
 
 #include "ble/windows10_backend.h"
 #include "tests/fuzz/fuzz_check.h"

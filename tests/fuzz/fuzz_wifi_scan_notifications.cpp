@@ -2,8 +2,6 @@
 // as the notifications that follow, and checks that the scan ends with a result or one
 // sentence, within its budget, in virtual time, still connected.
 #include <chrono>
-#include <cstdint>
-#include <vector>
 
 #include "ble/windows10_backend.h"
 #include "tests/fuzz/fuzz_check.h"
