@@ -24,50 +24,6 @@ bool Gate::Waiting() const {
     return waiting_ > 0;
 }
 
-bool ScriptedBackend::ScanBaseUnits(std::vector<BaseUnitInfo>& units, std::wstring& errorText) {
-    gate.Pass();
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++scans_;
-    units = script_.scanOk ? script_.units : std::vector<BaseUnitInfo>();
-    errorText = script_.scanOk ? std::wstring() : script_.scanError;
-    return script_.scanOk;
-}
-
-bool ScriptedBackend::Connect(uint64_t address, std::wstring& errorText) {
-    gate.Pass();
-    std::lock_guard<std::mutex> lock(mutex_);
-    connects_.push_back(address);
-    errorText.clear();
-    return script_.connectOk;
-}
-
-void ScriptedBackend::Disconnect() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++disconnects_;
-}
-
-bool ScriptedBackend::ScanWifiNetworks(std::vector<WifiNetwork>& networks,
-                                       std::wstring& errorText) {
-    gate.Pass();
-    std::lock_guard<std::mutex> lock(mutex_);
-    networks = script_.wifiOk ? script_.networks : std::vector<WifiNetwork>();
-    errorText = script_.wifiOk ? std::wstring() : script_.wifiError;
-    return script_.wifiOk;
-}
-
-bool ScriptedBackend::SendConfiguration(const std::string& payload, std::wstring& errorText) {
-    gate.Pass();
-    std::lock_guard<std::mutex> lock(mutex_);
-    payloads_.push_back(payload);
-    errorText = script_.sendOk ? std::wstring() : script_.sendError;
-    return script_.sendOk;
-}
-
-void ScriptedBackend::SetScript(const Script& script) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    script_ = script;
-}
-
 FakeAccountService& FakeAccount() {
     static FakeAccountService service;
     return service;

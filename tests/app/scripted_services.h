@@ -35,6 +35,11 @@ T Locked(std::mutex& mutex, const T& value) {
     std::lock_guard<std::mutex> lock(mutex);
     return value;
 }
+template <typename Change>
+void WithLock(std::mutex& mutex, Change change) {
+    std::lock_guard<std::mutex> lock(mutex);
+    change();
+}
 
 class ScriptedBackend : public IBleBackend {
 public:
@@ -52,14 +57,32 @@ public:
     };
 
     std::wstring GetName() const override { return L"scripted"; }
-    bool ScanBaseUnits(std::vector<BaseUnitInfo>& units, std::wstring& errorText) override;
-    bool Connect(uint64_t address, std::wstring& errorText) override;
-    void Disconnect() override;
+    bool ScanBaseUnits(std::vector<BaseUnitInfo>& units, std::wstring& errorText) override {
+        return Answer(script_.scanOk, script_.units, script_.scanError, units, errorText, &scans_);
+    }
+    bool Connect(uint64_t address, std::wstring& errorText) override {
+        std::wstring none;
+        const bool ok = Answer(script_.connectOk, none, none, none, errorText);
+        WithLock(mutex_, [&] { connects_.push_back(address); });
+        return ok;
+    }
+    void Disconnect() override {
+        WithLock(mutex_, [&] { ++disconnects_; });
+    }
     bool IsConnected() const override { return Locked(mutex_, script_).staysConnected; }
-    bool ScanWifiNetworks(std::vector<WifiNetwork>& networks, std::wstring& errorText) override;
-    bool SendConfiguration(const std::string& payload, std::wstring& errorText) override;
+    bool ScanWifiNetworks(std::vector<WifiNetwork>& networks, std::wstring& errorText) override {
+        return Answer(script_.wifiOk, script_.networks, script_.wifiError, networks, errorText);
+    }
+    bool SendConfiguration(const std::string& payload, std::wstring& errorText) override {
+        std::string none;
+        const bool ok = Answer(script_.sendOk, none, script_.sendError, none, errorText);
+        WithLock(mutex_, [&] { payloads_.push_back(payload); });
+        return ok;
+    }
 
-    void SetScript(const Script& script);
+    void SetScript(const Script& script) {
+        WithLock(mutex_, [&] { script_ = script; });
+    }
     // Every operation waits at this gate.
     Gate gate;
 
@@ -69,6 +92,20 @@ public:
     std::vector<std::string> payloads() const { return Locked(mutex_, payloads_); }
 
 private:
+    // Every operation waits at the gate, then gives the scripted value or the scripted error.
+    template <typename T>
+    bool Answer(const bool& ok, const T& value, const std::wstring& error, T& out,
+                std::wstring& errorText, int* count = nullptr) {
+        gate.Pass();
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (count != nullptr) {
+            ++*count;
+        }
+        out = ok ? value : T();
+        errorText = ok ? std::wstring() : error;
+        return ok;
+    }
+
     mutable std::mutex mutex_;
     Script script_;
     int scans_ = 0;

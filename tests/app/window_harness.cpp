@@ -178,27 +178,11 @@ void WizardWindow::DoubleClickRow(ControlIndex list, int row) {
     Pump();
 }
 
-std::wstring WizardWindow::Text(ControlIndex control) const {
-    return WindowText(app_->Control(control));
-}
-
-bool WizardWindow::Visible(ControlIndex control) const {
-    return IsWindowVisible(app_->Control(control)) != FALSE;
-}
-
-bool WizardWindow::Enabled(ControlIndex control) const {
-    return IsWindowEnabled(app_->Control(control)) != FALSE;
-}
-
 ControlRect WizardWindow::ClientRectOf(ControlIndex control) const {
     RECT r{};
     GetWindowRect(app_->Control(control), &r);
     MapWindowPoints(nullptr, app_->window, reinterpret_cast<POINT*>(&r), 2);
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
-}
-
-int WizardWindow::Rows(ControlIndex list) const {
-    return static_cast<int>(SendMessageW(app_->Control(list), LVM_GETITEMCOUNT, 0, 0));
 }
 
 std::wstring WizardWindow::RowText(ControlIndex list, int row, int column) const {

@@ -52,12 +52,14 @@ public:
     void SelectRow(ControlIndex list, int row);
     void DoubleClickRow(ControlIndex list, int row);
 
-    std::wstring Text(ControlIndex control) const;
-    bool Visible(ControlIndex control) const;
-    bool Enabled(ControlIndex control) const;
+    std::wstring Text(ControlIndex control) const { return WindowText(app_->Control(control)); }
+    bool Visible(ControlIndex c) const { return IsWindowVisible(app_->Control(c)) != FALSE; }
+    bool Enabled(ControlIndex c) const { return IsWindowEnabled(app_->Control(c)) != FALSE; }
     ControlRect ClientRectOf(ControlIndex control) const;
     HWND Focused() const { return GetFocus(); }
-    int Rows(ControlIndex list) const;
+    int Rows(ControlIndex list) const {
+        return static_cast<int>(SendMessageW(app_->Control(list), LVM_GETITEMCOUNT, 0, 0));
+    }
     std::wstring RowText(ControlIndex list, int row, int column) const;
 
     // Sets the client area to exactly width x height.

@@ -33,9 +33,11 @@ struct PlacementCase {
     std::initializer_list<std::pair<const wchar_t*, DWORD>> saved;
     LONG width;
     LONG height;
+    bool maximized = false;
 };
 
-TEST_F(WindowShellTest, SavedSizeIsRestoredWithinLimits) {
+// The restored size comes back within its limits, maximized if it was, and is saved again.
+TEST_F(WindowShellTest, SavedPlacementComesBackWithinLimitsAndIsSavedAgainOnClosing) {
     const PlacementCase cases[] = {
         {{}, 600, 620},
         {{{L"Width", 300}, {L"Height", 300}}, 520, 540},
@@ -43,6 +45,7 @@ TEST_F(WindowShellTest, SavedSizeIsRestoredWithinLimits) {
         {{{L"Width", 1600}, {L"Height", 1400}}, 1600, 1400},
         {{{L"Width", 800}, {L"Height", 1401}}, 800, 620},
         {{{L"Width", 0xFFFFFFFF}}, 520, 620},  // negative as a signed number
+        {{{L"Width", 700}, {L"Height", 650}, {L"Maximized", 1}}, 700, 650, true},
     };
     for (const PlacementCase& c : cases) {
         RegDeleteTreeW(HKEY_CURRENT_USER, kPlacementKey);
@@ -53,16 +56,12 @@ TEST_F(WindowShellTest, SavedSizeIsRestoredWithinLimits) {
         const SIZE size = WindowSize();
         EXPECT_EQ(size.cx, c.width);
         EXPECT_EQ(size.cy, c.height);
-        w.reset();
+        EXPECT_EQ(IsZoomed(w->app().window) != FALSE, c.maximized);
+        ASSERT_TRUE(w->Close());
+        EXPECT_EQ(SavedPlacement(),
+                  (std::vector<DWORD>{static_cast<DWORD>(c.width), static_cast<DWORD>(c.height),
+                                      c.maximized ? 1u : 0u}));
     }
-}
-
-TEST_F(WindowShellTest, SavedMaximizedOpensMaximizedAndKeepsTheRestoredSize) {
-    WritePlacement({{L"Width", 700}, {L"Height", 650}, {L"Maximized", 1}});
-    Open();
-    EXPECT_TRUE(IsZoomed(w->app().window));
-    ASSERT_TRUE(w->Close());
-    EXPECT_EQ(SavedPlacement(), (std::vector<DWORD>{700, 650, 1}));
 }
 
 TEST_F(WindowShellTest, ClosingSavesTheCurrentSize) {
