@@ -26,14 +26,6 @@ WizardWindow::WizardWindow(const ScriptedBackend::Script& script) {
     auto backend = std::make_unique<ScriptedBackend>();
     backend->SetScript(script);
     backend_ = backend.get();
-    Start(std::move(backend));
-}
-
-WizardWindow::WizardWindow(std::unique_ptr<IBleBackend> backend) {
-    Start(std::move(backend));
-}
-
-void WizardWindow::Start(std::unique_ptr<IBleBackend> backend) {
     Answerer();
     app_ = std::make_unique<WizardApp>(GetModuleHandleW(nullptr), std::move(backend),
                                        L"https://account.example.test");
@@ -43,9 +35,7 @@ void WizardWindow::Start(std::unique_ptr<IBleBackend> backend) {
 }
 
 WizardWindow::~WizardWindow() {
-    if (backend_) {
-        backend_->gate.Hold(false);
-    }
+    backend_->gate.Hold(false);
     WaitIdle(10000);
     Close();
 }

@@ -23,8 +23,6 @@ ScriptedBackend::Script ThreeUnitsScript();
 class WizardWindow {
 public:
     explicit WizardWindow(const ScriptedBackend::Script& script);
-    // Any other backend, e.g. the real one over simulated base units.
-    explicit WizardWindow(std::unique_ptr<IBleBackend> backend);
     ~WizardWindow();
 
     WizardApp& app() { return *app_; }
@@ -68,9 +66,7 @@ public:
     bool Close();
 
 private:
-    void Start(std::unique_ptr<IBleBackend> backend);
-
-    ScriptedBackend* backend_ = nullptr;  // null unless scripted
+    ScriptedBackend* backend_ = nullptr;
     std::unique_ptr<WizardApp> app_;
     bool initialised_ = false;
 };
