@@ -110,6 +110,7 @@ void OpenWithSecretInField(std::unique_ptr<WizardWindow>& w, bool wifi,
         w = std::make_unique<WizardWindow>(ThreeUnitsScript());
         ASSERT_TRUE(w->PumpUntil([&] { return w->Focused() == w->app().Control(kLoginButton); }))
             << "with stored credentials the log-in page starts on Log in";
+        ASSERT_EQ(w->Text(kUsernameField) + L"|" + w->Text(kPasswordField), L"anna|" + secret);
         ASSERT_TRUE(w->Xdotool(L"key shift+Tab"));
         return;
     }

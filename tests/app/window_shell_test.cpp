@@ -137,25 +137,6 @@ TEST_F(WindowShellTest, TabCyclesThroughVisibleEnabledStopsInCreationOrder) {
     }
 }
 
-// Which keys replace a stored password is checked with the rules; here, the field's wiring.
-TEST_F(WindowShellTest, StoredPasswordIsPrefilledHiddenAndStopsBeingStoredOnceReplaced) {
-    FakeAccount().Store(L"saved-pw");
-    Open();
-    HWND field = w->app().Control(kPasswordField);
-    EXPECT_EQ(w->Text(kUsernameField), L"anna");
-    EXPECT_EQ(w->Text(kPasswordField), L"saved-pw");
-    EXPECT_EQ(SendMessageW(field, EM_GETPASSWORDCHAR, 0, 0), 0x25CF);
-    EXPECT_FALSE(w->Visible(kShowPasswordButton));
-    SetFocus(field);
-    SendMessageW(field, EM_SETSEL, 0, -1);
-    PostMessageW(field, WM_CHAR, L'n', 1);
-    w->Pump();
-    EXPECT_EQ(w->Text(kPasswordField), L"n");
-    EXPECT_FALSE(w->app().passwordIsStored);
-    EXPECT_TRUE(w->Visible(kShowPasswordButton)) << "the person's own text may be shown";
-    EXPECT_EQ(w->ClientRectOf(kPasswordField).width, 330 - 32);
-}
-
 TEST_F(WindowShellTest, RevealToggleAndPlaceholderRoundTrip) {
     Open();
     WizardApp& app = w->app();
