@@ -76,8 +76,6 @@ TEST_F(UpdateWindowTest, EachCheckOutcomeShowsItsDialog) {
          SeenDialog::Information},
         {same, L"Tervane Connect", kUpToDate + L"\r\nLatest version: 1.0.0.0",
          SeenDialog::Information},
-        {newerPortable, kUpdateTitle, kNewer + L"1.0.1" + portableQuestion,
-         SeenDialog::Information},
         {withNotes, kUpdateTitle,
          kNewer + L"1.0.0.1\r\n\r\nRelease notes:\r\nFaster set-up." + portableQuestion,
          SeenDialog::Information},

@@ -156,18 +156,6 @@ void WizardWindow::SelectRow(ControlIndex list, int row) {
     Pump();
 }
 
-void WizardWindow::DoubleClickRow(ControlIndex list, int row) {
-    SelectRow(list, row);
-    HWND control = app_->Control(list);
-    NMITEMACTIVATE activate{};
-    activate.hdr.hwndFrom = control;
-    activate.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(control));
-    activate.hdr.code = NM_DBLCLK;
-    activate.iItem = row;
-    SendMessageW(app_->window, WM_NOTIFY, activate.hdr.idFrom, reinterpret_cast<LPARAM>(&activate));
-    Pump();
-}
-
 ControlRect WizardWindow::ClientRectOf(ControlIndex control) const {
     RECT r{};
     GetWindowRect(app_->Control(control), &r);

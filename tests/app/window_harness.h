@@ -48,7 +48,6 @@ public:
     // Replaces the field's selection as a paste would (control characters included).
     void PasteInto(ControlIndex field, const std::wstring& text);
     void SelectRow(ControlIndex list, int row);
-    void DoubleClickRow(ControlIndex list, int row);
 
     std::wstring Text(ControlIndex control) const { return WindowText(app_->Control(control)); }
     bool Visible(ControlIndex c) const { return IsWindowVisible(app_->Control(c)) != FALSE; }

@@ -1,8 +1,10 @@
 // Round trips through the text conversions: decoding never yields a lone surrogate, and what
-// was decoded encodes and decodes back unchanged; well-formed UTF-8 survives byte for byte.
+// was decoded encodes and decodes back unchanged; well-formed UTF-8 survives byte for byte. The
+// strict conversion refuses exactly where the repairing one has to repair.
 
 #include "common/text_conversion.h"
 #include "tests/fuzz/fuzz_check.h"
+#include "update/strict_utf8.h"
 
 namespace {
 
@@ -31,6 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string encoded = Utf16ToUtf8(decoded);
     Check(Utf8ToUtf16(encoded) == decoded);
     Check(Utf16ToUtf8(Utf8ToUtf16(encoded)) == encoded);
+    const std::wstring strict = StrictUtf8ToUtf16(bytes);
+    Check(strict.empty() ? bytes.empty() || encoded != bytes
+                         : strict == decoded && encoded == bytes);
 
     std::wstring units;
     for (size_t i = 0; i + 1 < size; i += 2) {

@@ -267,21 +267,6 @@ Download RunDownload(const std::wstring& url, uint64_t size) {
 
 using UpdateDownloadTest = UpdateServiceTest;
 
-// At full speed and paced slowly but steadily.
-TEST_F(UpdateDownloadTest, ExactlyTheAnnouncedBytesAreKept) {
-    for (const wchar_t* pace : {L"", L"&pace_bytes=16384&pace_ms=150"}) {
-        const std::string package = Package(256 * 1024);
-        const Published p = Publish(pace, package);
-        Download d = RunDownload(p.url, p.size);
-        ASSERT_TRUE(d.ok) << Narrow(d.error);
-        EXPECT_TRUE(d.error.empty());
-        EXPECT_EQ(ReadFileBytes(d.path), package);
-        EXPECT_TRUE(DeleteFileW(d.path.c_str()));
-        const std::string raw = LastRequest();
-        EXPECT_NE(raw.find("\r\nUser-Agent: TervaneConfig/1.0.0\r\n"), std::string::npos) << raw;
-    }
-}
-
 // Small limits stand in for the program's own. What is refused before any request (too large,
 // a portable package's URL) is refused with its URL on a closed port; a server that cannot be
 // trusted is never read from.
