@@ -42,9 +42,9 @@ class Run:
 
     def wine(self, *command, background=False):
         arguments = [os.path.join(ROOT, "tools", "wine-run.sh")] + list(command)
-        if background:
-            return subprocess.Popen(arguments, env=self.environment, stdout=subprocess.DEVNULL,
-                                    stderr=subprocess.DEVNULL)
+        if background:  # in the work folder, where the demo program writes its report
+            return subprocess.Popen(arguments, env=self.environment, cwd=self.workdir,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return subprocess.run(arguments, env=self.environment, timeout=300,
                               capture_output=True, text=True, errors="replace")
 
