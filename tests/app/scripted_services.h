@@ -58,26 +58,27 @@ public:
 
     std::wstring GetName() const override { return L"scripted"; }
     bool ScanBaseUnits(std::vector<BaseUnitInfo>& units, std::wstring& errorText) override {
-        return Answer(script_.scanOk, script_.units, script_.scanError, units, errorText, &scans_);
+        return Answer(script_.scanOk, script_.scanError, errorText, [&] {
+            ++scans_;
+            units = script_.scanOk ? script_.units : std::vector<BaseUnitInfo>();
+        });
     }
     bool Connect(uint64_t address, std::wstring& errorText) override {
-        std::wstring none;
-        const bool ok = Answer(script_.connectOk, none, none, none, errorText);
-        WithLock(mutex_, [&] { connects_.push_back(address); });
-        return ok;
+        return Answer(script_.connectOk, std::wstring(), errorText,
+                      [&] { connects_.push_back(address); });
     }
     void Disconnect() override {
         WithLock(mutex_, [&] { ++disconnects_; });
     }
     bool IsConnected() const override { return Locked(mutex_, script_).staysConnected; }
     bool ScanWifiNetworks(std::vector<WifiNetwork>& networks, std::wstring& errorText) override {
-        return Answer(script_.wifiOk, script_.networks, script_.wifiError, networks, errorText);
+        return Answer(script_.wifiOk, script_.wifiError, errorText, [&] {
+            networks = script_.wifiOk ? script_.networks : std::vector<WifiNetwork>();
+        });
     }
     bool SendConfiguration(const std::string& payload, std::wstring& errorText) override {
-        std::string none;
-        const bool ok = Answer(script_.sendOk, none, script_.sendError, none, errorText);
-        WithLock(mutex_, [&] { payloads_.push_back(payload); });
-        return ok;
+        return Answer(script_.sendOk, script_.sendError, errorText,
+                      [&] { payloads_.push_back(payload); });
     }
 
     void SetScript(const Script& script) {
@@ -92,16 +93,13 @@ public:
     std::vector<std::string> payloads() const { return Locked(mutex_, payloads_); }
 
 private:
-    // Every operation waits at the gate, then gives the scripted value or the scripted error.
-    template <typename T>
-    bool Answer(const bool& ok, const T& value, const std::wstring& error, T& out,
-                std::wstring& errorText, int* count = nullptr) {
+    // Every operation waits at the gate, then records what it was handed and gives the
+    // scripted outcome, under one lock.
+    template <typename Record>
+    bool Answer(const bool& ok, const std::wstring& error, std::wstring& errorText, Record record) {
         gate.Pass();
         std::lock_guard<std::mutex> lock(mutex_);
-        if (count != nullptr) {
-            ++*count;
-        }
-        out = ok ? value : T();
+        record();
         errorText = ok ? std::wstring() : error;
         return ok;
     }

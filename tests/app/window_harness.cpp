@@ -163,16 +163,6 @@ ControlRect WizardWindow::ClientRectOf(ControlIndex control) const {
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-std::wstring WizardWindow::RowText(ControlIndex list, int row, int column) const {
-    wchar_t buffer[512] = {};
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = buffer;
-    item.cchTextMax = 512;
-    SendMessageW(app_->Control(list), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return buffer;
-}
-
 void WizardWindow::ResizeClient(int width, int height) {
     RECT r{0, 0, width, height};
     AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(app_->window, GWL_STYLE)), FALSE,

@@ -57,7 +57,6 @@ public:
     int Rows(ControlIndex list) const {
         return static_cast<int>(SendMessageW(app_->Control(list), LVM_GETITEMCOUNT, 0, 0));
     }
-    std::wstring RowText(ControlIndex list, int row, int column) const;
 
     // Sets the client area to exactly width x height.
     void ResizeClient(int width, int height);
