@@ -240,6 +240,11 @@ public:
             core_->status = kWatcherStopped;
             core_->afterStop = faults.advertisementsAfterStop;
         }
+        if (faults.forgetHandlers) {
+            // At once, so the caller's removals after Stop always find them gone.
+            core_->received.Clear();
+            core_->stopped.Clear();
+        }
         const std::shared_ptr<WatcherCore> core = core_;
         const TimePoint now = Clock().Now();
         const SimulatedAdvertiser late = firstHeard_;

@@ -46,8 +46,8 @@ struct PlatformFaults {
 
     // remove_X refuses every token; a source then drops its handlers only when it goes away.
     bool removeFails = false;
-    // The watcher drops its handlers by itself once it has stopped, so the layer's later
-    // remove_X carries a token that has gone stale.
+    // The watcher drops its handlers by itself once it has stopped (at Stop, or after telling
+    // of an abort), so the layer's later remove_X carries a token that has gone stale.
     bool forgetHandlers = false;
     // Advertisements the watcher still delivers after Stop, while its handler is registered.
     int advertisementsAfterStop = 0;
